@@ -1,0 +1,98 @@
+#include "job/output_word.h"
+
+#include "platform/temp_files.h"
+#include "platform/utf.h"
+
+namespace quillet {
+
+namespace {
+
+const std::u16string kCloseCaption = u"关闭";
+const std::u16string kFailedText = u"失败。";
+const std::u16string kDeniedText = u" 拒绝访问！它可能已被打开。请关闭它，然后重试。";
+
+}  // namespace
+
+TOutputWord::TOutputWord(bool CreateSuspended, UserInterface& ui)
+    : TOutputWord(CreateSuspended, ui, std::make_unique<TChmToDocPDF>()) {}
+
+TOutputWord::TOutputWord(bool CreateSuspended, UserInterface& ui, std::unique_ptr<TChmToDocPDF> job)
+    : BrevaltPDF(std::move(job)), m_ui(ui) {
+    BrevaltPDF->FOnChange = [this](const std::u16string& i, int p) { Chm2WordOnChange(i, p); };
+    BrevaltPDF->FOnDenied = [this](const std::u16string& f) { ChmToDocPDF_OnDenied(f); };
+    BrevaltPDF->FOnError = [this](const std::u16string& m) { ChmToDocPDF_OnError(m); };
+    if (!CreateSuspended) Start();
+}
+
+TOutputWord::~TOutputWord() {
+    WaitFor();
+}
+
+void TOutputWord::Execute() {
+    TChmToDocPDF& job = *BrevaltPDF;
+    try {
+        job.LoadFromCHM(chm);
+        job.rootFolder = NewRootFolderName();
+        DeleteFolder(job.rootFolder);
+        job.UpdateSettings();
+        job.decompile();
+        job.Execute();
+        job.OutputWord();
+    } catch (const EUserCancel&) {
+        if (!job.rootFolder.empty()) DeleteFolder(job.rootFolder);
+    } catch (const std::exception& e) {
+        endAfterFailure(fromUtf8(e.what()));
+    } catch (...) {
+        endAfterFailure(u"unknown error");
+    }
+}
+
+void TOutputWord::endAfterFailure(const std::u16string& message) {
+    TChmToDocPDF& job = *BrevaltPDF;
+    if (!job.rootFolder.empty()) DeleteFolder(job.rootFolder);
+    job.Failed = true;
+    job.OK = true;
+    info = kFailedText;
+    // Straight to the display, not through the progress event: after a cancel request that
+    // would raise again instead of reporting.
+    ChmToDocPDF_OnError(message);
+}
+
+void TOutputWord::StopIt() {
+    WantToExit = true;
+    WaitFor();
+}
+
+void TOutputWord::Chm2WordOnChange(const std::u16string& newInfo, int persent) {
+    if (persent != 0) position = persent;
+    if (!newInfo.empty()) info = newInfo;
+    Synchronize([this] { UpdateProgress(); });
+    if (WantToExit) throw EUserCancel();
+}
+
+void TOutputWord::ChmToDocPDF_OnError(const std::u16string& ErrMsg) {
+    ErrorMsg = ErrMsg;
+    Synchronize([this] { UpdateProgress(); });
+}
+
+void TOutputWord::ChmToDocPDF_OnDenied(const std::u16string& deniedFile) {
+    DeniedFile = deniedFile;
+    Synchronize([this] { AskDenied(); });
+}
+
+void TOutputWord::UpdateProgress() {
+    if (!ErrorMsg.empty()) {
+        m_ui.showMessage(MessageKind::Error, ErrorMsg);
+        ErrorMsg.clear();
+    }
+    if (Gauge1 != nullptr) Gauge1->setProgress(position);
+    if (lbInfo != nullptr) lbInfo->setCaption(info);
+    if (BrevaltPDF->OK && btnCancel != nullptr) btnCancel->setCaption(kCloseCaption);
+}
+
+void TOutputWord::AskDenied() {
+    if (m_ui.askAbortRetry(u"\"" + DeniedFile + u"\"" + kDeniedText) == AbortRetry::Abort)
+        BrevaltPDF->Abort = true;
+}
+
+}  // namespace quillet

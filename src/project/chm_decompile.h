@@ -1,0 +1,48 @@
+// The project object of one conversion: what is known of the help file (title, default topic,
+// language, code page), its working folder and its contents list. The first class of the chain
+// TCHMDecompile -> TCHMDistill -> TChmToDocPDF that carries a conversion through every stage.
+#pragma once
+
+#include "project/title_list.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+// Progress report: the text to show (empty keeps the current one) and the gauge position 0..100
+// (0 keeps the current one).
+using TProcEvent = std::function<void(const std::u16string& info, int persent)>;
+
+class TCHMDecompile {
+public:
+    TCHMDecompile() = default;
+    virtual ~TCHMDecompile() = default;
+    TCHMDecompile(const TCHMDecompile&) = delete;
+    TCHMDecompile& operator=(const TCHMDecompile&) = delete;
+
+    // Reads title, default topic and language straight from the help file's bytes.
+    virtual void LoadFromCHM(const std::u16string& ChmFile);
+    // Unpacks the help file into rootFolder and reads its contents tree and index.
+    virtual void decompile();
+
+    TTitleLists List;
+    std::string rTitle;        // the stored title bytes, without the terminating NUL
+    std::string rDefaultPage;  // the stored default topic bytes
+    int rCodePage = 0;
+    std::u16string LangID;  // "0x" and upper-case hexadecimal digits
+    std::u16string Title;
+    std::u16string DefaultPage;
+    int CodePage = 0;  // code page of the contents and index files
+    std::u16string hhcFile;
+    std::u16string hhkFile;
+    std::u16string rootFolder;  // working folder, ending in "/"
+    std::u16string DefaultWindow;
+    std::vector<std::u16string> Context;
+    std::u16string chmFile;
+    std::u16string FileName;
+    TProcEvent FOnChange;
+};
+
+}  // namespace quillet
