@@ -51,15 +51,9 @@ AbortRetry TerminalUserInterface::askAbortRetry(const std::u16string& text) {
 
 std::optional<std::u16string> TerminalUserInterface::askSaveFileName(
     const std::u16string& fileName) {
-    if (!stdinIsTerminal()) {
-        std::cerr << "(no terminal to choose another file on: " << toUtf8(fileName)
-                  << " is given up)" << std::endl;
-        return std::nullopt;
-    }
-    std::cerr << "Save as [" << toUtf8(fileName) << "] (empty line to give up): " << std::flush;
-    std::string answer;
-    if (!std::getline(std::cin, answer) || answer.empty()) return std::nullopt;
-    return fromUtf8(answer);
+    // A command-line run does not stop to ask for another name: that one file is given up.
+    std::cerr << "warning: " << toUtf8(fileName) << " was not saved" << std::endl;
+    return std::nullopt;
 }
 
 void SynchronizedUserInterface::showMessage(MessageKind kind, const std::u16string& text) {

@@ -32,9 +32,9 @@ public:
     virtual std::optional<std::u16string> askSaveFileName(const std::u16string& fileName) = 0;
 };
 
-// The command line's answers: messages go to standard error; when standard input is a terminal
-// the user answers the questions there, otherwise Abort/Retry answers Abort and the save dialog
-// is cancelled, so an unattended run never waits for input.
+// The command line's answers: messages go to standard error. Abort/Retry is asked on the
+// terminal when standard input is one and answers Abort otherwise, so an unattended run never
+// waits for input. The save dialog is always cancelled: a file that cannot be saved is given up.
 class TerminalUserInterface : public UserInterface {
 public:
     void showMessage(MessageKind kind, const std::u16string& text) override;
