@@ -2,6 +2,8 @@
 
 #include "platform/temp_files.h"
 #include "platform/utf.h"
+#include "text/code_pages.h"
+#include "text/text_context.h"
 
 namespace quillet {
 
@@ -30,8 +32,15 @@ TOutputWord::~TOutputWord() {
 
 void TOutputWord::Execute() {
     TChmToDocPDF& job = *BrevaltPDF;
+    // The text layer's messages reach the user on the main thread, and code page 0 means this
+    // job's code page, whatever another job on another thread uses.
+    SynchronizedUserInterface ui(m_ui, *this);
+    ScopedTextContext textContext({0, &ui});
     try {
         job.LoadFromCHM(chm);
+        // Pages that declare no character set are read in the help file's own code page.
+        if (job.CodePage != 0 && hasConverter(job.CodePage))
+            currentTextContext().ansiCodePage = job.CodePage;
         job.rootFolder = NewRootFolderName();
         DeleteFolder(job.rootFolder);
         job.UpdateSettings();

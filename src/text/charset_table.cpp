@@ -1,6 +1,7 @@
 #include "text/charset_table.h"
 
 #include <cassert>
+#include <set>
 
 namespace quillet {
 
@@ -226,6 +227,16 @@ CharsetList::CharsetList() {
 std::u16string CharsetList::lookup(std::u16string_view name) const {
     const auto it = m_byName.find(lowerAscii(name));
     return it == m_byName.end() ? std::u16string() : it->second;
+}
+
+std::vector<int> CharsetList::codePages() const {
+    std::set<int> codePages;
+    for (const auto& [name, codePage] : m_byName) {
+        int value = 0;
+        for (char16_t c : codePage) value = value * 10 + (c - u'0');
+        codePages.insert(value);
+    }
+    return {codePages.begin(), codePages.end()};
 }
 
 const CharsetList& CharsetTable() {

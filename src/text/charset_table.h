@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace quillet {
 
@@ -18,6 +19,9 @@ public:
     std::u16string lookup(std::u16string_view name) const;
 
     std::size_t size() const { return m_byName.size(); }
+
+    // Every code page that some name maps to, each once, in ascending order.
+    std::vector<int> codePages() const;
 
 private:
     std::unordered_map<std::u16string, std::u16string> m_byName;  // lower-case name → code page

@@ -3,6 +3,7 @@
 #include "platform/temp_files.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
+#include "text/text_context.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,9 @@ struct ScriptedUi : UserInterface {
     std::vector<std::pair<MessageKind, std::u16string>> messages;
     std::vector<std::u16string> questions;
     std::deque<AbortRetry> answers;
+    std::thread::id mainThread = std::this_thread::get_id();
     void showMessage(MessageKind kind, const std::u16string& text) override {
+        EXPECT_EQ(std::this_thread::get_id(), mainThread);
         messages.emplace_back(kind, text);
     }
     AbortRetry askAbortRetry(const std::u16string& text) override {
@@ -242,6 +245,20 @@ TEST_F(OutputWordTest, StopItWhileTheWorkerReportsDoesNotDeadlock) {
     EXPECT_TRUE(worker->Finished());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_FALSE(std::filesystem::exists(toPath(fake->rootFolder)));
+}
+
+TEST_F(OutputWordTest, TheJobReadsTextInTheHelpFilesCodePageAndReportsOnTheMainThread) {
+    int ansiDuringJob = 0;
+    fake->onLoad = [](FakeJob& j) { j.CodePage = 936; };
+    fake->onDistill = [&](FakeJob&) {
+        ansiDuringJob = SystemAnsiCodePage();
+        TextUserInterface().showMessage(MessageKind::Error, u"cannot read page.htm");
+    };
+    run();
+    EXPECT_EQ(ansiDuringJob, 936);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].second, u"cannot read page.htm");
+    EXPECT_EQ(SystemAnsiCodePage(), PlatformAnsiCodePage()) << "the main thread is untouched";
 }
 
 TEST_F(OutputWordTest, StopItAfterTheJobEndedReturnsAtOnce) {

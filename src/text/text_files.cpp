@@ -1,0 +1,234 @@
+#include "text/text_files.h"
+
+#include "platform/case_insensitive_path.h"
+#include "platform/file_in_use.h"
+#include "platform/temp_files.h"
+#include "platform/utf.h"
+#include "text/charset_table.h"
+#include "text/code_pages.h"
+#include "text/text_context.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+
+namespace quillet {
+
+namespace {
+
+char16_t lowerAscii(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
+}
+
+bool endsCharsetName(char16_t c) {
+    return c == u'\t' || c == u'\n' || c == u'\r' || c == u'"' || c == u'\'' || c == u'>';
+}
+
+// The first "charset=" in any letter case; npos when none.
+std::size_t findCharset(std::u16string_view text) {
+    static constexpr std::u16string_view kKey = u"charset=";
+    for (std::size_t i = text.find(u'='); i != std::u16string_view::npos;
+         i = text.find(u'=', i + 1)) {
+        if (i + 1 < kKey.size()) continue;
+        const std::size_t start = i + 1 - kKey.size();
+        bool match = true;
+        for (std::size_t k = 0; k + 1 < kKey.size() && match; ++k)
+            match = lowerAscii(text[start + k]) == kKey[k];
+        if (match) return start;
+    }
+    return std::u16string_view::npos;
+}
+
+std::string errorText(int err) {
+    return std::strerror(err);
+}
+
+std::string readWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string() + ": " + errorText(errno));
+    std::string bytes;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size > 0) {
+        bytes.resize(static_cast<std::size_t>(size));
+        in.seekg(0);
+        in.read(bytes.data(), size);
+    }
+    if (in.bad() || (size > 0 && in.gcount() != size))
+        throw std::runtime_error("cannot read " + path.string() + ": read failed");
+    return bytes;
+}
+
+int parseCodePageText(const std::u16string& text) {
+    // Whole decimal text, optionally signed, as a 32-bit number.
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+    long long value = 0;
+    const std::size_t digits = i;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9' && value <= INT32_MAX; ++i)
+        value = value * 10 + (text[i] - u'0');
+    if (i == digits || i != text.size() || value > INT32_MAX)
+        throw std::runtime_error("'" + toUtf8(text) + "' is not a valid code page number");
+    return static_cast<int>(negative ? -value : value);
+}
+
+// Removes a file when it goes out of scope.
+class TemporaryCopy {
+public:
+    ~TemporaryCopy() {
+        if (m_path) {
+            std::error_code ec;
+            std::filesystem::remove(*m_path, ec);
+        }
+    }
+    void set(std::filesystem::path path) { m_path = std::move(path); }
+
+private:
+    std::optional<std::filesystem::path> m_path;
+};
+
+}  // namespace
+
+std::u16string GetHtmlCharset(std::u16string_view Text) {
+    const std::size_t at = findCharset(Text);
+    if (at == std::u16string_view::npos) return {};
+    std::size_t pos = at + 8;
+    // charset="utf-8": the name is inside the quotes. Without this an HTML5 page would be read
+    // in the ANSI code page and come out garbled.
+    if (pos < Text.size() && (Text[pos] == u'"' || Text[pos] == u'\'')) ++pos;
+    std::u16string name;
+    for (; pos < Text.size() && !endsCharsetName(Text[pos]); ++pos) name += lowerAscii(Text[pos]);
+    return name;
+}
+
+std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
+    const std::optional<std::filesystem::path> path = findExistingPath(toPath(FileName));
+    if (!path) return {};
+    const std::string bytes = readWholeFile(*path);
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+
+    if (bytes.size() >= 2 && byte(0) == 0xEF && byte(1) == 0xBB)
+        return DecodeCodePage(
+            std::string_view(bytes).substr(std::min<std::size_t>(3, bytes.size())), 65001);
+    if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
+        std::u16string text((bytes.size() - 2) / 2, u'\0');
+        for (std::size_t i = 0; i < text.size(); ++i)
+            text[i] = static_cast<char16_t>(byte(2 + 2 * i) | (byte(3 + 2 * i) << 8));
+        return text;
+    }
+    std::u16string codePage = CodePage;
+    if (codePage.empty())
+        codePage = CharsetTable().lookup(GetHtmlCharset(DecodeCodePage(bytes, 0)));
+    if (!codePage.empty()) return DecodeCodePage(bytes, parseCodePageText(codePage));
+    return DecodeCodePage(bytes, 0);
+}
+
+std::u16string ReadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
+    TemporaryCopy copy;
+    std::u16string file = FileName;
+    try {
+        if (const auto found = findExistingPath(toPath(FileName))) {
+            file = fromPath(*found);
+            if (IsFileInUse(file)) {
+                try {
+                    const std::u16string temp = NewTempFileName();
+                    copy.set(toPath(temp));
+                    std::filesystem::copy_file(*found, toPath(temp),
+                                               std::filesystem::copy_options::overwrite_existing);
+                    file = temp;
+                } catch (const std::exception&) {
+                    // No copy: read the file itself; an error from that is reported below.
+                }
+            }
+        }
+        return LoadTextFile(file, CodePage);
+    } catch (const std::exception& e) {
+        TextUserInterface().showMessage(MessageKind::Error, fromUtf8(e.what()));
+        return {};
+    }
+}
+
+int GetTextEncoding(std::u16string_view Text) {
+    const std::u16string name = GetHtmlCharset(Text);
+    if (name == u"utf-8") return 1;
+    if (name == u"unicode") return 2;
+    const std::u16string codePage = CharsetTable().lookup(name);
+    return codePage.empty() ? 0 : parseCodePageText(codePage);
+}
+
+void WriteTextToStream(std::u16string_view Text, int Encoding, std::string& Stream) {
+    if (Encoding >= 3 && !hasConverter(Encoding)) Encoding = 1;
+    if (Encoding == 1) {
+        Stream = "\xEF\xBB\xBF" + toUtf8(Text);
+    } else if (Encoding == 2) {
+        Stream.assign("\xFF\xFE");
+        Stream.reserve(2 + Text.size() * 2);
+        for (char16_t c : Text) {
+            Stream += static_cast<char>(c & 0xFF);
+            Stream += static_cast<char>(c >> 8);
+        }
+    } else {
+        Stream = EncodeCodePage(Text, Encoding >= 3 ? Encoding : 0);
+    }
+}
+
+void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int Encoding) {
+    if (Text.empty()) return;
+    std::string bytes;
+    WriteTextToStream(Text, Encoding, bytes);
+
+    const std::filesystem::path target = toPath(FileName);
+    const auto fail = [&](int err) {
+        throw std::runtime_error("cannot write " + target.string() + ": " + errorText(err));
+    };
+    std::string temp = target.string() + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) fail(errno);
+    std::size_t written = 0;
+    int err = 0;
+    while (written < bytes.size() && err == 0) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n >= 0)
+            written += static_cast<std::size_t>(n);
+        else if (errno != EINTR)
+            err = errno;
+    }
+    // Keep the permissions of the file we replace; a new file gets the usual ones.
+    struct stat old {};
+    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        fail(err);
+    }
+}
+
+bool SaveTextFile(std::u16string_view Text, std::u16string FileName) {
+    const int encoding = GetTextEncoding(Text);
+    for (;;) {
+        try {
+            WriteTextFile(Text, FileName, encoding);
+            return true;
+        } catch (const std::exception& e) {
+            UserInterface& ui = TextUserInterface();
+            ui.showMessage(MessageKind::Error, fromUtf8(e.what()));
+            std::optional<std::u16string> other = ui.askSaveFileName(FileName);
+            if (!other) return false;
+            FileName = std::move(*other);
+        }
+    }
+}
+
+}  // namespace quillet

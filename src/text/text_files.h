@@ -1,0 +1,44 @@
+// Reading and writing the text files of a help project (pages, style sheets, contents and index
+// files) in the encoding their byte-order mark, their own "charset=" declaration or the caller
+// names. File names are looked up without regard to letter case.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+// The character-set name that an HTML text declares ("charset=NAME" anywhere in it), lower-cased;
+// empty when none. The name runs up to a TAB, LF, CR, quote or ">"; a value written in quotes
+// (charset="utf-8", as HTML5 pages do) is the text inside them.
+std::u16string GetHtmlCharset(std::u16string_view Text);
+
+// The whole file as text; empty when it does not exist. A mark EF BB means UTF-8, FF FE means
+// UTF-16LE; otherwise the bytes are in the code page whose decimal number `CodePage` holds, or,
+// when `CodePage` is empty, in the one the file's own "charset=" names, else the ANSI code page.
+// Throws when the file cannot be read or `CodePage` is not a number.
+std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string& CodePage);
+
+// As LoadTextFile, but a file held open by another program is read through a temporary copy, and
+// an error is shown to the user and gives the empty text instead of escaping.
+std::u16string ReadTextFile(const std::u16string& FileName, const std::u16string& CodePage);
+
+// The encoding an HTML text declares for itself: 1 UTF-8 ("utf-8"), 2 UTF-16LE ("unicode"), the
+// code page of another known name, 0 (the ANSI code page) for an unknown name or none.
+int GetTextEncoding(std::u16string_view Text);
+
+// The bytes of a file holding `Text` in `Encoding`: 1 UTF-8 with its mark, 2 UTF-16LE with its
+// mark, 3 and above that code page, 0 and below the ANSI code page. A code page that cannot be
+// converted here is written as UTF-8 with its mark, so that no text is lost. Replaces `Stream`.
+void WriteTextToStream(std::u16string_view Text, int Encoding, std::string& Stream);
+
+// Writes `Text` to the file in `Encoding`, replacing it as a whole (a temporary file beside it is
+// renamed over it, so a failure leaves the old file). An empty text writes nothing. Throws when
+// the file cannot be written.
+void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int Encoding);
+
+// Saves the text in the encoding it declares. While that fails, shows the error and offers the
+// save dialog; false when the user gives up. An empty text leaves the file as it was: true.
+bool SaveTextFile(std::u16string_view Text, std::u16string FileName);
+
+}  // namespace quillet
