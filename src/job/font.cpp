@@ -2,7 +2,6 @@
 
 #include "platform/utf.h"
 
-#include <climits>
 #include <utility>
 #include <vector>
 
@@ -39,32 +38,14 @@ std::vector<std::u16string> splitParts(const std::u16string& spec) {
     return lines;
 }
 
-// A decimal integer with optional leading blanks and sign, filling the whole text.
-std::int32_t toInteger(const std::u16string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == u' ') ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-    long long value = 0;
-    const std::size_t digitsStart = i;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i] - u'0');
-        if (value > static_cast<long long>(INT_MAX) + 1) break;
-    }
-    if (negative) value = -value;
-    if (i == digitsStart || i != text.size() || value < INT_MIN || value > INT_MAX)
-        throw EConvertError("'" + toUtf8(text) + "' is not a valid integer value");
-    return static_cast<std::int32_t>(value);
-}
-
 }  // namespace
 
 void StringToFont(const std::u16string& spec, TFont& font) {
     const std::vector<std::u16string> parts = splitParts(spec);
     if (parts.size() != 4) return;
     font.Name = parts[0];
-    font.Size = toInteger(parts[1]);
-    font.Color = toInteger(parts[2]);
+    font.Size = StrToInt(parts[1]);
+    font.Color = StrToInt(parts[2]);
     for (const auto& [letter, style] : kStyleLetters)
         font.Style.set(style, parts[3].find(letter) != std::u16string::npos);
 }

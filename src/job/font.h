@@ -2,8 +2,9 @@
 // default heading fonts are given and the settings store keeps them.
 #pragma once
 
+#include "text/numbers.h"
+
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 namespace quillet {
@@ -31,16 +32,10 @@ struct TFont {
     bool operator==(const TFont&) const = default;
 };
 
-// A text that should be a decimal integer and is not.
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // Applies a specification to `font`. With other than four comma-separated parts the font is left
-// as it was. A size or colour that is not a decimal integer throws EConvertError; the parts before
-// it have then already been applied. Style letters B, I, U, S count anywhere in the fourth part,
-// in upper case only.
+// as it was. A size or colour that is not a decimal integer throws NumberConversionError; the parts
+// before it have then already been applied. Style letters B, I, U, S count anywhere in the fourth
+// part, in upper case only.
 void StringToFont(const std::u16string& spec, TFont& font);
 
 // The specification of `font`, styles in the order B, I, U, S: "Calibri,27,0,[BU]".

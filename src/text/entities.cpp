@@ -294,13 +294,7 @@ bool isDigit(char16_t c) {
 
 // Appends the character of a numeric reference: the digits as a 32-bit number, modulo 65536.
 void appendNumbered(std::u16string_view digits, std::u16string& out) {
-    std::int64_t value = 0;
-    for (char16_t c : digits) {
-        value = value * 10 + (c - u'0');
-        if (value > INT32_MAX)
-            throw NumberConversionError("'" + toUtf8(digits) + "' is not a valid integer value");
-    }
-    out += static_cast<char16_t>(value & 0xFFFF);
+    out += static_cast<char16_t>(static_cast<unsigned>(StrToInt(digits)) & 0xFFFF);
 }
 
 }  // namespace

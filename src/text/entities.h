@@ -2,21 +2,16 @@
 // or "&#65;" by its character. Hexadecimal references are not decoded, and no markup is parsed.
 #pragma once
 
+#include "text/numbers.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 namespace quillet {
-
-// A numeric character reference whose digits do not fit a 32-bit signed integer.
-class NumberConversionError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // The 261 named entities. Names compare with letter case ("lt" and "LT" are separate rows).
 class EntityList {

@@ -6,6 +6,7 @@
 #include "platform/utf.h"
 #include "text/charset_table.h"
 #include "text/code_pages.h"
+#include "text/numbers.h"
 #include "text/text_context.h"
 
 #include <fcntl.h>
@@ -68,20 +69,6 @@ std::string readWholeFile(const std::filesystem::path& path) {
     return bytes;
 }
 
-int parseCodePageText(const std::u16string& text) {
-    // Whole decimal text, optionally signed, as a 32-bit number.
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-    long long value = 0;
-    const std::size_t digits = i;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9' && value <= INT32_MAX; ++i)
-        value = value * 10 + (text[i] - u'0');
-    if (i == digits || i != text.size() || value > INT32_MAX)
-        throw std::runtime_error("'" + toUtf8(text) + "' is not a valid code page number");
-    return static_cast<int>(negative ? -value : value);
-}
-
 // Removes a file when it goes out of scope.
 class TemporaryCopy {
 public:
@@ -129,7 +116,7 @@ std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string
     std::u16string codePage = CodePage;
     if (codePage.empty())
         codePage = CharsetTable().lookup(GetHtmlCharset(DecodeCodePage(bytes, 0)));
-    if (!codePage.empty()) return DecodeCodePage(bytes, parseCodePageText(codePage));
+    if (!codePage.empty()) return DecodeCodePage(bytes, StrToInt(codePage));
     return DecodeCodePage(bytes, 0);
 }
 
@@ -163,7 +150,7 @@ int GetTextEncoding(std::u16string_view Text) {
     if (name == u"utf-8") return 1;
     if (name == u"unicode") return 2;
     const std::u16string codePage = CharsetTable().lookup(name);
-    return codePage.empty() ? 0 : parseCodePageText(codePage);
+    return codePage.empty() ? 0 : StrToInt(codePage);
 }
 
 void WriteTextToStream(std::u16string_view Text, int Encoding, std::string& Stream) {

@@ -47,14 +47,14 @@ TEST(StringToFont, AppliesSpecifications) {
 
 TEST(StringToFont, ABadNumberFailsAfterTheEarlierPartsWereApplied) {
     TFont f = font(u"Old", 9, 1, u"");
-    EXPECT_THROW(StringToFont(u"New,big,0,[B]", f), EConvertError);
+    EXPECT_THROW(StringToFont(u"New,big,0,[B]", f), NumberConversionError);
     EXPECT_EQ(f.Name, u"New");
     EXPECT_EQ(f.Size, 9);
-    EXPECT_THROW(StringToFont(u"Newer,12,red,[B]", f), EConvertError);
+    EXPECT_THROW(StringToFont(u"Newer,12,red,[B]", f), NumberConversionError);
     EXPECT_EQ(f.Name, u"Newer");
     EXPECT_EQ(f.Size, 12);
-    EXPECT_THROW(StringToFont(u"X,99999999999,0,[]", f), EConvertError);  // overflow
-    EXPECT_THROW(StringToFont(u"X,12 ,0,[]", f), EConvertError);
+    EXPECT_THROW(StringToFont(u"X,99999999999,0,[]", f), NumberConversionError);  // overflow
+    EXPECT_THROW(StringToFont(u"X,12 ,0,[]", f), NumberConversionError);
 }
 
 TEST(FontToString, WritesStylesInOrderAndReadsBack) {
