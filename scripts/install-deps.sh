@@ -10,6 +10,10 @@ packages=(
     libgtest-dev
     libgmock-dev
     libbenchmark-dev
+    libmspack-dev     # quillet-hh unpacks help files with it
+    nlohmann-json3-dev  # the command line's --json output
+    fp-utils          # chmcmd builds the help-file fixtures of the tests
+    libchm-bin        # extract_chmLib: a second unpacker the tests compare with
 )
 
 missing=()

@@ -1,15 +1,224 @@
 #include "project/chm_decompile.h"
 
+#include "platform/case_insensitive_path.h"
+#include "platform/mapped_file.h"
+#include "platform/process.h"
+#include "platform/utf.h"
+#include "project/sitemap.h"
+#include "text/code_pages.h"
+#include "text/entities.h"
+#include "text/html_text.h"
+#include "text/language_table.h"
+#include "text/text_files.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 namespace quillet {
 
-void TCHMDecompile::LoadFromCHM(const std::u16string& /*ChmFile*/) {
-    throw std::runtime_error("reading the help file's system information is not built yet");
+namespace {
+
+// A cursor over the help file's bytes that fails, rather than reads past the end, when a record
+// length points outside the file.
+class ByteReader {
+public:
+    ByteReader(std::string_view bytes, const std::u16string& file) : m_bytes(bytes), m_file(file) {}
+
+    void seek(std::int64_t pos) { m_pos = pos; }
+    void skip(std::int64_t count) { m_pos += count; }
+    std::uint16_t u16() {
+        const std::string_view b = take(2);
+        return static_cast<std::uint16_t>(static_cast<unsigned char>(b[0]) |
+                                          (static_cast<unsigned char>(b[1]) << 8));
+    }
+    std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
+    std::string_view take(std::int64_t count) {
+        if (count < 0) count = 0;
+        if (m_pos < 0 || m_pos + count > static_cast<std::int64_t>(m_bytes.size()))
+            throw std::runtime_error("cannot read " + toUtf8(m_file) +
+                                     ": its system information runs past the end of the file "
+                                     "at byte " +
+                                     std::to_string(m_pos));
+        const std::string_view b =
+            m_bytes.substr(static_cast<std::size_t>(m_pos), static_cast<std::size_t>(count));
+        m_pos += count;
+        return b;
+    }
+
+private:
+    std::string_view m_bytes;
+    const std::u16string& m_file;
+    std::int64_t m_pos = 0;
+};
+
+std::u16string hexId(std::int16_t id) {
+    char buf[16];
+    // A negative identifier shows as its 32-bit form, as the language table's look-up sees it.
+    std::snprintf(buf, sizeof buf, "0x%04X", static_cast<unsigned>(static_cast<std::int32_t>(id)));
+    return fromUtf8(buf);
+}
+
+bool isDirectory(const std::filesystem::directory_entry& e) {
+    std::error_code ec;
+    return e.is_directory(ec);
+}
+
+std::u16string findFileByExt(const std::filesystem::path& folder, const std::u16string& ext) {
+    std::error_code ec;
+    std::vector<std::filesystem::directory_entry> entries;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec))
+        entries.push_back(*it);
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        const std::u16string x = foldCase(fromPath(a.path().filename()));
+        const std::u16string y = foldCase(fromPath(b.path().filename()));
+        return x != y ? x < y : a.path().filename() < b.path().filename();
+    });
+    const std::u16string wanted = foldCase(ext);
+    for (const auto& entry : entries) {
+        if (isDirectory(entry)) {
+            if (std::u16string found = findFileByExt(entry.path(), ext); !found.empty())
+                return found;
+            continue;
+        }
+        const std::u16string name = fromPath(entry.path().filename());
+        const std::size_t dot = name.rfind(u'.');
+        if (dot != std::u16string::npos && foldCase(name.substr(dot)) == wanted)
+            return fromPath(entry.path());
+    }
+    return {};
+}
+
+// The last non-empty line of a program's output: its reason for failing.
+std::string lastLine(const std::string& output) {
+    std::size_t end = output.find_last_not_of("\r\n");
+    if (end == std::string::npos) return {};
+    const std::size_t start = output.rfind('\n', end);
+    return output.substr(start == std::string::npos ? 0 : start + 1,
+                         end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+std::u16string decimal(int n) {
+    return fromUtf8(std::to_string(n));
+}
+
+}  // namespace
+
+void TCHMDecompile::LoadFromCHM(const std::u16string& ChmFile) {
+    const MappedFile file(toPath(ChmFile));
+    const std::string_view bytes = file.bytes();
+    ByteReader reader(bytes, ChmFile);
+    // Every offset in order; the first "HHA" with the version record's code four bytes before
+    // it wins. A false "HHA" elsewhere is simply passed over.
+    for (std::size_t m = bytes.find("HHA"); m != std::string_view::npos;
+         m = bytes.find("HHA", m + 1)) {
+        if (m < 4) continue;
+        reader.seek(static_cast<std::int64_t>(m) - 4);
+        if (reader.u16() != 9) continue;
+        const std::int16_t versionLength = reader.i16();
+        reader.seek(static_cast<std::int64_t>(m) + versionLength);
+        reader.u16();  // the locale record's code
+        const std::int16_t localeLength = reader.i16();
+        const std::int16_t languageId = reader.i16();
+        reader.skip(localeLength - 2);
+        reader.u16();  // the default topic's code
+        const std::uint16_t defaultLength = reader.u16();
+        const std::string_view defaultPage = reader.take(defaultLength - 1);
+        reader.skip(1);
+        reader.u16();  // the title's code
+        const std::uint16_t titleLength = reader.u16();
+        const std::string_view title = reader.take(titleLength - 1);
+
+        rDefaultPage = defaultPage;
+        rTitle = title;
+        LangID = hexId(languageId);
+        rCodePage = CodePage = LanguageTable().GetCodepageById(LangID);
+        Title = DecodeCodePage(rTitle, rCodePage);
+        DefaultPage = DecodeCodePage(rDefaultPage, rCodePage);
+        break;
+    }
+    chmFile = ChmFile;
 }
 
 void TCHMDecompile::decompile() {
-    throw std::runtime_error("unpacking the help file is not built yet");
+    if (FOnChange) FOnChange(u"Decompiling...", 1);
+
+    const std::filesystem::path root = toPath(rootFolder);
+    std::error_code ec;
+    std::filesystem::create_directories(root, ec);
+    if (ec) throw std::runtime_error("Cannot create " + toUtf8(rootFolder) + ": " + ec.message());
+
+    {
+        const std::filesystem::path copy = root / "_$$.chm";
+        std::filesystem::copy_file(toPath(chmFile), copy,
+                                   std::filesystem::copy_options::skip_existing, ec);
+        struct RemoveCopy {
+            std::filesystem::path path;
+            ~RemoveCopy() {
+                std::error_code ignored;
+                std::filesystem::remove(path, ignored);
+            }
+        } removeCopy{copy};
+        const ProcessResult result = RunAndWait(u"quillet-hh -decompile . _$$.chm", root);
+        if (result.exitCode != 0) {
+            std::string reason = lastLine(result.output);
+            if (reason.empty())
+                reason = "quillet-hh failed with exit code " + std::to_string(result.exitCode);
+            throw std::runtime_error("cannot unpack " + toUtf8(chmFile) + ": " + reason);
+        }
+    }
+
+    FileName = fromPath(toPath(chmFile).stem());
+
+    const auto named = [&](const char* ext) -> std::u16string {
+        if (const auto found = findExistingPath(root / (toPath(FileName).string() + ext)))
+            return fromPath(*found);
+        return FindFileByExt(rootFolder, fromUtf8(ext));
+    };
+    hhcFile = named(".hhc");
+    LoadContents();
+    if (List.empty()) addDefaultTopicEntry();
+    hhkFile = named(".hhk");
+    LoadIndex();
+}
+
+void TCHMDecompile::addDefaultTopicEntry() {
+    std::u16string page = DefaultPage;
+    while (!page.empty() && (page.front() == u'/' || page.front() == u'\\')) page.erase(0, 1);
+    const bool usable = !page.empty() && page.find(u"://") == std::u16string::npos &&
+                        findExistingPath(toPath(rootFolder + page)).has_value();
+    if (!usable) {
+        // No default topic to start from: the first page of the project, if any.
+        std::u16string first = FindFileByExt(rootFolder, u".htm");
+        if (first.empty()) first = FindFileByExt(rootFolder, u".html");
+        if (first.empty()) return;
+        page = first.substr(rootFolder.size());
+    }
+    TTitleList& entry = List.add();
+    entry.Level = 0;
+    entry.Url = page;
+    entry.Status = 0;
+    entry.Topic = Title;
+    if (entry.Topic.empty()) entry.Topic = GetHtmlTitle(ReadTextFile(rootFolder + page, u""));
+    if (entry.Topic.empty()) entry.Topic = FileName;
+    entry.ContextNumber = u"1000";
+}
+
+void TCHMDecompile::LoadContents() {
+    if (hhcFile.empty()) return;
+    parseContents(LoadTextFile(hhcFile, decimal(CodePage)), List);
+}
+
+void TCHMDecompile::LoadIndex() {
+    if (hhkFile.empty()) return;
+    parseIndex(LoadTextFile(hhkFile, decimal(CodePage)), List);
+}
+
+std::u16string FindFileByExt(const std::u16string& Folder, const std::u16string& Ext) {
+    return findFileByExt(toPath(Folder), Ext);
 }
 
 }  // namespace quillet

@@ -22,10 +22,20 @@ public:
     TCHMDecompile(const TCHMDecompile&) = delete;
     TCHMDecompile& operator=(const TCHMDecompile&) = delete;
 
-    // Reads title, default topic and language straight from the help file's bytes.
+    // Reads language, default topic and title straight from the help file's bytes: the first
+    // version record ("HHA" with code 9 four bytes before) and the three records after it.
+    // Without such a record only chmFile changes. Throws std::system_error when the file cannot
+    // be opened, std::runtime_error when a record runs past the end of the file.
     virtual void LoadFromCHM(const std::u16string& ChmFile);
-    // Unpacks the help file into rootFolder and reads its contents tree and index.
+
+    // Unpacks chmFile into rootFolder with quillet-hh, then reads the contents and index files.
+    // Throws when the folder cannot be made or the help file cannot be unpacked. When the
+    // contents give no entry, the default topic becomes the one entry.
     virtual void decompile();
+
+    // Appends the entries of hhcFile to List; adds the keywords of hhkFile (none when empty).
+    void LoadContents();
+    void LoadIndex();
 
     TTitleLists List;
     std::string rTitle;        // the stored title bytes, without the terminating NUL
@@ -43,6 +53,14 @@ public:
     std::u16string chmFile;
     std::u16string FileName;
     TProcEvent FOnChange;
+
+private:
+    void addDefaultTopicEntry();
 };
+
+// The first file under Folder (searched depth-first, each folder in name order without regard
+// to letter case) whose extension, with its dot, equals Ext without regard to letter case.
+// Empty when there is none.
+std::u16string FindFileByExt(const std::u16string& Folder, const std::u16string& Ext);
 
 }  // namespace quillet

@@ -1,0 +1,240 @@
+#include "project/sitemap.h"
+
+#include "text/entities.h"
+#include "text/numbers.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace quillet {
+
+namespace {
+
+char16_t lowerAscii(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
+}
+
+bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+std::u16string foldAscii(std::u16string_view s) {
+    std::u16string out(s);
+    for (char16_t& c : out) c = lowerAscii(c);
+    return out;
+}
+
+enum class ListTag { Open, Close, Item };
+
+// Walks the list structure. `item` collects the text of the open item (everything after its
+// LI tag up to the next list tag); `onListTag` runs at each list tag, before the item closes.
+// A tag with attributes ("<UL class=x>") is no list tag. An item that no list tag follows is
+// never handed over.
+template <typename OnListTag>
+void scanListStructure(std::u16string_view text, std::u16string& item, OnListTag onListTag) {
+    bool inItem = false;  // between an LI tag and the next list tag
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (text[i] != u'<') {
+            if (inItem) {
+                // Copy the run up to the next "<" at once.
+                const std::size_t next = std::min(text.find(u'<', i), n);
+                item.append(text.substr(i, next - i));
+                i = next - 1;
+            }
+            continue;
+        }
+        const std::u16string_view three = text.substr(i + 1, 3);
+        if (equalsIgnoringAsciiCase(three, u"UL>")) {
+            onListTag(ListTag::Open);
+            inItem = false;
+        } else if (equalsIgnoringAsciiCase(three, u"/UL")) {
+            onListTag(ListTag::Close);
+            inItem = false;
+        } else if (equalsIgnoringAsciiCase(three, u"LI>")) {
+            onListTag(ListTag::Item);
+            inItem = true;
+            i += 3;
+        } else if (inItem) {
+            item += u'<';
+        }
+    }
+}
+
+// Replaces every occurrence of `word`, in any ASCII letter case, by `word` itself.
+void normalizeSpelling(std::u16string& text, std::u16string_view word) {
+    const std::u16string folded = foldAscii(word);
+    const std::u16string haystack = foldAscii(text);
+    for (std::size_t at = haystack.find(folded); at != std::u16string::npos;
+         at = haystack.find(folded, at + word.size()))
+        text.replace(at, word.size(), word);
+}
+
+struct ParamTag {
+    std::u16string_view tag;              // "<param" up to and including its ">"
+    std::optional<std::u16string> value;  // the quoted text after the first value="
+    bool has(std::u16string_view attribute) const {
+        return tag.find(attribute) != std::u16string_view::npos;
+    }
+};
+
+// The param tags of an item's text, after the spellings that matter have been normalised.
+std::vector<ParamTag> extractParams(std::u16string& itemText,
+                                    std::initializer_list<std::u16string_view> spellings) {
+    normalizeSpelling(itemText, u"<param");
+    normalizeSpelling(itemText, u"value=");
+    for (std::u16string_view s : spellings) normalizeSpelling(itemText, s);
+
+    std::vector<ParamTag> params;
+    const std::u16string_view text = itemText;
+    for (std::size_t start = text.find(u"<param"); start != std::u16string_view::npos;) {
+        const std::size_t end = text.find(u'>', start);
+        if (end == std::u16string_view::npos) break;
+        ParamTag param{text.substr(start, end - start + 1), std::nullopt};
+        if (const std::size_t v = param.tag.find(u"value=\""); v != std::u16string_view::npos) {
+            const std::size_t open = v + 7;
+            if (const std::size_t close = param.tag.find(u'"', open);
+                close != std::u16string_view::npos)
+                param.value = std::u16string(param.tag.substr(open, close - open));
+        }
+        params.push_back(std::move(param));
+        start = text.find(u"<param", end + 1);
+    }
+    return params;
+}
+
+std::u16string decodedValue(const ParamTag& param) {
+    return param.value ? DecodeEntities(*param.value) : std::u16string();
+}
+
+std::u16string replacePercent20(std::u16string text) {
+    for (std::size_t at = text.find(u"%20"); at != std::u16string::npos;
+         at = text.find(u"%20", at + 1))
+        text.replace(at, 3, u" ");
+    return text;
+}
+
+constexpr std::u16string_view kName = u"name=\"Name\"";
+constexpr std::u16string_view kLocal = u"name=\"Local\"";
+constexpr std::u16string_view kImageNumber = u"name=\"ImageNumber\"";
+
+// The running state of one contents file.
+struct ContentsReader {
+    TTitleLists& list;
+    int level = -1;
+    int entryNumber = 0;
+    int contextCounter = 1000;
+
+    void finish(std::u16string& item) {
+        if (item.empty()) return;
+        const std::vector<ParamTag> params = extractParams(item, {kName, kLocal, kImageNumber});
+        std::optional<std::u16string> name;
+        std::vector<std::u16string> locals;
+        int imageNumber = 0;
+        for (const ParamTag& p : params) {
+            const bool isNameTag = !name && p.has(kName);
+            if (isNameTag) name = decodedValue(p);
+            if (p.has(kLocal) && !isNameTag) locals.push_back(decodedValue(p));
+            if (p.has(kImageNumber)) imageNumber = StrToInt(p.value.value_or(u""));
+        }
+        item.clear();
+        std::u16string withoutHyphens = name.value_or(u"");
+        std::erase(withoutHyphens, u'-');
+        if (withoutHyphens.empty()) return;
+
+        TTitleList& entry = list.add();
+        entry.Topic = *name;
+        entry.Level = level;
+        entry.Index = entryNumber++;
+        entry.Icon = imageNumber;
+        if (!locals.empty() && !locals.front().empty()) {
+            entry.Url = replacePercent20(locals.front());
+            entry.Status = 0;
+        } else {
+            entry.Status = 2;
+        }
+        for (char c : std::to_string(contextCounter++))
+            entry.ContextNumber += static_cast<char16_t>(c);
+    }
+};
+
+// The running state of one index file.
+struct IndexReader {
+    // Entries by ASCII-folded address, each list in contents order.
+    std::unordered_map<std::u16string, std::vector<TTitleList*>> byUrl;
+    std::vector<std::u16string> keywords;  // enclosing index entries, outermost first
+    std::u16string lastKeyword;
+
+    explicit IndexReader(TTitleLists& list) {
+        for (std::size_t i = 0; i < list.size(); ++i)
+            byUrl[foldAscii(list[i].Url)].push_back(&list[i]);
+    }
+
+    void finish(std::u16string& item) {
+        if (item.empty()) return;
+        const std::vector<ParamTag> params = extractParams(item, {kName, kLocal});
+        item.clear();
+        std::u16string keyword;
+        if (!params.empty()) {
+            for (char16_t c : decodedValue(params.front())) {
+                keyword += c;
+                if (c == u'/') keyword += u'/';
+            }
+        }
+        std::u16string path;
+        for (const auto& k : keywords) path += k + u'/';
+        for (std::size_t i = 1; i < params.size(); ++i) {
+            if (!params[i].has(kLocal)) continue;
+            const auto found = byUrl.find(foldAscii(replacePercent20(decodedValue(params[i]))));
+            if (found == byUrl.end()) continue;
+            for (TTitleList* entry : found->second) {
+                if (!entry->Keywords.empty()) entry->Keywords += u"`\\";
+                entry->Keywords += path + keyword;
+            }
+        }
+        lastKeyword = std::move(keyword);
+    }
+};
+
+}  // namespace
+
+void parseContents(std::u16string_view text, TTitleLists& list) {
+    ContentsReader reader{list};
+    std::u16string item;
+    scanListStructure(text, item, [&](ListTag tag) {
+        reader.finish(item);
+        if (tag == ListTag::Open) ++reader.level;
+        if (tag == ListTag::Close) --reader.level;
+    });
+}
+
+void parseIndex(std::u16string_view text, TTitleLists& list) {
+    IndexReader reader(list);
+    std::u16string item;
+    scanListStructure(text, item, [&](ListTag tag) {
+        switch (tag) {
+            case ListTag::Open:
+                // A nested list belongs to the item before it: its keyword leads the paths.
+                if (!item.empty()) {
+                    reader.finish(item);
+                    reader.keywords.push_back(reader.lastKeyword);
+                }
+                break;
+            case ListTag::Close:
+                reader.finish(item);
+                if (!reader.keywords.empty()) reader.keywords.pop_back();
+                break;
+            case ListTag::Item:
+                reader.finish(item);
+                break;
+        }
+    });
+}
+
+}  // namespace quillet

@@ -1,0 +1,137 @@
+#include "project/sitemap.h"
+
+#include "platform/utf.h"
+#include "text/numbers.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+std::u16string object(std::u16string_view params) {
+    return u"<OBJECT type=\"text/sitemap\">" + std::u16string(params) + u"</OBJECT>\n";
+}
+std::u16string item(std::u16string_view name, std::u16string_view local = {}) {
+    std::u16string params = u"<param name=\"Name\" value=\"" + std::u16string(name) + u"\">";
+    if (!local.empty())
+        params += u"<param name=\"Local\" value=\"" + std::u16string(local) + u"\">";
+    return u"<LI> " + object(params);
+}
+
+// One line per entry: level, status, topic, url, index number, context number.
+std::string describe(const TTitleLists& list) {
+    std::string out;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const TTitleList& e = list[i];
+        out += std::to_string(e.Level) + " " + std::to_string(e.Status) + " " + toUtf8(e.Topic) +
+               " <" + toUtf8(e.Url) + "> #" + std::to_string(e.Index) + " " +
+               toUtf8(e.ContextNumber) + "\n";
+    }
+    return out;
+}
+
+TEST(Contents, NestingNamesAndPages) {
+    struct Case {
+        const char* what;
+        std::u16string hhc;
+        std::string entries;
+    };
+    const Case cases[] = {
+        {"outer and nested lists",
+         u"<UL>" + item(u"One", u"a.htm") + u"<UL>" + item(u"Child", u"sub/b.htm#x") + u"</UL>" +
+             item(u"Two", u"c%20d.htm") + u"</UL>",
+         "0 0 One <a.htm> #0 1000\n1 0 Child <sub/b.htm#x> #1 1001\n0 0 Two <c d.htm> #2 1002\n"},
+        {"separators, headings and entities",
+         u"<ul>" + item(u"---") + item(u"Heading") + item(u"R&amp;D &lt;1&gt;", u"r.htm") +
+             u"</ul>",
+         "0 2 Heading <> #0 1000\n0 0 R&D <1> <r.htm> #1 1001\n"},
+        {"first name and first local win",
+         u"<UL><li>" +
+             object(u"<param name=\"Name\" value=\"A\"><param name=\"Local\" value=\"a.htm\">"
+                    u"<param name=\"Name\" value=\"B\"><param name=\"Local\" value=\"b.htm\">") +
+             u"</UL>",
+         "0 0 A <a.htm> #0 1000\n"},
+        {"spellings in any case",
+         u"<UL><LI>" +
+             object(
+                 u"<PARAM NAME=\"name\" VALUE=\"Upper\"><Param Name=\"LOCAL\" Value=\"u.htm\">") +
+             u"</UL>",
+         "0 0 Upper <u.htm> #0 1000\n"},
+        {"an item with no list tag after it is lost",
+         u"<UL>" + item(u"Kept", u"k.htm") + item(u"Lost", u"l.htm"), "0 0 Kept <k.htm> #0 1000\n"},
+        {"a UL with attributes does not open a level",
+         u"<UL>" + item(u"A", u"a.htm") + u"<UL class=\"x\">" + item(u"B", u"b.htm") + u"</UL>" +
+             item(u"C", u"c.htm") + u"</UL>",
+         "0 0 A <a.htm> #0 1000\n0 0 B <b.htm> #1 1001\n-1 0 C <c.htm> #2 1002\n"},
+        {"an LI with attributes joins the item before",
+         u"<UL>" + item(u"A", u"a.htm") + u"<LI class=x>" +
+             object(u"<param name=\"Name\" value=\"B\"><param name=\"Local\" value=\"b.htm\">") +
+             u"</UL>",
+         "0 0 A <a.htm> #0 1000\n"},
+        {"an entry before any list",
+         item(u"Early", u"e.htm") + u"<UL>" + item(u"Late", u"l.htm") + u"</UL>",
+         "-1 0 Early <e.htm> #0 1000\n0 0 Late <l.htm> #1 1001\n"},
+        {"a TAB between LI and OBJECT, self-closed params",
+         u"<UL><LI>\t" +
+             object(u"<param name=\"Name\" value=\"T\"/><param name=\"Local\" value=\"t.htm\"/>") +
+             u"</UL>",
+         "0 0 T <t.htm> #0 1000\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTitleLists list;
+        parseContents(c.hhc, list);
+        EXPECT_EQ(describe(list), c.entries);
+    }
+}
+
+TEST(Contents, ImageNumbersAreNumbers) {
+    TTitleLists list;
+    parseContents(u"<UL><LI>" +
+                      object(u"<param name=\"Name\" value=\"N\"><param name=\"ImageNumber\" "
+                             u"value=\"11\">") +
+                      u"</UL>",
+                  list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Icon, 11);
+    EXPECT_THROW(parseContents(u"<UL><LI>" +
+                                   object(u"<param name=\"Name\" value=\"N\"><param "
+                                          u"name=\"ImageNumber\" value=\"x\">") +
+                                   u"</UL>",
+                               list),
+                 NumberConversionError);
+}
+
+TEST(Index, KeywordPathsGoToTheEntriesOfTheirPages) {
+    TTitleLists list;
+    parseContents(u"<UL>" + item(u"A", u"a.htm") + item(u"B", u"b.htm") +
+                      item(u"A again", u"A.HTM") + u"</UL>",
+                  list);
+    const std::u16string hhk = u"<UL>" + item(u"Files") + u"<UL>" + item(u"Open/Save", u"a.htm") +
+                               u"</UL>" + item(u"Printing", u"a.htm") + item(u"Both", u"b.htm") +
+                               u"</UL>";
+    parseIndex(hhk, list);
+    EXPECT_EQ(list[0].Keywords, u"Files/Open//Save`\\Printing");
+    EXPECT_EQ(list[1].Keywords, u"Both");
+    EXPECT_EQ(list[2].Keywords, list[0].Keywords);  // the same page in other letter case
+}
+
+TEST(TitleLists, UrlIndexFindsTheFirstEntryWithoutRegardToCase) {
+    TTitleLists list;
+    parseContents(u"<UL>" + item(u"First", u"Dir/Page.htm") + item(u"Second", u"dir/page.htm") +
+                      item(u"Heading") + u"</UL>",
+                  list);
+    list.initializeUrls();
+    ASSERT_NE(list.GetItemByUrl(u"DIR/PAGE.HTM"), nullptr);
+    EXPECT_EQ(list.GetItemByUrl(u"DIR/PAGE.HTM")->Topic, u"First");
+    EXPECT_EQ(list.GetItemByUrl(u"")->Topic, u"Heading");
+    EXPECT_EQ(list.GetItemByUrl(u"other.htm"), nullptr);
+    list[0].Url = u"moved.htm";  // not seen until the index is rebuilt
+    EXPECT_EQ(list.GetItemByUrl(u"moved.htm"), nullptr);
+    list.initializeUrls();
+    EXPECT_EQ(list.GetItemByUrl(u"moved.htm")->Topic, u"First");
+    EXPECT_EQ(list.GetItemByUrl(u"dir/page.htm")->Topic, u"Second");
+}
+
+}  // namespace
+}  // namespace quillet

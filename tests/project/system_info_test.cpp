@@ -1,0 +1,101 @@
+#include "project/chm_decompile.h"
+
+#include "platform/utf.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace quillet {
+namespace {
+
+using testing::TempDir;
+
+std::string le16(int v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+}
+std::string record(int code, const std::string& data) {
+    return le16(code) + le16(static_cast<int>(data.size())) + data;
+}
+// A #SYSTEM stream: the version record, then locale, default topic and title records.
+std::string systemRecords(int languageId, const std::string& page, const std::string& title) {
+    return record(9, std::string("HHA Version 4.74.8702", 21)) +
+           record(4, le16(languageId) + le16(0) + std::string(12, '\0')) + record(2, page + '\0') +
+           record(3, title + '\0');
+}
+
+class SystemInfoTest : public ::testing::Test {
+protected:
+    std::u16string write(const std::string& bytes) {
+        const auto path = dir.path() / "help.chm";
+        std::ofstream(path, std::ios::binary) << bytes;
+        return fromPath(path);
+    }
+    TempDir dir;
+};
+
+TEST_F(SystemInfoTest, ReadsTheRecordsAfterTheVersionRecord) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::u16string langId, title, page;
+        int codePage;
+    };
+    const Case cases[] = {
+        {"Chinese", "ITSF" + systemRecords(0x0804, "/intro.htm", "\xd6\xd0\xce\xc4"), u"0x0804",
+         u"中文", u"/intro.htm", 936},
+        {"English", systemRecords(0x0409, "a.htm", "Caf\xe9"), u"0x0409", u"Café", u"a.htm", 1252},
+        {"a false HHA first",
+         "xxHHAyy" + std::string(8, '\0') + "HHA" + systemRecords(0x0419, "p.htm", "\xcf\xf0\xe8"),
+         u"0x0419", u"При", u"p.htm", 1251},
+        {"identifier read as negative", systemRecords(0x8004, "p.htm", "T"), u"0xFFFF8004", u"T",
+         u"p.htm", 0},
+        {"title of only its NUL", systemRecords(0x0409, "p.htm", ""), u"0x0409", u"", u"p.htm",
+         1252},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TCHMDecompile project;
+        const std::u16string file = write(c.bytes);
+        project.LoadFromCHM(file);
+        EXPECT_EQ(project.LangID, c.langId);
+        EXPECT_EQ(project.Title, c.title);
+        EXPECT_EQ(project.DefaultPage, c.page);
+        EXPECT_EQ(project.CodePage, c.codePage);
+        EXPECT_EQ(project.rCodePage, c.codePage);
+        EXPECT_EQ(project.rTitle.find('\0'), std::string::npos);
+        EXPECT_EQ(project.rDefaultPage.find('\0'), std::string::npos);
+        EXPECT_EQ(project.chmFile, file);
+    }
+}
+
+TEST_F(SystemInfoTest, WithoutTheRecordOnlyTheFileNameChanges) {
+    for (const std::string& bytes :
+         {std::string("HH"), std::string(), std::string("ITSF no record HHA")}) {
+        TCHMDecompile project;
+        project.Title = u"kept";
+        project.CodePage = 936;
+        const std::u16string file = write(bytes);
+        project.LoadFromCHM(file);
+        EXPECT_EQ(project.Title, u"kept");
+        EXPECT_EQ(project.CodePage, 936);
+        EXPECT_EQ(project.chmFile, file);
+    }
+}
+
+TEST_F(SystemInfoTest, UnreadableAndTruncatedFilesFail) {
+    TCHMDecompile project;
+    EXPECT_THROW(project.LoadFromCHM(fromPath(dir.path() / "missing.chm")), std::system_error);
+    const std::string whole = systemRecords(0x0409, "page.htm", "A long title");
+    const std::u16string file = write(whole.substr(0, whole.size() - 5));
+    try {
+        project.LoadFromCHM(file);
+        FAIL() << "a record past the end of the file must fail";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("help.chm"), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
+}  // namespace quillet
