@@ -1,11 +1,145 @@
 #include "distill/chm_distill.h"
 
+#include "platform/utf.h"
+#include "text/html_text.h"
+#include "text/paths.h"
+#include "text/text_files.h"
+
+#include <array>
 #include <stdexcept>
 
 namespace quillet {
 
+namespace {
+
+std::u16string decimal(long long n) {
+    return fromUtf8(std::to_string(n));
+}
+
+[[noreturn]] void notBuiltYet(const char* what) {
+    throw std::runtime_error(std::string(what) + " is not built yet");
+}
+
+}  // namespace
+
+void TCHMDistill::report(const std::u16string& info, int persent) {
+    if (FOnChange) FOnChange(info, persent);
+}
+
 void TCHMDistill::Execute() {
-    throw std::runtime_error("distilling the topic pages is not built yet");
+    report(u"Analyzing...", 5);
+    ProcessTocLink();
+    FillFileList();
+    ChangeCSS();
+    report(u"Preparing to distill pages...", 10);
+    RemoveSame();
+    NonTocFileToToc();
+    GetChapterNumber();
+    GetBookmark();
+    List.initializeUrls();
+    report(u"Distilling pages...", 15);
+    DistillPages();
+    ProcessTocLink2();
+}
+
+void TCHMDistill::FillFileList() {
+    Files.clear();
+    CSSFiles.clear();
+    for (std::size_t n = 0; n < List.size(); ++n) {
+        TTitleList& entry = List[n];
+        if (entry.Status != 0) continue;
+        std::u16string page, anchor;
+        SplitUrlAnchor(entry.Url, page, anchor);
+        Files.add(rootFolder + page, &entry);
+    }
+    // Following links may add pages elsewhere, never to Files, so the walk is stable.
+    for (std::size_t n = 0; n < Files.size(); ++n) GetLinkPages(Files[n].text);
+}
+
+void TCHMDistill::NonTocFileToToc() {
+    if (Discard || NonTocicFiles.empty()) return;
+    TTitleList& heading = List.add();
+    heading.Topic = Addenda;
+    heading.Level = 0;
+    heading.Status = 2;
+    for (std::size_t n = 0; n < NonTocicFiles.size(); ++n) {
+        auto& line = NonTocicFiles[n];
+        std::u16string title = TrimWhiteSpace(GetHtmlTitle(ReadTextFile(line.text, u"")));
+        if (title.empty())
+            if (const TChmTopicFile* topic = TopicList.GetItemByFilename(line.text))
+                title = topic->Title3;
+        TTitleList& entry = List.add();
+        entry.Topic = title;
+        entry.Level = 1;
+        entry.Url = line.text.size() >= rootFolder.size()
+                        ? line.text.substr(rootFolder.size())
+                        : RelativeUrl(rootFolder + u"x", line.text);
+        entry.Status = 0;
+        line.object = &entry;
+    }
+}
+
+void numberChapters(TTitleLists& list) {
+    std::array<long long, 9> counters{};
+    for (std::size_t n = 0; n < list.size(); ++n) {
+        TTitleList& entry = list[n];
+        if (entry.Level >= 0 && entry.Level <= 8) {
+            const auto level = static_cast<std::size_t>(entry.Level);
+            ++counters[level];
+            for (std::size_t deeper = level + 1; deeper < counters.size(); ++deeper)
+                counters[deeper] = 0;
+        }
+        std::u16string number;
+        if (counters[0] > 0) number += decimal(counters[0]);
+        number += counters[1] > 0 ? u"." + decimal(counters[1]) : u".";
+        for (std::size_t k = 2; k < counters.size(); ++k)
+            if (counters[k] > 0) number += u"." + decimal(counters[k]);
+        entry.ChapterNumber = std::move(number);
+    }
+}
+
+void TCHMDistill::GetChapterNumber() {
+    numberChapters(List);
+}
+
+void TCHMDistill::GetBookmark() {
+    for (std::size_t n = 0; n < List.size(); ++n)
+        List[n].Bookmark = u"Bookmark" + decimal(static_cast<long long>(n));
+}
+
+void TCHMDistill::DistillPages() {
+    SortedStringList<TTitleList> pages;
+    for (std::size_t n = 0; n < List.size(); ++n)
+        if (!List[n].Url.empty()) pages.add(List[n].Url, &List[n]);
+    for (const auto& page : pages) {
+        const std::u16string file = rootFolder + page.text;
+        std::u16string text = ReadTextFile(file, u"");
+        text = ChangeUrlBookmark(text, *page.object);
+        text = StyleNormaliser(text);
+        SaveTextFile(text, file);
+    }
+}
+
+void TCHMDistill::ProcessTocLink() {
+    notBuiltYet("normalising the contents links");
+}
+void TCHMDistill::GetLinkPages(const std::u16string&) {
+    notBuiltYet("following the links of pages");
+}
+void TCHMDistill::ChangeCSS() {
+    notBuiltYet("adjusting style sheets");
+}
+void TCHMDistill::RemoveSame() {
+    notBuiltYet("removing the parts that pages share");
+}
+std::u16string TCHMDistill::ChangeUrlBookmark(const std::u16string&, TTitleList&) {
+    notBuiltYet("rewriting links into bookmarks");
+}
+std::u16string TCHMDistill::StyleNormaliser(const std::u16string&) {
+    notBuiltYet("normalising page styles");
+}
+void TCHMDistill::ProcessTocLink2() {
+    notBuiltYet("pointing entries at split pages");
 }
 
 }  // namespace quillet

@@ -1,0 +1,109 @@
+// What the page scanners share: the open-element record and stack, the tag-name lists, the
+// white-space rules, reading a tag's name, closing and folding elements, and cutting a page into
+// head, body and tail. No document tree is built; tags are known by "<" and ">" only.
+#pragma once
+
+#include "distill/text_rope.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillet {
+
+// One open element.
+struct THtmlTag {
+    std::u16string Name;   // as read from the page; "Root" for the root entry
+    std::u16string Start;  // the start tag as written, "<" through ">"
+    TextRope Inner;        // markup and text collected inside, folded children included
+    std::u16string Tail;   // the end tag as written, once met
+    TextRope InnerText;    // text characters only, children included
+    bool HasHeading = false;
+    bool NonDoc = false;  // a non-document element or inside one
+    int Blocks = 0;
+    int CharCount = 0;  // weight of the visible content
+    bool Block = false;
+    bool NotCut = true;  // starts before the end of the kept range
+    bool InTop = true;   // starts after the start of the kept range
+    bool Hide = false;   // the start tag holds display:none
+};
+
+// The stack of open elements, bottom first; entry 0 is the root entry. Finding the nearest open
+// element of a name takes constant time however deep the stack is.
+class THtmlTags {
+public:
+    // A stack holding only a fresh root entry.
+    THtmlTags() { reset(); }
+    void reset();
+
+    int Count() const { return static_cast<int>(m_items.size()); }
+    // Only ever shortens: entries above `count` are removed; a larger value changes nothing.
+    void setCount(int count);
+    THtmlTag& Items(int i) { return m_items[static_cast<std::size_t>(i)]; }
+    const THtmlTag& Items(int i) const { return m_items[static_cast<std::size_t>(i)]; }
+    THtmlTag& top() { return m_items.back(); }
+
+    // Pushes a new element named `name` with start tag `start`; NonDoc follows the rule that
+    // an element inside a non-document element is one too.
+    THtmlTag& push(std::u16string name, std::u16string start);
+
+    // The index of the nearest open element named `name` (ASCII letters in any case), the root
+    // entry excluded; nothing when none is open.
+    std::optional<int> findOpen(std::u16string_view name) const;
+
+    // The summed CharCount of every entry.
+    long long totalCharCount() const;
+
+private:
+    std::vector<THtmlTag> m_items;
+    std::unordered_map<std::u16string, std::vector<int>> m_open;  // folded name -> indices
+};
+
+// Membership of the four tag-name lists, without regard to ASCII letter case.
+bool IsBreakTag(std::u16string_view Name);
+bool IsBlockTag(std::u16string_view Name);
+bool IsNonDocTag(std::u16string_view Name);
+bool IsEmptyTag(std::u16string_view Name);
+
+// White space is exactly TAB, LF, CR and SPACE.
+inline bool isWhiteSpace(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+// White space cut at both ends; each inner run becomes one SPACE.
+std::u16string CollapseWhiteSpace(std::u16string_view S);
+// White space cut at both ends only.
+std::u16string TrimWhiteSpace(std::u16string_view S);
+// Characters with codes up to 32 cut at both ends.
+std::u16string trimControls(std::u16string_view S);
+
+// A tag's name read from the name collected after its "<": one trailing "/" dropped, then a
+// leading "/" marks an end tag. Nothing for an empty name or a lone "/".
+struct ParsedTag {
+    std::u16string name;
+    bool isEnd = false;
+};
+std::optional<ParsedTag> readTagName(std::u16string_view rawName);
+
+// Folds entry k into entry k-1, plain form: text, then Start + Inner + Tail as markup, then the
+// counts.
+void FoldElement(THtmlTags& tags, int k);
+
+// Closes the nearest open element named like the end tag: sets its Tail, folds every entry
+// from the top down to it, and cuts the stack back below it. False, changing nothing, when no
+// element of that name is open.
+bool CloseElement(THtmlTags& tags, std::u16string_view name, std::u16string_view endTag);
+
+// The page cut at its body start tag (BeforeBody ends with that tag's ">") and at its body end
+// tag (AfterBody starts with its "<"). Without a body start tag the whole page is the body.
+struct SplitPage {
+    std::u16string BeforeBody, Body, AfterBody;
+};
+SplitPage SplitHtmlBody(std::u16string_view source);
+
+// Whether `text` contains `word` without regard to ASCII letter case.
+bool containsIgnoringAsciiCase(std::u16string_view text, std::u16string_view word);
+
+}  // namespace quillet

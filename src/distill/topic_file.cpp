@@ -1,0 +1,399 @@
+#include "distill/topic_file.h"
+
+#include "platform/case_insensitive_path.h"
+#include "text/entities.h"
+#include "text/html_text.h"
+#include "text/paths.h"
+#include "text/text_files.h"
+
+#include <algorithm>
+
+namespace quillet {
+
+namespace {
+
+bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        char16_t x = a[k], y = b[k];
+        if (x >= u'A' && x <= u'Z') x += u'a' - u'A';
+        if (y >= u'A' && y <= u'Z') y += u'a' - u'A';
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// A block's text as the walkers compare it: blanks collapsed, entities decoded, ends trimmed.
+std::u16string normalizedBlock(std::u16string_view text, bool trimAllControls) {
+    const std::u16string decoded = DecodeEntities(CollapseWhiteSpace(text));
+    return trimAllControls ? trimControls(decoded) : TrimWhiteSpace(decoded);
+}
+
+// Replaces every occurrence of `from` (ASCII letters in any case) by `to`.
+std::u16string replaceIgnoringAsciiCase(std::u16string_view text, std::u16string_view from,
+                                        std::u16string_view to) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t p = 0; p < text.size();) {
+        if (p + from.size() <= text.size() &&
+            equalsIgnoringAsciiCase(text.substr(p, from.size()), from)) {
+            out += to;
+            p += from.size();
+        } else {
+            out += text[p++];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TChmTopicFile::TChmTopicFile() = default;
+
+TChmTopicFile::TChmTopicFile(const std::u16string& TopicFile, const std::u16string& Title,
+                             TCHMDistill* owner)
+    : Owner(owner), Filename(TopicFile), Title1(Title) {
+    SplitPage page =
+        SplitHtmlBody(PreprocessForSpecialHelpAuthoringTools(ReadTextFile(TopicFile, u"")));
+    BeforeBody = std::move(page.BeforeBody);
+    Body = std::move(page.Body);
+    AfterBody = std::move(page.AfterBody);
+    Title2 = TrimWhiteSpace(DecodeEntities(GetHtmlTitle(BeforeBody)));
+    h = static_cast<int>(Body.size());
+    L = 0;
+    SamePointL = 0;
+    SamePointH = static_cast<int>(Body.size());
+}
+
+std::u16string TChmTopicFile::PreprocessForSpecialHelpAuthoringTools(const std::u16string& Source) {
+    std::u16string text = RemoveBlocks(Source, u"<!-- Script version of NavHeader -->",
+                                       u"<!-- End script navheader version -->", u"");
+    text = RemoveBlocks(text, u"<!-- NoScript version of navheader -->",
+                        u"<!-- End noscript navheader version -->", u"");
+    return replaceIgnoringAsciiCase(text, u"mso-outline-level: ", u"mso-out1ine-1evel: ");
+}
+
+void TChmTopicFile::IniticalizeTags() {
+    Tags.reset();
+    CurrentIndex = 0;
+}
+
+std::optional<std::u16string> TChmTopicFile::pictureName(std::u16string_view imgTag) {
+    const std::u16string path = SlashToBackslash(GetAttributeValue(imgTag, u"src"));
+    const std::size_t slash = path.rfind(u'/');
+    std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
+    if (containsIgnoringAsciiCase(name, u"prev") || containsIgnoringAsciiCase(name, u"next"))
+        return std::nullopt;
+    return name;
+}
+
+int TChmTopicFile::SearchDown() {
+    bool resuming = FindText;
+    if (FindText) {
+        FindText = false;
+    } else {
+        Text.clear();
+    }
+    for (; i <= h; ++i) {
+        const char16_t c = Body[static_cast<std::size_t>(i - 1)];
+        std::optional<ParsedTag> tag;
+        if (resuming) {
+            // Back at the break tag where the previous call returned its block.
+            resuming = false;
+            tag = readTagName(TagName);
+        } else if (c == u'<') {
+            InTag = IsTagName = true;
+            TagName.clear();
+            TagAll = u"<";
+            continue;
+        } else if (c == u'>' && InTag) {
+            InTag = IsTagName = false;
+            TagAll += u'>';
+            tag = readTagName(TagName);
+            if (!tag) {
+                TagAll.clear();
+                continue;
+            }
+            if (!tag->isEnd && equalsIgnoringAsciiCase(tag->name, u"img"))
+                if (const auto picture = pictureName(TagAll)) Text += *picture;
+            if (IsBreakTag(tag->name)) {
+                Text = normalizedBlock(Text, true);
+                if (!Text.empty()) {
+                    FindText = true;
+                    return 0;
+                }
+            }
+        } else if (InTag) {
+            if (IsTagName) {
+                if (isWhiteSpace(c))
+                    IsTagName = false;
+                else
+                    TagName += c;
+            }
+            TagAll += c;
+            continue;
+        } else {
+            if (!Tags.top().NonDoc) Text += c;
+            continue;
+        }
+        // The rest of a tag: a break tag moves the cut point past the blocks before it.
+        if (IsBreakTag(tag->name)) {
+            SamePointL = i - static_cast<int>(TagAll.size()) + 1;
+            Text.clear();
+        }
+        IsStartTag = !tag->isEnd;
+        if (!tag->isEnd) {
+            if (!IsEmptyTag(tag->name)) {
+                Tags.push(tag->name, TagAll);
+                CurrentIndex = Tags.Count() - 1;
+            }
+        } else if (CloseElement(Tags, tag->name, TagAll)) {
+            CurrentIndex = Tags.Count() - 1;
+        }
+        TagAll.clear();
+    }
+    return 0;
+}
+
+int TChmTopicFile::SearchUp() {
+    // Text, the tag and its name grow leftwards; they are collected reversed and turned round.
+    std::u16string reversedText, reversedTag, reversedName;
+    if (FindText) {
+        FindText = false;
+        SamePointH = i;
+        --i;
+    }
+    Text.clear();
+    for (; i >= 1; --i) {
+        const char16_t c = Body[static_cast<std::size_t>(i - 1)];
+        if (c == u'>') {
+            InTag = IsTagName = true;
+            reversedName.clear();
+            reversedTag = u">";
+        } else if (c == u'<' && InTag) {
+            InTag = IsTagName = false;
+            reversedTag += u'<';
+            TagAll.assign(reversedTag.rbegin(), reversedTag.rend());
+            TagName.assign(reversedName.rbegin(), reversedName.rend());
+            reversedTag.clear();
+            const std::optional<ParsedTag> tag = readTagName(TagName);
+            if (!tag) continue;
+            if (!tag->isEnd && equalsIgnoringAsciiCase(tag->name, u"img"))
+                if (const auto picture = pictureName(TagAll))
+                    reversedText.append(picture->rbegin(), picture->rend());
+            if (IsBreakTag(tag->name)) {
+                Text = normalizedBlock(std::u16string(reversedText.rbegin(), reversedText.rend()),
+                                       false);
+                reversedText.clear();
+                if (!Text.empty()) {
+                    FindText = true;
+                    return 0;
+                }
+                SamePointH = i;
+            }
+        } else if (InTag) {
+            // At the "<" the name holds the tag's first word.
+            if (isWhiteSpace(c))
+                reversedName.clear();
+            else
+                reversedName += c;
+            reversedTag += c;
+        } else {
+            reversedText += c;
+        }
+    }
+    Text.assign(reversedText.rbegin(), reversedText.rend());
+    return 0;
+}
+
+bool TChmTopicFile::IsSimilar(std::u16string_view S1, std::u16string_view S2) {
+    return IsSimilarText(S1, S2);
+}
+
+bool TChmTopicFile::IsTitle(std::u16string_view Str) const {
+    return IsSimilar(Str, Title1) || IsSimilar(Str, Title2);
+}
+
+std::u16string TChmTopicFile::Distiller() {
+    THtmlTags stack;
+    std::u16string tagText, tagName, blockText, result;
+    bool inTag = false;        // between "<" and ">"
+    bool readingName = false;  // still in the tag's name
+    bool titleSearchOver = false;
+    int contentThreshold = 100;
+    int titleElement = -1;  // index of the element that held the title; -1 none
+    // The summed CharCount of the stack, kept as entries gain weight, fold and go.
+    long long stackWeight = 0;
+
+    const auto raiseThreshold = [&](int count) {
+        contentThreshold = count + (count <= 300 ? 10 : 60);
+    };
+    // Folds entry k into k-1: tags kept only for an element that began inside the kept range
+    // (or `keepTags`), weight lost under a hidden parent.
+    const auto fold = [&](int k, bool keepTags) {
+        THtmlTag& child = stack.Items(k);
+        THtmlTag& parent = stack.Items(k - 1);
+        parent.InnerText.append(std::move(child.InnerText));
+        if (child.InTop || keepTags) {
+            parent.Inner.append(child.Start);
+            parent.Inner.append(std::move(child.Inner));
+            parent.Inner.append(child.Tail);
+        } else {
+            parent.Inner.append(std::move(child.Inner));
+        }
+        parent.Blocks += child.Blocks;
+        stackWeight -= child.CharCount;
+        if (parent.Hide) {
+            stackWeight -= parent.CharCount;
+            parent.CharCount = 0;
+        } else {
+            parent.CharCount += child.CharCount;
+        }
+        child.CharCount = 0;
+    };
+    const auto cutBackTo = [&](int count) {
+        for (int k = stack.Count() - 1; k >= count; --k) stackWeight -= stack.Items(k).CharCount;
+        stack.setCount(count);
+    };
+
+    const int length = static_cast<int>(Body.size());
+    for (int p = 1; p <= length; ++p) {
+        const char16_t c = Body[static_cast<std::size_t>(p - 1)];
+        if (c == u'<') {
+            inTag = readingName = true;
+            tagName.clear();
+            // A "<" inside a tag leaves the unfinished tag here as markup.
+            if (p > SamePointL) stack.top().Inner.append(tagText);
+            tagText = u"<";
+            continue;
+        }
+        if (inTag && c != u'>') {
+            if (readingName) {
+                if (isWhiteSpace(c))
+                    readingName = false;
+                else
+                    tagName += c;
+            }
+            tagText += c;
+            continue;
+        }
+        if (!inTag) {
+            // Text; a stray ">" outside any tag is taken as text too.
+            if (p < SamePointL || p >= SamePointH) continue;
+            THtmlTag& top = stack.top();
+            top.InnerText.append(c);
+            top.Inner.append(c);
+            if (!top.NonDoc) {
+                blockText += c;
+                if (!isWhiteSpace(c) && !top.Hide) {
+                    ++top.CharCount;
+                    ++stackWeight;
+                }
+            }
+            continue;
+        }
+
+        // ">": the tag is complete.
+        inTag = readingName = false;
+        tagText += u'>';
+        const std::optional<ParsedTag> tag = readTagName(tagName);
+        if (!tag) {
+            tagText.clear();
+            continue;
+        }
+        if (!titleSearchOver && stackWeight > 200) titleSearchOver = true;
+
+        if (IsBreakTag(tag->name)) {
+            const std::u16string block = normalizedBlock(blockText, true);
+            if (!block.empty() && !TitleFound && !titleSearchOver &&
+                (IsSimilar(block, Title1) || IsSimilar(block, Title2))) {
+                // Everything collected so far, the title with it, is dropped.
+                TitleFound = true;
+                titleElement = stack.Count() - 1;
+                for (int k = 0; k < stack.Count(); ++k) stack.Items(k).Inner.clear();
+            }
+            blockText.clear();
+        }
+
+        if (!tag->isEnd && IsEmptyTag(tag->name)) {
+            if (SamePointL < p && p <= SamePointH) {
+                THtmlTag& top = stack.top();
+                top.Inner.append(tagText);
+                if (equalsIgnoringAsciiCase(tag->name, u"img") && pictureName(tagText) &&
+                    !top.Hide) {
+                    top.CharCount += 150;
+                    stackWeight += 150;
+                }
+            }
+        } else if (!tag->isEnd) {
+            const bool hide = containsIgnoringAsciiCase(tagText, u"display:none");
+            THtmlTag& pushed = stack.push(tag->name, tagText);
+            pushed.Hide = hide;
+            pushed.Block = IsBlockTag(tag->name);
+            pushed.NotCut = p < SamePointH;
+            pushed.InTop = SamePointL < p;
+        } else if (const std::optional<int> found = stack.findOpen(tag->name); !found) {
+            stack.top().Inner.append(tagText);
+        } else {
+            const int e = *found;
+            THtmlTag& element = stack.Items(e);
+            element.Tail = tagText;
+            if (p >= SamePointL && element.NotCut) {
+                if (element.CharCount > contentThreshold) {
+                    result = element.Start + element.Inner.str() + element.Tail;
+                    raiseThreshold(element.CharCount);
+                    titleSearchOver = true;
+                    titleElement = -1;
+                }
+                for (int k = stack.Count() - 1; k >= e; --k) {
+                    if (k == titleElement) {
+                        // The title's element gives nothing to its parent.
+                        stackWeight -= stack.Items(k).CharCount;
+                        stack.Items(k).CharCount = 0;
+                        stack.Items(k - 1).Inner.clear();
+                        titleElement = k - 1;
+                    } else {
+                        fold(k, k == e);
+                    }
+                }
+            }
+            cutBackTo(e);
+        }
+        tagText.clear();
+    }
+
+    // Elements still open at the end of the body.
+    for (int k = stack.Count() - 1; k >= 1; --k) {
+        THtmlTag& element = stack.Items(k);
+        if (!element.NotCut) continue;
+        if (IsBlockTag(element.Name) && element.CharCount > contentThreshold) {
+            result = element.Start + element.Inner.str() + u"</" + element.Name + u">";
+            raiseThreshold(element.CharCount);
+        }
+        fold(k, false);
+    }
+    cutBackTo(1);
+
+    THtmlTag& root = stack.Items(0);
+    if (root.CharCount > contentThreshold) result = root.Inner.str();
+    if (TrimWhiteSpace(result).empty()) {
+        result = root.Inner.str();
+        if (TrimWhiteSpace(result).empty()) {
+            const int from = std::max(SamePointL, 1);
+            const int count = std::max(SamePointH - SamePointL, 0);
+            if (from - 1 < static_cast<int>(Body.size()))
+                result = Body.substr(static_cast<std::size_t>(from - 1),
+                                     static_cast<std::size_t>(count));
+        }
+    }
+    return result;
+}
+
+TChmTopicFile* TChmTopicFileList::GetItemByFilename(std::u16string_view FileName) const {
+    const std::u16string wanted = foldCase(FileName);
+    for (const auto& file : m_files)
+        if (foldCase(file->Filename) == wanted) return file.get();
+    return nullptr;
+}
+
+}  // namespace quillet

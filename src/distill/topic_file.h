@@ -1,0 +1,91 @@
+// One topic page being distilled: its head part, body and tail, the block walkers that the
+// cross-page comparison steps through, and Distiller, which cuts out the element that holds the
+// page's content inside the kept range, without the page's own title heading.
+#pragma once
+
+#include "distill/html_tags.h"
+#include "distill/sorted_list.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+class TCHMDistill;
+
+class TChmTopicFile {
+public:
+    TChmTopicFile();
+    // Reads the page, removes marked navigation sections and cuts it into head, body and tail;
+    // the kept range starts as the whole body.
+    TChmTopicFile(const std::u16string& TopicFile, const std::u16string& Title, TCHMDistill* Owner);
+
+    // The page text without the navigation blocks some authoring tools mark with comments, and
+    // with Word's outline-level style property disarmed.
+    static std::u16string PreprocessForSpecialHelpAuthoringTools(const std::u16string& Source);
+
+    // A fresh walker stack: only the root entry.
+    void IniticalizeTags();
+
+    // Advance the walker by one text block from `i` downwards (towards the end) or upwards.
+    // The block is in Text; FindText says the walk stopped at a break tag and resumes there.
+    // Empty blocks met on the way move SamePointL (down) or SamePointH (up) past them.
+    int SearchDown();
+    int SearchUp();
+
+    static bool IsSimilar(std::u16string_view S1, std::u16string_view S2);
+    bool IsTitle(std::u16string_view Str) const;
+
+    // The distilled body. Changes no field but TitleFound.
+    std::u16string Distiller();
+
+    TCHMDistill* Owner = nullptr;
+    std::u16string Filename;
+    StringSet Anchors;
+    int QuoteCount = 0;
+    std::u16string BeforeBody;
+    std::u16string Body;
+    std::u16string AfterBody;
+    std::u16string Title1;  // title of the first contents entry that points here
+    std::u16string Title2;  // the page's own title element
+    std::u16string Title3;  // first block below the common top parts
+    bool InTag = false;
+    bool IsTagName = false;
+    bool IsStartTag = false;
+    bool FindText = false;
+    std::u16string TagAll;
+    std::u16string TagName;
+    std::u16string Text;
+    int CurrentIndex = 0;
+    int i = 0;  // walker position in Body, from 1
+    int L = 0;
+    int h = 0;
+    int SamePointH = 0;  // body characters at and after this position are cut
+    int SamePointL = 0;  // body characters before this position are cut
+    bool TitleFound = false;
+    THtmlTags Tags;
+
+private:
+    // The file name of an img tag's src, unless it names a navigation picture.
+    static std::optional<std::u16string> pictureName(std::u16string_view imgTag);
+};
+
+// The topic files of a distillation, owned, in creation order.
+class TChmTopicFileList {
+public:
+    TChmTopicFile& add(std::unique_ptr<TChmTopicFile> file) {
+        m_files.push_back(std::move(file));
+        return *m_files.back();
+    }
+    std::size_t size() const { return m_files.size(); }
+    TChmTopicFile& operator[](std::size_t i) { return *m_files[i]; }
+    void clear() { m_files.clear(); }
+    // The first file whose Filename equals FileName without regard to letter case.
+    TChmTopicFile* GetItemByFilename(std::u16string_view FileName) const;
+
+private:
+    std::vector<std::unique_ptr<TChmTopicFile>> m_files;
+};
+
+}  // namespace quillet
