@@ -12,6 +12,11 @@ packages=(
     libbenchmark-dev
     libmspack-dev     # quillet-hh unpacks help files with it
     nlohmann-json3-dev  # the command line's --json output
+    libzip-dev        # the document engine writes .docx packages
+    libpugixml-dev    # ... and their XML parts
+    libstb-dev        # picture sizes
+    python3-docx      # tests read our .docx with a program not written here
+    libreoffice-writer-nogui  # .doc output, and tests convert our .docx with it
     fp-utils          # chmcmd builds the help-file fixtures of the tests
     libchm-bin        # extract_chmLib: a second unpacker the tests compare with
 )

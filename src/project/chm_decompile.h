@@ -51,6 +51,9 @@ public:
     std::u16string DefaultWindow;
     std::vector<std::u16string> Context;
     std::u16string chmFile;
+    // The help file as the user named it, when chmFile is a working copy of it: links to this
+    // help file by name, and to help files beside it, are resolved against this one.
+    std::u16string OriginalFile;
     std::u16string FileName;
     TProcEvent FOnChange;
 

@@ -1,0 +1,131 @@
+#include "cli/commands.h"
+
+#include "platform/temp_files.h"
+#include "platform/utf.h"
+#include "project/chm_decompile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+
+namespace quillet::cli {
+
+namespace {
+
+struct FileArgs {
+    std::string file;
+    bool json = false;
+};
+
+std::optional<FileArgs> parseFileArgs(const char* command, const std::vector<std::string>& args) {
+    FileArgs parsed;
+    for (const std::string& arg : args) {
+        if (arg == "--json") {
+            parsed.json = true;
+        } else if (arg.starts_with("-") || !parsed.file.empty()) {
+            std::cerr << "quillet " << command << ": unexpected argument '" << arg << "'\n"
+                      << "usage: quillet " << command << " FILE.chm [--json]\n";
+            return std::nullopt;
+        } else {
+            parsed.file = arg;
+        }
+    }
+    if (parsed.file.empty()) {
+        std::cerr << "usage: quillet " << command << " FILE.chm [--json]\n";
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+// A compiled help file starts with "ITSF"; anything else is refused before any work is done.
+void requireHelpFile(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + file + ": " + std::strerror(errno));
+    char magic[4] = {};
+    in.read(magic, 4);
+    if (in.gcount() != 4 || std::string_view(magic, 4) != "ITSF")
+        throw std::runtime_error(file + " is not a compiled help file (no ITSF header)");
+}
+
+std::string json(const nlohmann::json& value) {
+    return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// Removes the working folder of a command however it ends.
+struct FolderGuard {
+    std::u16string folder;
+    ~FolderGuard() {
+        if (!folder.empty()) DeleteFolder(folder);
+    }
+};
+
+}  // namespace
+
+int runInfo(const std::vector<std::string>& args) {
+    const auto parsed = parseFileArgs("info", args);
+    if (!parsed) return kExitUsage;
+    try {
+        requireHelpFile(parsed->file);
+        TCHMDecompile project;
+        project.LoadFromCHM(fromUtf8(parsed->file));
+        if (parsed->json) {
+            std::cout << json({{"title", toUtf8(project.Title)},
+                               {"default_topic", toUtf8(project.DefaultPage)},
+                               {"language_id", toUtf8(project.LangID)},
+                               {"code_page", project.CodePage}})
+                      << '\n';
+        } else {
+            std::cout << "Title: " << toUtf8(project.Title) << '\n'
+                      << "Default topic: " << toUtf8(project.DefaultPage) << '\n'
+                      << "Language: " << toUtf8(project.LangID) << '\n'
+                      << "Code page: " << project.CodePage << '\n';
+        }
+        return kExitOk;
+    } catch (const std::exception& e) {
+        std::cerr << "quillet info: " << e.what() << '\n';
+        return kExitFailure;
+    }
+}
+
+int runContents(const std::vector<std::string>& args) {
+    const auto parsed = parseFileArgs("contents", args);
+    if (!parsed) return kExitUsage;
+    try {
+        requireHelpFile(parsed->file);
+        TCHMDecompile project;
+        project.LoadFromCHM(fromUtf8(parsed->file));
+        FolderGuard guard{NewRootFolderName()};
+        project.rootFolder = guard.folder;
+        project.decompile();
+
+        if (parsed->json) {
+            nlohmann::json entries = nlohmann::json::array();
+            for (std::size_t i = 0; i < project.List.size(); ++i) {
+                const TTitleList& e = project.List[i];
+                entries.push_back({{"level", e.Level},
+                                   {"topic", toUtf8(e.Topic)},
+                                   {"url", toUtf8(e.Url)},
+                                   {"status", e.Status},
+                                   {"keywords", toUtf8(e.Keywords)}});
+            }
+            std::cout << json(entries) << '\n';
+        } else {
+            std::cout << "level\tstatus\ttopic\turl\tkeywords\n";
+            for (std::size_t i = 0; i < project.List.size(); ++i) {
+                const TTitleList& e = project.List[i];
+                std::cout << e.Level << '\t' << e.Status << '\t' << toUtf8(e.Topic) << '\t'
+                          << toUtf8(e.Url) << '\t' << toUtf8(e.Keywords) << '\n';
+            }
+        }
+        return kExitOk;
+    } catch (const std::exception& e) {
+        std::cerr << "quillet contents: " << e.what() << '\n';
+        return kExitFailure;
+    }
+}
+
+}  // namespace quillet::cli

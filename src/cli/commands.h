@@ -1,0 +1,21 @@
+// The sub-commands of the quillet command. Each takes its own arguments (without the command
+// name), prints to standard output, reports errors on standard error as one line, and returns
+// the process exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillet::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// quillet info FILE.chm [--json]: title, default topic, language and code page.
+int runInfo(const std::vector<std::string>& args);
+
+// quillet contents FILE.chm [--json]: the contents entries of the unpacked help file.
+int runContents(const std::vector<std::string>& args);
+
+}  // namespace quillet::cli

@@ -1,0 +1,440 @@
+#include "hh/chm_unpacker.h"
+
+#include "hh/entry_path.h"
+#include "hh/help_file_header.h"
+#include "hh/mspack_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <mspack.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <set>
+#include <string_view>
+#include <system_error>
+#include <unordered_map>
+
+namespace quillet {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The folder, beside the unpacked files, that holds them until every one has come out whole.
+constexpr const char* kStagingPattern = ".quillet-hh-XXXXXX";
+
+std::string errnoText(int error) {
+    return std::generic_category().message(error);
+}
+
+// An entry name as stored, fit for one line of text: control bytes become "?".
+std::string printable(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+
+// Closes the descriptor when the scope ends.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+struct DecompressorDeleter {
+    void operator()(mschm_decompressor* decompressor) const {
+        mspack_destroy_chm_decompressor(decompressor);
+    }
+};
+using Decompressor = std::unique_ptr<mschm_decompressor, DecompressorDeleter>;
+
+// The directory libmspack read, released through the decompressor that read it.
+class OpenedHelpFile {
+public:
+    OpenedHelpFile(mschm_decompressor* decompressor, mschmd_header* header)
+        : m_decompressor(decompressor), m_header(header) {}
+    ~OpenedHelpFile() {
+        if (m_header != nullptr) m_decompressor->close(m_decompressor, m_header);
+    }
+    OpenedHelpFile(const OpenedHelpFile&) = delete;
+    OpenedHelpFile& operator=(const OpenedHelpFile&) = delete;
+    mschmd_header* operator->() const { return m_header; }
+
+private:
+    mschm_decompressor* m_decompressor;
+    mschmd_header* m_header;
+};
+
+// One stored file to write.
+struct PlannedFile {
+    mschmd_file* entry = nullptr;
+    fs::path relative;
+    bool compressed = false;  // section 1, as opposed to the uncompressed section 0
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+// The files of one run: each is unpacked into a staging folder inside the output folder, and
+// moved into place only when all of them came out whole. Until commit() the destructor takes
+// back everything this run made: the staging folder, moved files, created folders.
+class OutputTransaction {
+public:
+    explicit OutputTransaction(fs::path dir) : m_dir(std::move(dir)) {
+        createFolders(m_dir);
+        std::string pattern = (m_dir / kStagingPattern).string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw fs::filesystem_error("cannot create a folder", m_dir,
+                                       std::error_code(errno, std::generic_category()));
+        m_staging = pattern;
+    }
+
+    ~OutputTransaction() {
+        if (m_committed) return;
+        std::error_code ignored;
+        for (auto it = m_placedFiles.rbegin(); it != m_placedFiles.rend(); ++it)
+            fs::remove(*it, ignored);
+        if (!m_staging.empty()) fs::remove_all(m_staging, ignored);
+        // Only folders this run created, and only while empty: another process may use them.
+        for (auto it = m_createdFolders.rbegin(); it != m_createdFolders.rend(); ++it)
+            fs::remove(*it, ignored);
+    }
+
+    OutputTransaction(const OutputTransaction&) = delete;
+    OutputTransaction& operator=(const OutputTransaction&) = delete;
+
+    // Where to unpack `relative` for now; its folders are created.
+    fs::path stagingPath(const fs::path& relative) const {
+        const fs::path path = m_staging / relative;
+        fs::create_directories(path.parent_path());
+        return path;
+    }
+
+    // Moves `relative` from the staging folder into the output folder, replacing a file there.
+    void place(const fs::path& relative) {
+        const fs::path target = m_dir / relative;
+        createFolders(target.parent_path());
+        std::error_code ec;
+        const bool existed = fs::exists(fs::symlink_status(target, ec));
+        fs::rename(m_staging / relative, target);
+        if (!existed) m_placedFiles.push_back(target);
+    }
+
+    void commit() {
+        std::error_code ignored;
+        fs::remove_all(m_staging, ignored);
+        m_committed = true;
+    }
+
+private:
+    // Creates `folder` and its missing parents, noting each one created.
+    void createFolders(const fs::path& folder) {
+        std::vector<fs::path> missing;
+        for (fs::path at = folder; !at.empty() && !fs::exists(at); at = at.parent_path()) {
+            missing.push_back(at);
+            if (at == at.parent_path()) break;
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+            fs::create_directory(*it);
+            m_createdFolders.push_back(*it);
+        }
+    }
+
+    fs::path m_dir;
+    fs::path m_staging;
+    std::vector<fs::path> m_createdFolders;
+    std::vector<fs::path> m_placedFiles;  // files that did not exist before this run
+    bool m_committed = false;
+};
+
+class Unpacker {
+public:
+    Unpacker(const fs::path& file, const fs::path& dir, const UnpackOptions& options)
+        : m_file(file), m_dir(dir), m_options(options), m_name(file.string()) {}
+
+    UnpackResult run() {
+        try {
+            unpack();
+        } catch (const fs::filesystem_error& e) {
+            fail(e.path1().string() + ": " + e.code().message());
+        }
+        return std::move(m_result);
+    }
+
+private:
+    [[noreturn]] void fail(const std::string& reason) const {
+        throw UnpackError("cannot unpack " + m_name + ": " + reason);
+    }
+
+    void unpack() {
+        checkLibrary();
+        const FileDescriptor input(openInput());
+        m_fileSize = sizeOf(input.get());
+        const HelpFileHeader header = readHeader(input.get());
+        for (const HeaderPatch& patch : header.patches) m_result.repairs.push_back(patch.reason);
+
+        MspackIo io(header.patches);
+        const Decompressor decompressor(mspack_create_chm_decompressor(io.system()));
+        if (!decompressor) fail("out of memory");
+        const OpenedHelpFile chm(decompressor.get(), openDirectory(decompressor.get(), io));
+        // libmspack hands out what it could read of a damaged directory, with this warning.
+        for (const std::string& message : io.messages())
+            if (message.find("contents are corrupt") != std::string::npos)
+                fail("the directory is corrupt: some of its entries cannot be read");
+
+        std::vector<PlannedFile> plan = planFiles(chm);
+        checkExtents(chm, plan);
+        checkSpace(plan);
+        checkTargets(plan);
+
+        // Section by section, front to back: the compressed section then decodes in one pass
+        // instead of starting over from a reset point for each file.
+        std::stable_sort(plan.begin(), plan.end(), [](const PlannedFile& a, const PlannedFile& b) {
+            return a.compressed != b.compressed ? !a.compressed : a.offset < b.offset;
+        });
+        try {
+            OutputTransaction output(m_dir);
+            for (const PlannedFile& planned : plan)
+                extract(decompressor.get(), io, output, planned);
+            for (const PlannedFile& planned : plan) output.place(planned.relative);
+            output.commit();
+        } catch (const fs::filesystem_error& e) {
+            fail("cannot write " + e.path1().string() + ": " + e.code().message());
+        }
+    }
+
+    void checkLibrary() const {
+        int selftest = MSPACK_ERR_OK;
+        MSPACK_SYS_SELFTEST(selftest);
+        if (selftest != MSPACK_ERR_OK) fail("libmspack was built for another file offset size");
+    }
+
+    // Checked before opening, so that a pipe or a device is never opened (that could block).
+    int openInput() const {
+        struct stat info {};
+        if (::stat(m_file.c_str(), &info) != 0)
+            fail(errno == ENOENT ? "there is no such file" : errnoText(errno));
+        if (S_ISDIR(info.st_mode)) fail("it is a folder, not a file");
+        if (!S_ISREG(info.st_mode)) fail("it is not a regular file");
+        const int fd = ::open(m_file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) fail(errnoText(errno));
+        return fd;
+    }
+
+    std::uint64_t sizeOf(int fd) const {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) fail(errnoText(errno));
+        return static_cast<std::uint64_t>(info.st_size);
+    }
+
+    HelpFileHeader readHeader(int fd) const {
+        try {
+            return readHelpFileHeader(fd, m_fileSize);
+        } catch (const HelpFileError& e) {
+            fail(e.what());
+        }
+    }
+
+    mschmd_header* openDirectory(mschm_decompressor* decompressor, const MspackIo& io) const {
+        mschmd_header* header = decompressor->open(decompressor, m_file.c_str());
+        if (header == nullptr) {
+            switch (decompressor->last_error(decompressor)) {
+                case MSPACK_ERR_SIGNATURE:
+                    fail("not a compiled help file");
+                case MSPACK_ERR_READ:
+                case MSPACK_ERR_SEEK:
+                    fail("the directory is truncated at byte " + std::to_string(m_fileSize));
+                case MSPACK_ERR_OPEN:
+                    fail(errnoText(io.lastErrno()));
+                case MSPACK_ERR_NOMEMORY:
+                    fail("out of memory");
+                default:
+                    fail("the directory is corrupt");
+            }
+        }
+        return header;
+    }
+
+    std::vector<PlannedFile> planFiles(const OpenedHelpFile& chm) {
+        std::vector<PlannedFile> plan;
+        std::unordered_map<std::string, std::size_t> byPath;
+        for (mschmd_file* entry = chm->files; entry != nullptr; entry = entry->next) {
+            const std::string_view name = entry->filename;
+            const EntryPath where = classifyEntry(name);
+            if (where.kind == EntryKind::Refused) {
+                m_result.warnings.push_back("skipped " + printable(name) + ": " + where.reason);
+                continue;
+            }
+            if (where.kind != EntryKind::File) continue;
+            if (entry->section == nullptr || entry->offset < 0 || entry->length < 0)
+                fail("the directory is corrupt: " + printable(name) + " has no valid place");
+            PlannedFile planned{entry, where.path, entry->section->id == 1,
+                                static_cast<std::uint64_t>(entry->offset),
+                                static_cast<std::uint64_t>(entry->length)};
+            const auto [it, added] = byPath.try_emplace(planned.relative.string(), plan.size());
+            if (added) {
+                plan.push_back(std::move(planned));
+            } else {
+                m_result.warnings.push_back("skipped an earlier " + printable(name) +
+                                            ": the name is stored twice; the later one is kept");
+                plan[it->second] = std::move(planned);
+            }
+        }
+
+        // A name that is both a file and the folder of other files keeps the folder.
+        std::set<std::string> folders;
+        for (const PlannedFile& planned : plan)
+            for (fs::path at = planned.relative.parent_path(); !at.empty(); at = at.parent_path())
+                folders.insert(at.string());
+        std::erase_if(plan, [&](const PlannedFile& planned) {
+            if (!folders.contains(planned.relative.string())) return false;
+            m_result.warnings.push_back("skipped " + printable(planned.entry->filename) +
+                                        ": other entries use the name as a folder");
+            return true;
+        });
+        return plan;
+    }
+
+    // Every stored byte must lie inside the file, before any decoding starts.
+    void checkExtents(const OpenedHelpFile& chm, const std::vector<PlannedFile>& plan) {
+        if (chm->sec0.offset < 0) fail("the file header is corrupt");
+        const auto base = static_cast<std::uint64_t>(chm->sec0.offset);
+        auto fits = [&](std::uint64_t offset, std::uint64_t length) {
+            return base <= m_fileSize && offset <= m_fileSize - base &&
+                   length <= m_fileSize - base - offset;
+        };
+        bool anyCompressed = false;
+        for (const PlannedFile& planned : plan) {
+            anyCompressed = anyCompressed || planned.compressed;
+            if (!planned.compressed && !fits(planned.offset, planned.length))
+                fail("section 0 is truncated at byte " + std::to_string(m_fileSize) + " (" +
+                     printable(planned.entry->filename) + " lies beyond it)");
+        }
+        if (!anyCompressed) return;
+        mschmd_sec_mscompressed& section = chm->sec1;
+        if (section.content == nullptr) fail("section 1 has no compressed data");
+        if (section.content->offset < 0 || section.content->length < 0 ||
+            !fits(static_cast<std::uint64_t>(section.content->offset),
+                  static_cast<std::uint64_t>(section.content->length)))
+            fail("section 1 is truncated at byte " + std::to_string(m_fileSize));
+        // libmspack looks up a missing control record through the directory's index chunks,
+        // which it walks without a guard against loops. An empty stand-in fails cleanly instead.
+        for (mschmd_file** record : {&section.control, &section.rtable, &section.spaninfo}) {
+            if (*record != nullptr) continue;
+            m_standIns.push_back(std::make_unique<mschmd_file>());
+            mschmd_file& standIn = *m_standIns.back();
+            standIn.section = &chm->sec0.base;
+            standIn.filename = m_emptyName.data();
+            *record = &standIn;
+        }
+    }
+
+    void checkSpace(const std::vector<PlannedFile>& plan) const {
+        constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+        std::uint64_t total = 0;
+        for (const PlannedFile& planned : plan)
+            total = planned.length > kMax - total ? kMax : total + planned.length;
+        if (total > m_options.maxSize)
+            fail("its files need " + std::to_string(total) + " bytes, more than the limit of " +
+                 std::to_string(m_options.maxSize) + " bytes");
+        fs::path at = fs::absolute(m_dir);
+        while (!fs::exists(at) && at.has_relative_path()) at = at.parent_path();
+        struct statvfs space {};
+        if (::statvfs(at.c_str(), &space) != 0)
+            fail("cannot tell the free space of " + at.string() + ": " + errnoText(errno));
+        const std::uint64_t available = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
+        if (total > available)
+            fail("its files need " + std::to_string(total) + " bytes, but " + at.string() +
+                 " has only " + std::to_string(available) + " bytes free");
+    }
+
+    // Every folder on the way to a target must be a real folder (not a link that leads
+    // elsewhere), and no target may be a folder.
+    void checkTargets(const std::vector<PlannedFile>& plan) const {
+        std::error_code ec;
+        const fs::file_status dirStatus = fs::status(m_dir, ec);
+        if (fs::exists(dirStatus) && !fs::is_directory(dirStatus))
+            fail(m_dir.string() + " is not a folder");
+        std::set<fs::path> checked;
+        for (const PlannedFile& planned : plan) {
+            fs::path at = m_dir;
+            for (const fs::path& part : planned.relative.parent_path()) {
+                at /= part;
+                if (!checked.insert(at).second) continue;
+                const fs::file_status status = fs::symlink_status(at, ec);
+                if (fs::exists(status) && !fs::is_directory(status))
+                    fail(at.string() + " is in the way: it is not a folder");
+            }
+            const fs::path target = m_dir / planned.relative;
+            if (fs::is_directory(fs::symlink_status(target, ec)))
+                fail(target.string() + " is in the way: it is a folder");
+        }
+    }
+
+    void extract(mschm_decompressor* decompressor, const MspackIo& io,
+                 const OutputTransaction& output, const PlannedFile& planned) {
+        const fs::path path = output.stagingPath(planned.relative);
+        const std::string name = printable(planned.entry->filename);
+        const char* section = planned.compressed ? "section 1" : "section 0";
+        switch (decompressor->extract(decompressor, planned.entry, path.c_str())) {
+            case MSPACK_ERR_OK:
+                break;
+            case MSPACK_ERR_OPEN:
+            case MSPACK_ERR_WRITE:
+                fail("cannot write " + (m_dir / planned.relative).string() + ": " +
+                     errnoText(io.lastErrno()));
+            case MSPACK_ERR_READ:
+            case MSPACK_ERR_SEEK:
+                fail(std::string(section) + " is truncated at byte " + std::to_string(m_fileSize) +
+                     " (reading " + name + ")");
+            case MSPACK_ERR_NOMEMORY:
+                fail("out of memory");
+            case MSPACK_ERR_DECRUNCH:
+                fail(std::string(section) + " is corrupt: the compressed data of " + name +
+                     " does not decode");
+            default:
+                fail(std::string(section) + " is corrupt: its control data does not fit (reading " +
+                     name + ")");
+        }
+        std::error_code ec;
+        const std::uintmax_t written = fs::file_size(path, ec);
+        if (ec || written != planned.length)
+            fail(name + " came out " + std::to_string(ec ? 0 : written) +
+                 " bytes long instead of " + std::to_string(planned.length));
+        ++m_result.fileCount;
+        m_result.byteCount += planned.length;
+    }
+
+    fs::path m_file;
+    fs::path m_dir;
+    UnpackOptions m_options;
+    std::string m_name;  // the help file as the caller named it, for messages
+    std::uint64_t m_fileSize = 0;
+    UnpackResult m_result;
+    std::vector<std::unique_ptr<mschmd_file>> m_standIns;
+    std::string m_emptyName;
+};
+
+}  // namespace
+
+UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
+                            const UnpackOptions& options) {
+    return Unpacker(file, dir, options).run();
+}
+
+}  // namespace quillet

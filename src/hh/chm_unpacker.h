@@ -1,0 +1,47 @@
+// Unpacks every stored file of a compiled help file (.chm) into a folder, keeping its folders:
+// what "hh.exe -decompile" leaves for the converter to read. It leaves out the help system's own
+// data (names starting with "#", "$" or "::") and does not write a project (.hhp) file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+// The one-line reason an unpack failed, naming the help file:
+// "cannot unpack guide.chm: not a compiled help file".
+class UnpackError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct UnpackOptions {
+    static constexpr std::uint64_t kDefaultMaxSize = std::uint64_t{4} << 30;  // 4 GiB
+
+    // The most bytes one unpack may write, all files together.
+    std::uint64_t maxSize = kDefaultMaxSize;
+};
+
+struct UnpackResult {
+    std::size_t fileCount = 0;    // files written
+    std::uint64_t byteCount = 0;  // their bytes, all together
+    // Entries left out, one line each ("skipped /../evil.htm: it climbs out of the folder").
+    std::vector<std::string> warnings;
+    // Header faults of the file that were worked around, one line each; empty for a sound file.
+    std::vector<std::string> repairs;
+};
+
+// Unpacks `file` into `dir`, which is created when missing. An entry is written to `dir` plus its
+// name, replacing a file of that name; entries whose name would leave `dir` are skipped with a
+// warning. Throws UnpackError when the file is missing, is not a compiled help file or is corrupt,
+// when its files would need more than options.maxSize bytes or than `dir` has free, or when a file
+// cannot be written. The size checks come before anything is written. On failure nothing of this
+// run is left in `dir`; what was there before stays, except files this run had already replaced
+// when the failure came while putting the unpacked files in place.
+UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
+                            const UnpackOptions& options = {});
+
+}  // namespace quillet

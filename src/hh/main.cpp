@@ -1,0 +1,91 @@
+// The quillet-hh command: unpacks a compiled help file into a folder, as "hh.exe -decompile"
+// does for the converter.
+
+#include "hh/chm_unpacker.h"
+
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+void printUsage(std::FILE* out) {
+    std::fputs(
+        "Usage: quillet-hh -decompile DIR FILE.chm [--max-size BYTES]\n"
+        "       quillet-hh --help\n"
+        "\n"
+        "Unpacks every stored file of a compiled HTML Help file into DIR, with its folders,\n"
+        "leaving out the help system's own data (names starting with #, $ or ::).\n"
+        "Entries whose names would lead out of DIR are skipped with a warning.\n"
+        "\n"
+        "Options:\n"
+        "  --max-size BYTES  stop before writing anything when the files would need more\n"
+        "                    than BYTES bytes (default 4294967296, 4 GiB)\n"
+        "  -h, --help        show this help and exit\n"
+        "\n"
+        "Exit status: 0 when unpacked, 1 when the file cannot be unpacked, 2 for a usage error.\n",
+        out);
+}
+
+int usageError(const std::string& reason) {
+    std::fprintf(stderr, "quillet-hh: %s\n\n", reason.c_str());
+    printUsage(stderr);
+    return kExitUsage;
+}
+
+std::optional<std::uint64_t> parseBytes(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::optional<std::string> dir, file;
+    quillet::UnpackOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            printUsage(stdout);
+            return kExitOk;
+        }
+        if (arg == "-decompile") {
+            if (dir || i + 2 >= argc) return usageError("-decompile needs a folder and a file");
+            dir = argv[++i];
+            file = argv[++i];
+        } else if (arg == "--max-size" || arg.starts_with("--max-size=")) {
+            std::string_view value;
+            if (arg.starts_with("--max-size="))
+                value = arg.substr(std::string_view("--max-size=").size());
+            else if (i + 1 < argc)
+                value = argv[++i];
+            const std::optional<std::uint64_t> bytes = parseBytes(value);
+            if (!bytes) return usageError("--max-size needs a number of bytes");
+            options.maxSize = *bytes;
+        } else {
+            return usageError("unknown argument '" + std::string(arg) + "'");
+        }
+    }
+    if (!dir) return usageError("nothing to do: give -decompile DIR FILE");
+
+    try {
+        const quillet::UnpackResult result = quillet::unpackHelpFile(*file, *dir, options);
+        for (const std::string& warning : result.warnings)
+            std::fprintf(stderr, "quillet-hh: %s\n", warning.c_str());
+        return kExitOk;
+    } catch (const quillet::UnpackError& e) {
+        std::fprintf(stderr, "quillet-hh: %s\n", e.what());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quillet-hh: cannot unpack %s: %s\n", file->c_str(), e.what());
+    }
+    return kExitFailed;
+}

@@ -1,0 +1,149 @@
+#include "support/temp_dir.h"
+#include "support/test_paths.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace quillet {
+namespace {
+
+using testing::ScopedEnv;
+using testing::TempDir;
+
+struct CommandRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs the quillet command with `args`, with TMPDIR pointing at a folder the test checks.
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() : m_tmpEnv("TMPDIR", m_tmp.path().string()) {}
+
+    CommandRun quillet(const std::vector<std::string>& args) {
+        std::string command = quoted((testing::binFolder() / "quillet").string());
+        for (const auto& a : args) command += " " + quoted(a);
+        const auto errFile = m_scratch.path() / "stderr";
+        command += " 2>" + quoted(errFile.string());
+        CommandRun run;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buf[4096];
+            for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+                run.out.append(buf, n);
+            const int status = ::pclose(pipe);
+            run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        std::ifstream err(errFile);
+        std::ostringstream s;
+        s << err.rdbuf();
+        run.err = s.str();
+        return run;
+    }
+
+    static std::string fixture(const char* name) {
+        return (testing::fixturesFolder() / name).string();
+    }
+
+    void TearDown() override {
+        for (const auto& entry : std::filesystem::directory_iterator(m_tmp.path()))
+            ADD_FAILURE() << "left behind: " << entry.path();
+    }
+
+    TempDir m_tmp, m_scratch;
+    ScopedEnv m_tmpEnv;
+};
+
+TEST_F(CliTest, InfoShowsTheSystemInformation) {
+    const CommandRun plain = quillet({"info", fixture("nested.chm")});
+    EXPECT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(plain.out,
+              "Title: Test Help\nDefault topic: a.htm\nLanguage: 0x0804\nCode page: 936\n");
+
+    const CommandRun json = quillet({"info", "--json", fixture("nested.chm")});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const auto info = nlohmann::json::parse(json.out);
+    EXPECT_EQ(info["title"], "Test Help");
+    EXPECT_EQ(info["default_topic"], "a.htm");
+    EXPECT_EQ(info["language_id"], "0x0804");
+    EXPECT_EQ(info["code_page"], 936);
+}
+
+TEST_F(CliTest, ContentsListsTheEntries) {
+    const CommandRun run = quillet({"contents", fixture("nested.chm"), "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto entries = nlohmann::json::parse(run.out);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0]["topic"], "A page");
+    EXPECT_EQ(entries[0]["keywords"], "Files");
+    EXPECT_EQ(entries[1]["level"], 1);
+    EXPECT_EQ(entries[1]["url"], "sub/b.htm#x");
+    EXPECT_EQ(entries[1]["status"], 0);
+
+    const CommandRun plain = quillet({"contents", fixture("nested.chm")});
+    EXPECT_EQ(plain.out,
+              "level\tstatus\ttopic\turl\tkeywords\n0\t0\tA page\ta.htm\tFiles\n"
+              "1\t0\tB anchor\tsub/b.htm#x\t\n");
+}
+
+TEST_F(CliTest, BadInputGivesOneClearLineAndLeavesNothing) {
+    const auto notHelp = m_scratch.path() / "notes.chm";
+    std::ofstream(notHelp) << "just text";
+    const auto corrupt = m_scratch.path() / "corrupt.chm";
+    std::ofstream(corrupt, std::ios::binary) << "ITSF" << std::string(500, '\x01');
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"info", "/no/such/file.chm"}, 1, "cannot open /no/such/file.chm"},
+        {{"contents", "/no/such/file.chm"}, 1, "cannot open /no/such/file.chm"},
+        {{"info", notHelp.string()}, 1, "is not a compiled help file"},
+        {{"contents", corrupt.string()}, 1, "cannot unpack"},
+        {{"info"}, 2, "usage: quillet info"},
+        {{"contents", "a.chm", "b.chm"}, 2, "unexpected argument 'b.chm'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        const CommandRun run = quillet(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+}
+
+TEST_F(CliTest, EveryCorpusFileHasInformationAndContents) {
+    const std::filesystem::path corpus = testing::corpusFolder();
+    if (!std::filesystem::is_directory(corpus))
+        GTEST_SKIP() << "the sample help files are not here: " << corpus;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        if (entry.path().extension() != ".chm") continue;
+        ++files;
+        SCOPED_TRACE(entry.path().filename().string());
+        const CommandRun info = quillet({"info", "--json", entry.path().string()});
+        ASSERT_EQ(info.exitCode, 0) << info.err;
+        EXPECT_FALSE(nlohmann::json::parse(info.out)["language_id"].get<std::string>().empty());
+        const CommandRun contents = quillet({"contents", "--json", entry.path().string()});
+        ASSERT_EQ(contents.exitCode, 0) << contents.err;
+        EXPECT_FALSE(nlohmann::json::parse(contents.out).empty());
+    }
+    EXPECT_GT(files, 0);
+}
+
+}  // namespace
+}  // namespace quillet

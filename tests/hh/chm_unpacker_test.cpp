@@ -1,0 +1,292 @@
+#include "hh/chm_unpacker.h"
+
+#include "hh/help_file_header.h"
+#include "hh/unpack_test_support.h"
+#include "support/temp_dir.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <sstream>
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::compiledFixture;
+using testing::filesUnder;
+using testing::fixtureProject;
+using testing::putLittleEndian64;
+using testing::readBytes;
+using testing::TempDir;
+using testing::writeBytes;
+
+HelpFileHeader headerOf(const fs::path& chm) {
+    const int fd = ::open(chm.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("cannot open " + chm.string());
+    try {
+        HelpFileHeader header = readHelpFileHeader(fd, fs::file_size(chm));
+        ::close(fd);
+        return header;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+}
+
+std::string trimmed(std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    return line;
+}
+
+// The files a .hhp project puts into its help file: its [FILES] list and the contents and index
+// files its [OPTIONS] name.
+std::set<std::string> projectFiles(const fs::path& hhp) {
+    std::set<std::string> files;
+    std::istringstream in(readBytes(hhp));
+    std::string section, line;
+    while (std::getline(in, line)) {
+        line = trimmed(line);
+        if (line.empty()) continue;
+        if (line.front() == '[') {
+            section = line;
+        } else if (section == "[FILES]") {
+            files.insert(line);
+        } else if (section == "[OPTIONS]") {
+            for (const std::string key : {"Contents file=", "Index file="})
+                if (line.starts_with(key)) files.insert(line.substr(key.size()));
+        }
+    }
+    return files;
+}
+
+std::set<std::string> namesOf(const std::map<std::string, std::string>& files) {
+    std::set<std::string> names;
+    for (const auto& [name, bytes] : files) names.insert(name);
+    return names;
+}
+
+TEST(ChmUnpacker, ChmcmdFileUnpacksEveryFileOfItsProject) {
+    const fs::path project = fixtureProject("hh-listing");
+    TempDir dir;
+    const UnpackResult result = unpackHelpFile(compiledFixture("hh-listing"), dir.path() / "out");
+
+    // Both header faults must be present in the fixture, or this test shows nothing.
+    ASSERT_EQ(result.repairs.size(), 2u);
+    EXPECT_NE(result.repairs[1].find("listing"), std::string::npos) << result.repairs[1];
+    EXPECT_TRUE(result.warnings.empty());
+
+    std::map<std::string, std::string> files = filesUnder(dir.path() / "out");
+    EXPECT_EQ(files.erase("_#_README_#_"), 1u);  // chmcmd's own note
+    const std::set<std::string> expected = projectFiles(project / "hh-listing.hhp");
+    ASSERT_EQ(namesOf(files), expected);
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(bytes, readBytes(project / name));
+    }
+    EXPECT_EQ(result.fileCount, expected.size() + 1);
+    // The unpacked files only: no staging folder is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// Unpacks `bytes`, stored as "_$$.chm", into its own folder beside another file, as the converter
+// does; expects a failure whose message holds `fragment`, with the folder as it was.
+void expectFailsCleanly(const std::string& bytes, const std::string& fragment) {
+    TempDir dir;
+    writeBytes(dir.path() / "_$$.chm", bytes);
+    writeBytes(dir.path() / "notes.txt", "there before");
+    try {
+        unpackHelpFile(dir.path() / "_$$.chm", dir.path());
+        ADD_FAILURE() << "unpacked without an error";
+    } catch (const UnpackError& e) {
+        const std::string message = e.what();
+        EXPECT_EQ(message.rfind("cannot unpack " + (dir.path() / "_$$.chm").string() + ": ", 0), 0u)
+            << message;
+        EXPECT_NE(message.find(fragment), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+    const std::map<std::string, std::string> files = filesUnder(dir.path());
+    EXPECT_EQ(namesOf(files), (std::set<std::string>{"_$$.chm", "notes.txt"}));
+}
+
+TEST(ChmUnpacker, TruncatedFileFailsAndLeavesNothing) {
+    const fs::path fixture = compiledFixture("hh-listing");
+    const std::string whole = readBytes(fixture);
+    const HelpFileHeader header = headerOf(fixture);
+    const std::size_t size = whole.size();
+    const std::size_t directory = header.directoryOffset;
+    const std::string sizeText = std::to_string(size);
+    struct Case {
+        std::size_t cut;
+        std::string fragment;
+    };
+    const Case kCases[] = {
+        {0, "not a compiled help file"},
+        {3, "not a compiled help file"},
+        {0x40, "the file header is truncated at byte 64"},
+        {directory + 100,
+         "the file is truncated at byte " + std::to_string(directory + 100) + " of " + sizeText},
+        {size / 2, "the file is truncated at byte"},
+        {size - 1, "the file is truncated at byte " + std::to_string(size - 1) + " of " + sizeText},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE("cut at " + std::to_string(c.cut));
+        expectFailsCleanly(whole.substr(0, c.cut), c.fragment);
+    }
+}
+
+// A file cut short whose header was made to agree: the checks behind the header must catch it.
+TEST(ChmUnpacker, TruncatedFileWithAMatchingHeaderFailsAndLeavesNothing) {
+    const fs::path fixture = compiledFixture("hh-listing");
+    const std::string whole = readBytes(fixture);
+    const HelpFileHeader header = headerOf(fixture);
+    std::uint64_t headerSection0 = 0;
+    for (int i = 7; i >= 0; --i)
+        headerSection0 = headerSection0 << 8 | static_cast<unsigned char>(whole[0x38 + i]);
+    const std::size_t directoryEnd =
+        header.directoryOffset + std::size_t{header.chunkSize} * header.chunkCount;
+    for (const std::size_t cut :
+         {header.directoryOffset + 100, directoryEnd + 10, (directoryEnd + whole.size()) / 2,
+          whole.size() - 100, whole.size() - 1}) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        std::string bytes = whole.substr(0, cut);
+        putLittleEndian64(bytes, headerSection0 + 8, cut);
+        expectFailsCleanly(bytes, "truncated at byte " + std::to_string(cut));
+    }
+}
+
+TEST(ChmUnpacker, DamagedHeadersAreRefusedAndLeaveNothing) {
+    const fs::path fixture = compiledFixture("hh-listing");
+    const std::string whole = readBytes(fixture);
+    const HelpFileHeader header = headerOf(fixture);
+    ASSERT_GE(header.chunkCount, 3u);  // two listing chunks, then the index chunk
+    const std::size_t itsp = header.directoryOffset - 0x54;
+    auto chunkNext = [&](std::uint32_t chunk) {
+        return header.directoryOffset + std::size_t{chunk} * header.chunkSize + 0x10;
+    };
+    auto put32 = [](std::string& bytes, std::size_t offset, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
+    };
+    struct Case {
+        const char* name;
+        std::function<void(std::string&)> damage;
+        std::string fragment;
+    };
+    const Case kCases[] = {
+        {"first GUID", [](std::string& b) { b[0x18] ^= 1; }, "not a compiled help file"},
+        {"second GUID", [](std::string& b) { b[0x28] ^= 2; }, "not a compiled help file"},
+        {"directory signature", [&](std::string& b) { b[itsp] = 'X'; },
+         "the directory header is corrupt"},
+        {"chunk count", [&](std::string& b) { put32(b, itsp + 0x2C, 1000); },
+         "the directory is truncated"},
+        {"chunk size", [&](std::string& b) { put32(b, itsp + 0x10, 0x10000); },
+         "the directory header is corrupt"},
+        {"listing loops", [&](std::string& b) { put32(b, chunkNext(1), 0); },
+         "the directory is corrupt: its listing loops back to chunk 0"},
+        {"listing leaves the directory", [&](std::string& b) { put32(b, chunkNext(0), 77); },
+         "the directory is corrupt: its listing leads to chunk 77"},
+        {"listing leads to the index", [&](std::string& b) { put32(b, chunkNext(0), 2); },
+         "the directory is corrupt: its listing leads to index chunk 2"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = whole;
+        c.damage(bytes);
+        expectFailsCleanly(bytes, c.fragment);
+    }
+}
+
+// Flipped bytes anywhere, headers, directory, compressed data: no crash, and when the unpack
+// fails, nothing of it is left.
+TEST(ChmUnpacker, FlippedBytesNeverCrashOrLeaveHalfAnUnpack) {
+    const std::string whole = readBytes(compiledFixture("hh-listing"));
+    for (std::size_t at = 0; at < whole.size(); at += 89) {
+        SCOPED_TRACE("byte " + std::to_string(at));
+        TempDir dir;
+        std::string bytes = whole;
+        bytes[at] = static_cast<char>(bytes[at] ^ 0xA5);
+        writeBytes(dir.path() / "_$$.chm", bytes);
+        try {
+            unpackHelpFile(dir.path() / "_$$.chm", dir.path());
+        } catch (const UnpackError&) {
+            EXPECT_EQ(namesOf(filesUnder(dir.path())), (std::set<std::string>{"_$$.chm"}));
+        }
+    }
+}
+
+TEST(ChmUnpacker, HostileNamesAreSkippedAndNothingLandsOutside) {
+    std::string bytes = readBytes(compiledFixture("hh-names"));
+    const HelpFileHeader header = headerOf(compiledFixture("hh-names"));
+    const std::size_t directoryEnd =
+        header.directoryOffset + std::size_t{header.chunkSize} * header.chunkCount;
+    TempDir root;
+    // Each entry gets a name of the same length: `prefix`, then "x"s, then ".htm".
+    const std::pair<std::string, std::string> kRenames[] = {
+        {"/victim-1-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.htm", "/../../"},
+        {"/victim-2-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.htm", "/dir1/../../../"},
+        {"/victim-3-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.htm", "//tmp/quillet-hh-abs-"},
+        {"/victim-4-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.htm", "/C:/"},
+        {"/victim-5-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.htm", "/..\\..\\"},
+        {"/victim-6-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.htm", "/\\"},
+        {"/zzzz", "/dir1"},  // a file named like the folder of dir1/c.htm
+    };
+    std::vector<std::string> newNames;
+    for (const auto& [from, prefix] : kRenames) {
+        std::string to = prefix;
+        if (to.size() < from.size()) to += std::string(from.size() - to.size() - 4, 'x') + ".htm";
+        ASSERT_EQ(to.size(), from.size());
+        const std::size_t at = bytes.find(from, header.directoryOffset);
+        ASSERT_LT(at, directoryEnd) << from;
+        bytes.replace(at, from.size(), to);
+        newNames.push_back(to);
+    }
+    writeBytes(root.path() / "hostile.chm", bytes);
+    const fs::path out = root.path() / "a" / "b" / "out";
+
+    const UnpackResult result = unpackHelpFile(root.path() / "hostile.chm", out);
+
+    EXPECT_EQ(result.warnings.size(), newNames.size());
+    for (const std::string& name : newNames) {
+        const bool warned = std::any_of(
+            result.warnings.begin(), result.warnings.end(),
+            [&](const std::string& w) { return w.starts_with("skipped " + name + ": "); });
+        EXPECT_TRUE(warned) << name;
+    }
+    EXPECT_EQ(namesOf(filesUnder(root.path())),
+              (std::set<std::string>{"hostile.chm", "a/b/out/_#_README_#_", "a/b/out/keep.htm",
+                                     "a/b/out/dir1/c.htm"}));
+    EXPECT_FALSE(fs::exists(newNames[2].substr(1)));
+}
+
+TEST(ChmUnpacker, SizeLimitIsCheckedBeforeWriting) {
+    const fs::path fixture = compiledFixture("hh-listing");
+    TempDir dir;
+    const std::uint64_t total = unpackHelpFile(fixture, dir.path() / "first").byteCount;
+    ASSERT_GT(total, 0u);
+
+    // The output folder and its missing parents are created, and go again on failure.
+    const fs::path out = dir.path() / "new" / "out";
+    try {
+        unpackHelpFile(fixture, out, UnpackOptions{total - 1});
+        ADD_FAILURE() << "unpacked beyond the limit";
+    } catch (const UnpackError& e) {
+        EXPECT_NE(std::string(e.what()).find("its files need " + std::to_string(total) +
+                                             " bytes, more than the limit of " +
+                                             std::to_string(total - 1) + " bytes"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "new"));
+
+    const UnpackResult result = unpackHelpFile(fixture, out, UnpackOptions{total});
+    EXPECT_EQ(result.byteCount, total);
+    EXPECT_EQ(filesUnder(out), filesUnder(dir.path() / "first"));
+}
+
+}  // namespace
+}  // namespace quillet
