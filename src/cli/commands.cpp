@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "distill/chm_distill.h"
 #include "platform/temp_files.h"
 #include "platform/utf.h"
 #include "project/chm_decompile.h"
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -124,6 +126,83 @@ int runContents(const std::vector<std::string>& args) {
         return kExitOk;
     } catch (const std::exception& e) {
         std::cerr << "quillet contents: " << e.what() << '\n';
+        return kExitFailure;
+    }
+}
+
+int runDistill(const std::vector<std::string>& args) {
+    const char* usage =
+        "usage: quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT]\n";
+    std::vector<std::string> positional;
+    TCHMDistill project;
+    project.Addenda = u"Addenda";
+    project.HintFormat = u"See [Title No.]";
+    for (std::size_t n = 0; n < args.size(); ++n) {
+        const std::string& arg = args[n];
+        const bool hasValue = n + 1 < args.size();
+        if (arg == "--discard") {
+            project.Discard = true;
+        } else if (arg == "--addenda" && hasValue) {
+            project.Addenda = fromUtf8(args[++n]);
+        } else if (arg == "--hint" && hasValue) {
+            project.AddHint = true;
+            project.HintFormat = fromUtf8(args[++n]);
+        } else if (arg.starts_with("-")) {
+            std::cerr << "quillet distill: unexpected argument '" << arg << "'\n" << usage;
+            return kExitUsage;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 2) {
+        std::cerr << usage;
+        return kExitUsage;
+    }
+    const std::filesystem::path folder = std::filesystem::absolute(positional[1]);
+    std::error_code ec;
+    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_empty(folder, ec)) {
+        std::cerr << "quillet distill: " << folder.string()
+                  << " is not empty; name a new or empty folder\n";
+        return kExitFailure;
+    }
+    const bool created = !std::filesystem::exists(folder, ec);
+    try {
+        requireHelpFile(positional[0]);
+        const std::u16string file = fromPath(std::filesystem::absolute(positional[0]));
+        project.FOnChange = [](const std::u16string& info, int) {
+            if (!info.empty()) std::cout << toUtf8(info) << std::endl;
+        };
+        project.LoadFromCHM(file);
+        project.OriginalFile = file;
+        project.rootFolder = fromPath(folder) + u"/";
+        project.decompile();
+        project.Execute();
+
+        nlohmann::json entries = nlohmann::json::array();
+        for (std::size_t i = 0; i < project.List.size(); ++i) {
+            const TTitleList& e = project.List[i];
+            entries.push_back({{"level", e.Level},
+                               {"topic", toUtf8(e.Topic)},
+                               {"url", toUtf8(e.Url)},
+                               {"status", e.Status},
+                               {"chapter", toUtf8(e.ChapterNumber)},
+                               {"bookmark", toUtf8(e.Bookmark)}});
+        }
+        std::ofstream out(folder / "contents.json", std::ios::binary);
+        out << json(entries) << '\n';
+        if (!out) throw std::runtime_error("cannot write " + (folder / "contents.json").string());
+        std::cout << "Distilled " << project.List.size() << " entries into " << folder.string()
+                  << '\n';
+        return kExitOk;
+    } catch (const std::exception& e) {
+        // Nothing half-made is left: the folder goes if this run made it, else its content.
+        if (created) {
+            std::filesystem::remove_all(folder, ec);
+        } else {
+            for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+                std::filesystem::remove_all(entry.path(), ec);
+        }
+        std::cerr << "quillet distill: " << e.what() << '\n';
         return kExitFailure;
     }
 }

@@ -18,4 +18,8 @@ int runInfo(const std::vector<std::string>& args);
 // quillet contents FILE.chm [--json]: the contents entries of the unpacked help file.
 int runContents(const std::vector<std::string>& args);
 
+// quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT]: unpacks into DIR,
+// distils, and writes DIR/contents.json with the final entries.
+int runDistill(const std::vector<std::string>& args);
+
 }  // namespace quillet::cli

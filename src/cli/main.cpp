@@ -24,6 +24,8 @@ void printUsage(std::FILE* out) {
         "  info FILE.chm [--json]      show the title, default topic, language and code page\n"
         "  contents FILE.chm [--json]  list the contents entries (level, status, title, page,\n"
         "                              index keywords)\n"
+        "  distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT]\n"
+        "                              unpack and distil into DIR, with DIR/contents.json\n"
         "\n"
         "Options:\n"
         "  -h, --help     show this help and exit\n"
@@ -50,6 +52,7 @@ int main(int argc, char** argv) {
     }
     if (command == "info") return quillet::cli::runInfo(rest);
     if (command == "contents") return quillet::cli::runContents(rest);
+    if (command == "distill") return quillet::cli::runDistill(rest);
     std::fprintf(stderr, "quillet: unknown option or command '%s'\n\n", argv[1]);
     printUsage(stderr);
     return kExitUsage;

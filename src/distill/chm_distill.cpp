@@ -16,10 +16,6 @@ std::u16string decimal(long long n) {
     return fromUtf8(std::to_string(n));
 }
 
-[[noreturn]] void notBuiltYet(const char* what) {
-    throw std::runtime_error(std::string(what) + " is not built yet");
-}
-
 }  // namespace
 
 void TCHMDistill::report(const std::u16string& info, int persent) {
@@ -118,28 +114,6 @@ void TCHMDistill::DistillPages() {
         text = StyleNormaliser(text);
         SaveTextFile(text, file);
     }
-}
-
-void TCHMDistill::ProcessTocLink() {
-    notBuiltYet("normalising the contents links");
-}
-void TCHMDistill::GetLinkPages(const std::u16string&) {
-    notBuiltYet("following the links of pages");
-}
-void TCHMDistill::ChangeCSS() {
-    notBuiltYet("adjusting style sheets");
-}
-void TCHMDistill::RemoveSame() {
-    notBuiltYet("removing the parts that pages share");
-}
-std::u16string TCHMDistill::ChangeUrlBookmark(const std::u16string&, TTitleList&) {
-    notBuiltYet("rewriting links into bookmarks");
-}
-std::u16string TCHMDistill::StyleNormaliser(const std::u16string&) {
-    notBuiltYet("normalising page styles");
-}
-void TCHMDistill::ProcessTocLink2() {
-    notBuiltYet("pointing entries at split pages");
 }
 
 }  // namespace quillet

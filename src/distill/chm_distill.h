@@ -7,6 +7,7 @@
 #include "project/chm_decompile.h"
 
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -35,19 +36,49 @@ public:
     StringSet CSSFiles;
     TChmTopicFileList TopicList;
 
-protected:
-    // Link rewriting, duplicate removal and style sheets.
-    virtual void ProcessTocLink();
-    virtual void GetLinkPages(const std::u16string& page);
-    virtual void ChangeCSS();
-    virtual void RemoveSame();
-    virtual std::u16string ChangeUrlBookmark(const std::u16string& text, TTitleList& entry);
-    virtual std::u16string StyleNormaliser(const std::u16string& text);
-    virtual void ProcessTocLink2();
+    // Contents links: web addresses become external links (Status 3); other addresses become
+    // paths relative to the working folder.
+    void ProcessTocLink();
+    // One link found in the page CurrentUrl (or in the working folder) made to work inside the
+    // working folder: pages of this help file relative to the page, pages of another help file
+    // beside it into its own unpacked sub-folder, absolute and escaping paths cut to file names.
+    std::u16string ProcessDecompiledUrl(const std::u16string& Url,
+                                        const std::u16string& CurrentUrl);
+    bool IsOutOfRootfolder(const std::u16string& url) const;
+    // The HTML text S of page CurrentUrl with its link attributes passed through
+    // ProcessDecompiledUrl, and media="screen" made media="all".
+    std::u16string ProcessSCR(const std::u16string& S, const std::u16string& CurrentUrl);
+    // Rewrites the links of page f on disk, then gathers the pages and style sheets it links to
+    // that the contents do not list, following linked pages in turn.
+    bool GetLinkPages(const std::u16string& f);
+    // Links to contents pages become links to their bookmarks; anchors are renamed to be unique
+    // in the document; a hint with the target's chapter number may follow each such link.
+    std::u16string ChangeUrlBookmark(const std::u16string& str, const TTitleList& Base);
+    // Entries pointing at an anchor of a split page are pointed at their split part file.
+    void ProcessTocLink2();
+    // Style sheets made to show hidden content and left-align justified text.
+    void ChangeCSS();
+    // Cuts the parts pages share, distils, splits and writes back every page.
+    void RemoveSame();
+
+    // How RemoveSame counts the pages that share a block: by grouping equal texts and ruling out
+    // pairs that cannot match before comparing them, or by comparing every pair. Both give the
+    // same result; the plain way exists to show that.
+    enum class Voting { Fast, Plain };
+    Voting voting = Voting::Fast;
 
 private:
     void report(const std::u16string& info, int persent);
+    void addLinkedFile(const std::u16string& Link, const std::u16string& baseFolder,
+                       std::vector<std::u16string>& toVisit);
+    std::u16string changeLinkAttribute(const std::u16string& Name, const std::u16string& Value,
+                                       const TTitleList& Base, std::u16string& chapter);
+    std::u16string otherHelpFileFolder(const std::u16string& helpFile);
 };
+
+// The style normaliser: display:none (with any spacing) becomes display:block, and
+// Align=justify (bare or quoted) becomes Align=left, in any letter case.
+std::u16string StyleNormaliser(std::u16string_view S);
 
 // The chapter number of every entry of `list`, by the nine counters of levels 0 to 8.
 void numberChapters(TTitleLists& list);

@@ -178,6 +178,24 @@ bool containsIgnoringAsciiCase(std::u16string_view text, std::u16string_view wor
     return false;
 }
 
+std::u16string replaceIgnoringAsciiCase(std::u16string_view text, std::u16string_view from,
+                                        std::u16string_view to) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t p = 0; p < text.size();) {
+        bool match = !from.empty() && p + from.size() <= text.size();
+        for (std::size_t k = 0; match && k < from.size(); ++k)
+            match = lowerAscii(text[p + k]) == lowerAscii(from[k]);
+        if (match) {
+            out += to;
+            p += from.size();
+        } else {
+            out += text[p++];
+        }
+    }
+    return out;
+}
+
 SplitPage SplitHtmlBody(std::u16string_view source) {
     // Forward: the first tag named "body"; the body starts after its ">".
     std::size_t bodyStart = std::u16string_view::npos;  // index just after the start tag

@@ -106,4 +106,8 @@ SplitPage SplitHtmlBody(std::u16string_view source);
 // Whether `text` contains `word` without regard to ASCII letter case.
 bool containsIgnoringAsciiCase(std::u16string_view text, std::u16string_view word);
 
+// `text` with every occurrence of `from` (ASCII letters in any case) replaced by `to`.
+std::u16string replaceIgnoringAsciiCase(std::u16string_view text, std::u16string_view from,
+                                        std::u16string_view to);
+
 }  // namespace quillet

@@ -29,23 +29,6 @@ std::u16string normalizedBlock(std::u16string_view text, bool trimAllControls) {
     return trimAllControls ? trimControls(decoded) : TrimWhiteSpace(decoded);
 }
 
-// Replaces every occurrence of `from` (ASCII letters in any case) by `to`.
-std::u16string replaceIgnoringAsciiCase(std::u16string_view text, std::u16string_view from,
-                                        std::u16string_view to) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (std::size_t p = 0; p < text.size();) {
-        if (p + from.size() <= text.size() &&
-            equalsIgnoringAsciiCase(text.substr(p, from.size()), from)) {
-            out += to;
-            p += from.size();
-        } else {
-            out += text[p++];
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 TChmTopicFile::TChmTopicFile() = default;
@@ -389,11 +372,63 @@ std::u16string TChmTopicFile::Distiller() {
     return result;
 }
 
+void TChmTopicFile::FindAnchors() {
+    Anchors.clear();
+    for (const AnchorAttribute& pair : readAnchorAttributes(Body)) {
+        if (!equalsIgnoringAsciiCase(pair.name, u"name") || pair.value.empty()) continue;
+        std::u16string_view anchor = pair.value;
+        if (anchor.front() == u'#') anchor.remove_prefix(1);
+        Anchors.add(std::u16string(anchor));
+    }
+}
+
+void TChmTopicFile::ProcessBookmarks() {
+    for (const AnchorAttribute& pair : readAnchorAttributes(Body)) {
+        if (!equalsIgnoringAsciiCase(pair.name, u"name")) continue;
+        if (TBookmark* bookmark = Bookmarks.GetItemByName(pair.value))
+            bookmark->Position = pair.blockStart;
+    }
+}
+
+std::u16string TChmTopicFile::partFileName(int n) const {
+    const std::size_t slash = Filename.rfind(u'/');
+    const std::size_t dot = Filename.rfind(u'.');
+    const bool hasExtension =
+        dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash);
+    const std::u16string stem = hasExtension ? Filename.substr(0, dot) : Filename;
+    const std::u16string extension = hasExtension ? Filename.substr(dot) : u"";
+    std::u16string number;
+    for (char ch : std::to_string(n)) number += static_cast<char16_t>(ch);
+    return stem + u"_" + number + extension;
+}
+
+void TChmTopicFile::SplitFileByBookmark() {
+    const int count = Bookmarks.Count();
+    const int length = static_cast<int>(Body.size());
+    for (int n = count - 1; n >= 0; --n) {
+        const TBookmark& bookmark = Bookmarks.Items(n);
+        // A position below 1 counts as 1; the length stays what the positions give.
+        const int partLength = n == count - 1 ? length - bookmark.Position + 1
+                                              : Bookmarks.Items(n + 1).Position - bookmark.Position;
+        const int from = std::max(bookmark.Position, 1);
+        std::u16string part;
+        if (partLength > 0 && from <= length)
+            part = Body.substr(static_cast<std::size_t>(from - 1),
+                               static_cast<std::size_t>(partLength));
+        part = DistillFragment(part, bookmark.Title);
+        SaveTextFile(BeforeBody + part + AfterBody, partFileName(n));
+    }
+}
+
+TChmTopicFile& TChmTopicFileList::add(std::unique_ptr<TChmTopicFile> file) {
+    m_byName.emplace(foldCase(file->Filename), file.get());
+    m_files.push_back(std::move(file));
+    return *m_files.back();
+}
+
 TChmTopicFile* TChmTopicFileList::GetItemByFilename(std::u16string_view FileName) const {
-    const std::u16string wanted = foldCase(FileName);
-    for (const auto& file : m_files)
-        if (foldCase(file->Filename) == wanted) return file.get();
-    return nullptr;
+    const auto found = m_byName.find(foldCase(FileName));
+    return found == m_byName.end() ? nullptr : found->second;
 }
 
 }  // namespace quillet

@@ -3,11 +3,13 @@
 // page's content inside the kept range, without the page's own title heading.
 #pragma once
 
+#include "distill/bookmarks.h"
 #include "distill/html_tags.h"
 #include "distill/sorted_list.h"
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace quillet {
@@ -40,9 +42,20 @@ public:
     // The distilled body. Changes no field but TitleFound.
     std::u16string Distiller();
 
+    // The anchor names that the body's A tags define (one leading "#" dropped).
+    void FindAnchors();
+    // Places each contents anchor at the start of the text block where its A tag stands.
+    void ProcessBookmarks();
+    // Writes one split part file per bookmark (NAME_n.EXT beside the page), each part distilled
+    // once more. Bookmarks must be sorted.
+    void SplitFileByBookmark();
+    // The file of split part n: the page's path with "_n" before its extension.
+    std::u16string partFileName(int n) const;
+
     TCHMDistill* Owner = nullptr;
     std::u16string Filename;
     StringSet Anchors;
+    TBookmarks Bookmarks;
     int QuoteCount = 0;
     std::u16string BeforeBody;
     std::u16string Body;
@@ -74,18 +87,19 @@ private:
 // The topic files of a distillation, owned, in creation order.
 class TChmTopicFileList {
 public:
-    TChmTopicFile& add(std::unique_ptr<TChmTopicFile> file) {
-        m_files.push_back(std::move(file));
-        return *m_files.back();
-    }
+    TChmTopicFile& add(std::unique_ptr<TChmTopicFile> file);
     std::size_t size() const { return m_files.size(); }
     TChmTopicFile& operator[](std::size_t i) { return *m_files[i]; }
-    void clear() { m_files.clear(); }
+    void clear() {
+        m_files.clear();
+        m_byName.clear();
+    }
     // The first file whose Filename equals FileName without regard to letter case.
     TChmTopicFile* GetItemByFilename(std::u16string_view FileName) const;
 
 private:
     std::vector<std::unique_ptr<TChmTopicFile>> m_files;
+    std::unordered_map<std::u16string, TChmTopicFile*> m_byName;  // folded Filename -> first
 };
 
 }  // namespace quillet

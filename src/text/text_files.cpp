@@ -174,12 +174,20 @@ void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int
     std::string bytes;
     WriteTextToStream(Text, Encoding, bytes);
 
-    const std::filesystem::path target = toPath(FileName);
+    // An existing file is replaced whatever the letter case it is named in, as the file system
+    // help files were written for does; a new file goes into the existing folder of that name.
+    std::filesystem::path target = toPath(FileName);
+    if (const auto existing = findExistingPath(target)) {
+        target = *existing;
+    } else if (const auto folder = findExistingPath(target.parent_path())) {
+        target = *folder / target.filename();
+    }
     const auto fail = [&](int err) {
         throw std::runtime_error("cannot write " + target.string() + ": " + errorText(err));
     };
-    std::string temp = target.string() + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    // Written in place: these are the working files of a conversion, rewritten thousands of
+    // times, where a fresh file per write costs more in the file system than the writing does.
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) fail(errno);
     std::size_t written = 0;
     int err = 0;
@@ -190,16 +198,8 @@ void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int
         else if (errno != EINTR)
             err = errno;
     }
-    // Keep the permissions of the file we replace; a new file gets the usual ones.
-    struct stat old {};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        fail(err);
-    }
+    if (err != 0) fail(err);
 }
 
 bool SaveTextFile(std::u16string_view Text, std::u16string FileName) {

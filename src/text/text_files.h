@@ -32,9 +32,9 @@ int GetTextEncoding(std::u16string_view Text);
 // converted here is written as UTF-8 with its mark, so that no text is lost. Replaces `Stream`.
 void WriteTextToStream(std::u16string_view Text, int Encoding, std::string& Stream);
 
-// Writes `Text` to the file in `Encoding`, replacing it as a whole (a temporary file beside it is
-// renamed over it, so a failure leaves the old file). An empty text writes nothing. Throws when
-// the file cannot be written.
+// Writes `Text` to the file in `Encoding`, replacing its content; an existing file is found
+// whatever the letter case of its name. An empty text writes nothing. Throws when the file
+// cannot be written (a failure part-way leaves what was written).
 void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int Encoding);
 
 // Saves the text in the encoding it declares. While that fails, shows the error and offers the

@@ -145,5 +145,67 @@ TEST_F(CliTest, EveryCorpusFileHasInformationAndContents) {
     EXPECT_GT(files, 0);
 }
 
+TEST_F(CliTest, DistillLeavesTheDistilledProjectAndItsContents) {
+    const auto folder = m_scratch.path() / "out";
+    const CommandRun run =
+        quillet({"distill", fixture("nested.chm"), folder.string(), "--hint", "see [Title No.]"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(
+        run.out.find(
+            "Decompiling...\nAnalyzing...\nPreparing to distill pages...\nDistilling pages..."),
+        std::string::npos)
+        << run.out;
+    std::ifstream in(folder / "contents.json");
+    const auto entries = nlohmann::json::parse(in);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1]["chapter"], "1.1");
+    EXPECT_EQ(entries[1]["bookmark"], "Bookmark1");
+    EXPECT_EQ(entries[1]["url"], "sub/b.htm");  // the only entry into that page loses its anchor
+    std::ifstream page(folder / "a.htm");
+    std::ostringstream text;
+    text << page.rdbuf();
+    EXPECT_NE(text.str().find("<a href=\"#Bookmark1\">b</a>(see 1.1)"), std::string::npos)
+        << text.str();
+
+    const CommandRun again = quillet({"distill", fixture("nested.chm"), folder.string()});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.err.find("is not empty"), std::string::npos) << again.err;
+    const CommandRun bad =
+        quillet({"distill", "/no/such.chm", (m_scratch.path() / "new").string()});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(m_scratch.path() / "new"));
+}
+
+TEST_F(CliTest, EveryCorpusFileDistilsWithOneEntryPerContentsEntry) {
+    const std::filesystem::path corpus = testing::corpusFolder();
+    if (!std::filesystem::is_directory(corpus))
+        GTEST_SKIP() << "the sample help files are not here: " << corpus;
+    for (const auto& file : std::filesystem::directory_iterator(corpus)) {
+        if (file.path().extension() != ".chm") continue;
+        SCOPED_TRACE(file.path().filename().string());
+        const CommandRun contents = quillet({"contents", "--json", file.path().string()});
+        ASSERT_EQ(contents.exitCode, 0) << contents.err;
+        const auto tree = nlohmann::json::parse(contents.out);
+        const auto folder = m_scratch.path() / file.path().stem();
+        const CommandRun run = quillet({"distill", file.path().string(), folder.string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::ifstream in(folder / "contents.json");
+        const auto entries = nlohmann::json::parse(in);
+        ASSERT_GE(entries.size(), tree.size());
+        for (std::size_t n = 0; n < tree.size(); ++n) {
+            ASSERT_EQ(entries[n]["topic"], tree[n]["topic"]) << n;
+            ASSERT_EQ(entries[n]["level"], tree[n]["level"]) << n;
+        }
+        // What follows is the Addenda heading and the linked pages under it.
+        if (entries.size() > tree.size()) {
+            EXPECT_EQ(entries[tree.size()]["topic"], "Addenda");
+            EXPECT_EQ(entries[tree.size()]["status"], 2);
+            for (std::size_t n = tree.size() + 1; n < entries.size(); ++n)
+                EXPECT_EQ(entries[n]["level"], 1);
+        }
+        std::filesystem::remove_all(folder);
+    }
+}
+
 }  // namespace
 }  // namespace quillet

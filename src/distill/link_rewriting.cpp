@@ -1,0 +1,388 @@
+// Link rewriting: contents addresses made relative to the working folder, page links made to
+// work inside it (other help files unpacked beside it), and links between topics turned into
+// links to the bookmarks of the final document.
+
+#include "distill/chm_distill.h"
+
+#include "distill/html_tags.h"
+#include "platform/case_insensitive_path.h"
+#include "platform/utf.h"
+#include "text/html_text.h"
+#include "text/paths.h"
+#include "text/text_files.h"
+
+#include <filesystem>
+
+namespace quillet {
+
+namespace {
+
+char16_t lowerAscii(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
+}
+
+bool startsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t k = 0; k < prefix.size(); ++k)
+        if (lowerAscii(text[k]) != lowerAscii(prefix[k])) return false;
+    return true;
+}
+
+bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() && startsWithIgnoringAsciiCase(a, b);
+}
+
+// The part after the last "/" or "\".
+std::u16string fileNameOf(std::u16string_view path) {
+    const std::size_t slash = path.find_last_of(u"/\\");
+    return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+}
+
+// The part up to and including the last "/" or "\".
+std::u16string folderOf(std::u16string_view path) {
+    const std::size_t slash = path.find_last_of(u"/\\");
+    return std::u16string(slash == std::u16string_view::npos ? std::u16string_view()
+                                                             : path.substr(0, slash + 1));
+}
+
+// From the last "." of the whole text; empty when none.
+std::u16string extensionOf(std::u16string_view text) {
+    const std::size_t dot = text.rfind(u'.');
+    return std::u16string(dot == std::u16string_view::npos ? std::u16string_view()
+                                                           : text.substr(dot));
+}
+
+std::u16string replaceAll(std::u16string text, std::u16string_view from, std::u16string_view to) {
+    for (std::size_t at = text.find(from); at != std::u16string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::u16string decimal(long long n) {
+    return fromUtf8(std::to_string(n));
+}
+
+// The tag and attribute scanner that ProcessSCR and GetLinkPages share: every tag alike, its
+// name read as its first attribute. `onValue(name, value)` gives the value to write for each
+// attribute that ends; with `out` null nothing is written.
+template <typename OnValue>
+void scanAttributes(std::u16string_view text, std::u16string* out, OnValue onValue) {
+    enum class State { Outside, Attribute, Value };
+    State state = State::Outside;
+    std::u16string name, value;
+    char16_t quote = 0;  // quote of the value being read; 0 unquoted
+    const auto write = [&](std::u16string_view s) {
+        if (out != nullptr) out->append(s);
+    };
+    const auto endAttribute = [&] {
+        write(onValue(name, value));
+        name.clear();
+        value.clear();
+    };
+    for (std::size_t p = 0; p < text.size(); ++p) {
+        const char16_t c = text[p];
+        switch (state) {
+            case State::Outside:
+                write(std::u16string_view(&c, 1));
+                if (c == u'<') {
+                    name.clear();
+                    value.clear();
+                    state = State::Attribute;
+                }
+                break;
+            case State::Attribute:
+                if (isBlank(c) || c == u'>') {
+                    endAttribute();
+                    write(std::u16string_view(&c, 1));
+                    if (c == u'>') state = State::Outside;
+                } else if (c == u'=') {
+                    write(u"=");
+                    quote = 0;
+                    if (p + 1 < text.size() && (text[p + 1] == u'"' || text[p + 1] == u'\'')) {
+                        quote = text[++p];
+                        write(std::u16string_view(&quote, 1));
+                    }
+                    state = State::Value;
+                } else {
+                    name += c;
+                    write(std::u16string_view(&c, 1));
+                }
+                break;
+            case State::Value:
+                if (c == u'>' || (quote != 0 ? c == quote : isBlank(c))) {
+                    endAttribute();
+                    write(std::u16string_view(&c, 1));
+                    state = c == u'>' ? State::Outside : State::Attribute;
+                } else {
+                    value += c;
+                }
+                break;
+        }
+    }
+    // A value the text ends in is kept as it was.
+    if (state == State::Value) write(value);
+}
+
+}  // namespace
+
+bool TCHMDistill::IsOutOfRootfolder(const std::u16string& url) const {
+    return quillet::IsOutOfRootfolder(url, rootFolder);
+}
+
+void TCHMDistill::ProcessTocLink() {
+    for (std::size_t n = 0; n < List.size(); ++n) {
+        TTitleList& entry = List[n];
+        if (entry.Status != 0) continue;
+        if (startsWithIgnoringAsciiCase(entry.Url, u"http://")) {
+            entry.Status = 3;
+        } else {
+            entry.Url = SlashToBackslash(ProcessDecompiledUrl(entry.Url, rootFolder));
+        }
+    }
+}
+
+std::u16string TCHMDistill::otherHelpFileFolder(const std::u16string& helpFile) {
+    const std::u16string name = fileNameOf(helpFile);
+    const std::u16string folder = rootFolder + name + u"/";
+    std::error_code ec;
+    if (!std::filesystem::exists(toPath(folder), ec)) {
+        try {
+            TCHMDecompile other;
+            other.LoadFromCHM(helpFile);
+            other.rootFolder = folder;
+            other.decompile();
+        } catch (const std::exception&) {
+            // A help file that cannot be unpacked gives links that lead nowhere, as a missing one.
+        }
+    }
+    return name;
+}
+
+std::u16string TCHMDistill::ProcessDecompiledUrl(const std::u16string& Url,
+                                                 const std::u16string& CurrentUrl) {
+    std::u16string D = trimControls(Url);
+    const std::u16string& source = OriginalFile.empty() ? chmFile : OriginalFile;
+    const std::u16string ownName = fileNameOf(source);
+    for (const std::u16string_view prefix :
+         {std::u16string_view(u"ms-its:"), std::u16string_view(u"mk:@msitstore:")}) {
+        if (!startsWithIgnoringAsciiCase(D, prefix)) continue;
+        const std::size_t separator = D.find(u"::", prefix.size());
+        if (separator == std::u16string::npos) continue;
+        // The help file may be named with its folder, "\" written as %5C.
+        const std::u16string helpFile = fileNameOf(
+            replaceAll(D.substr(prefix.size(), separator - prefix.size()), u"%5C", u"\\"));
+        const std::u16string rest = D.substr(separator + 2);
+        if (equalsIgnoringAsciiCase(helpFile, ownName)) {
+            D = rest;
+        } else if (const auto beside =
+                       findExistingPath(toPath(NormalizePath(folderOf(source) + helpFile)))) {
+            D = u"/" + otherHelpFileFolder(fromPath(*beside)) + rest;
+        } else {
+            D.clear();
+        }
+    }
+    if (D.size() <= 2) return D;
+    if (D[0] == u'/' || D[0] == u'\\') return RelativeUrl(CurrentUrl, rootFolder + D.substr(1));
+    if (D[1] == u':') return fileNameOf(D);
+    if (D.find(u"..") != std::u16string::npos && IsOutOfRootfolder(folderOf(CurrentUrl) + D))
+        return fileNameOf(D);
+    return D;
+}
+
+std::u16string TCHMDistill::ProcessSCR(const std::u16string& S, const std::u16string& CurrentUrl) {
+    std::u16string out;
+    out.reserve(S.size() + S.size() / 16);
+    scanAttributes(S, &out, [&](const std::u16string& name, const std::u16string& value) {
+        if (equalsIgnoringAsciiCase(name, u"media") && equalsIgnoringAsciiCase(value, u"screen"))
+            return std::u16string(u"all");
+        if (IsUrlAttribute(name)) return ProcessDecompiledUrl(value, CurrentUrl);
+        return value;
+    });
+    return out;
+}
+
+bool TCHMDistill::GetLinkPages(const std::u16string& f) {
+    // Pages found through links are followed from a work list, not by recursion, so a long
+    // chain of linked pages cannot exhaust the stack.
+    std::vector<std::u16string> toVisit{f};
+    while (!toVisit.empty()) {
+        const std::u16string page = std::move(toVisit.back());
+        toVisit.pop_back();
+        const std::u16string text = ProcessSCR(ReadTextFile(page, u""), page);
+        SaveTextFile(text, page);
+        const std::u16string baseFolder = folderOf(page);
+        std::vector<std::u16string> found;
+        scanAttributes(text, nullptr, [&](const std::u16string& name, const std::u16string& value) {
+            if (IsUrlAttribute(name)) addLinkedFile(value, baseFolder, found);
+            return std::u16string();
+        });
+        // Depth first, in the order the links stand.
+        toVisit.insert(toVisit.end(), found.rbegin(), found.rend());
+    }
+    return true;
+}
+
+void TCHMDistill::addLinkedFile(const std::u16string& Link, const std::u16string& baseFolder,
+                                std::vector<std::u16string>& toVisit) {
+    const std::u16string extension = extensionOf(Link);
+    if (IsHtmlExtension(extension)) {
+        const std::u16string page = NormalizePath(baseFolder + Link);
+        if (findExistingPath(toPath(page)) && !Files.contains(page) &&
+            !NonTocicFiles.contains(page)) {
+            NonTocicFiles.add(page);
+            toVisit.push_back(page);
+        }
+    } else if (equalsIgnoringAsciiCase(extension, u".css")) {
+        const std::u16string sheet = NormalizePath(baseFolder + Link);
+        if (findExistingPath(toPath(sheet))) CSSFiles.add(sheet);
+    }
+}
+
+std::u16string TCHMDistill::changeLinkAttribute(const std::u16string& Name,
+                                                const std::u16string& Value, const TTitleList& Base,
+                                                std::u16string& chapter) {
+    if (equalsIgnoringAsciiCase(Name, u"name")) {
+        if (Value.empty()) return Value;
+        return Base.Bookmark + u"_" + (Value.front() == u'#' ? Value.substr(1) : Value);
+    }
+    if (!equalsIgnoringAsciiCase(Name, u"href")) return Value;
+    std::u16string page, anchor;
+    SplitUrlAnchor(Value, page, anchor);
+    const auto anchored = [&](const std::u16string& file, const std::u16string& bookmark) {
+        const TChmTopicFile* topic = TopicList.GetItemByFilename(rootFolder + file);
+        return topic != nullptr && !anchor.empty() && topic->Anchors.contains(anchor)
+                   ? u"#" + bookmark + u"_" + anchor
+                   : u"#" + bookmark;
+    };
+    if (!page.empty()) {
+        if (page.find(u':') != std::u16string::npos) return Value;
+        const std::u16string target =
+            page.front() == u'/' ? SlashToBackslash(page.substr(1))
+                                 : NormalizePath(folderOf(Base.Url) + SlashToBackslash(page));
+        const TTitleList* entry = List.GetItemByUrl(target);
+        if (entry == nullptr) {
+            chapter.clear();
+            return Value;
+        }
+        chapter = entry->ChapterNumber;
+        return anchored(target, entry->Bookmark);
+    }
+    if (!anchor.empty()) return anchored(Base.Url, Base.Bookmark);
+    return Value;
+}
+
+std::u16string TCHMDistill::ChangeUrlBookmark(const std::u16string& str, const TTitleList& Base) {
+    enum class State { Outside, TagName, InA, Value };
+    State state = State::Outside;
+    std::u16string out, tagName, name, value, chapter;
+    out.reserve(str.size() + str.size() / 8);
+    char16_t quote = 0;
+    bool inA = false;          // in the start tag of an A
+    bool hintPending = false;  // an A whose target has a chapter number has just closed
+    const auto tagEnds = [&] {
+        out += u'>';
+        if (hintPending) {
+            if (AddHint)
+                out += u"(" + replaceIgnoringAsciiCase(HintFormat, u"[Title No.]", chapter) + u")";
+            hintPending = false;
+            chapter.clear();
+        }
+        inA = false;
+        state = State::Outside;
+    };
+    for (std::size_t p = 0; p < str.size(); ++p) {
+        const char16_t c = str[p];
+        switch (state) {
+            case State::Outside:
+                if (c == u'>') {
+                    tagEnds();
+                    break;
+                }
+                out += c;
+                if (c == u'<') {
+                    tagName.clear();
+                    state = State::TagName;
+                }
+                break;
+            case State::TagName:
+                if (isBlank(c) || c == u'>') {
+                    if (equalsIgnoringAsciiCase(tagName, u"a")) {
+                        inA = true;
+                        chapter.clear();
+                    } else if (equalsIgnoringAsciiCase(tagName, u"/a") && !chapter.empty()) {
+                        hintPending = true;
+                    }
+                    if (c == u'>') {
+                        tagEnds();
+                    } else {
+                        out += c;
+                        name.clear();
+                        state = inA ? State::InA : State::Outside;
+                    }
+                } else {
+                    tagName += c;
+                    out += c;
+                }
+                break;
+            case State::InA:
+                if (c == u'>') {
+                    tagEnds();
+                } else if (isBlank(c)) {
+                    name.clear();
+                    out += c;
+                } else if (c == u'=') {
+                    out += c;
+                    quote = 0;
+                    if (p + 1 < str.size() && (str[p + 1] == u'"' || str[p + 1] == u'\'')) {
+                        quote = str[++p];
+                        out += quote;
+                    }
+                    value.clear();
+                    state = State::Value;
+                } else {
+                    name += c;
+                    out += c;
+                }
+                break;
+            case State::Value:
+                if (c == u'>' || (quote != 0 ? c == quote : isBlank(c))) {
+                    out += changeLinkAttribute(name, value, Base, chapter);
+                    name.clear();
+                    if (c == u'>') {
+                        tagEnds();
+                    } else {
+                        out += c;
+                        state = State::InA;
+                    }
+                } else {
+                    value += c;
+                }
+                break;
+        }
+    }
+    if (state == State::Value) out += value;
+    return out;
+}
+
+void TCHMDistill::ProcessTocLink2() {
+    for (std::size_t n = 0; n < List.size(); ++n) {
+        TTitleList& entry = List[n];
+        if (entry.Status != 0) continue;
+        std::u16string page, anchor;
+        SplitUrlAnchor(entry.Url, page, anchor);
+        if (anchor.empty()) continue;
+        const TChmTopicFile* topic = TopicList.GetItemByFilename(rootFolder + page);
+        const int index = topic == nullptr ? -1 : topic->Bookmarks.GetItemIdByName(anchor);
+        if (index < 0) {
+            // No split part holds this anchor: the page itself is the best there is.
+            entry.Url = page;
+            continue;
+        }
+        const std::u16string withoutExtension =
+            entry.Url.substr(0, entry.Url.size() - extensionOf(entry.Url).size());
+        entry.Url = withoutExtension + u"_" + decimal(index) + extensionOf(page);
+    }
+}
+
+}  // namespace quillet

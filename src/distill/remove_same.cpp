@@ -1,0 +1,313 @@
+// Duplicate removal: the blocks that most contents pages share at their top and bottom (and
+// each page's own title below the common top) are cut off by comparing pages block by block;
+// then every page is distilled, split at its contents anchors and written back. Also the style
+// normaliser and the style sheets it is applied to.
+
+#include "distill/chm_distill.h"
+
+#include "distill/html_tags.h"
+#include "text/html_text.h"
+#include "text/paths.h"
+#include "text/text_files.h"
+
+#include <array>
+#include <cmath>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+namespace quillet {
+
+namespace {
+
+std::u16string foldAscii(std::u16string_view s) {
+    std::u16string out(s);
+    for (char16_t& c : out)
+        if (c >= u'A' && c <= u'Z') c += u'a' - u'A';
+    return out;
+}
+
+// Which pages share a page's current block, as IsSimilarText(other's block, page's block)
+// decides. Only the first `contentsCount` pages vote.
+class BlockVoter {
+public:
+    BlockVoter(std::vector<TChmTopicFile*> pages, int contentsCount, bool fast)
+        : m_pages(std::move(pages)),
+          m_contentsCount(contentsCount),
+          m_fast(fast),
+          m_keys(m_pages.size()) {
+        for (std::size_t n = 0; n < m_pages.size(); ++n) update(static_cast<int>(n));
+    }
+
+    // Page n's block has changed.
+    void update(int n) {
+        if (!m_fast) return;
+        std::u16string key = foldAscii(m_pages[static_cast<std::size_t>(n)]->Text);
+        std::u16string& old = m_keys[static_cast<std::size_t>(n)];
+        if (key == old && m_grouped.count(n)) return;
+        if (m_grouped.count(n)) leave(n, old);
+        old = std::move(key);
+        join(n, old);
+    }
+
+    // Whether at least `threshold` contents pages other than j share j's block. An empty block
+    // is shared by nobody.
+    bool isCommon(int j, int threshold) const {
+        const std::u16string& text = m_pages[static_cast<std::size_t>(j)]->Text;
+        if (text.empty()) return false;
+        int votes = 0;
+        if (!m_fast) {
+            for (int k = 0; k < m_contentsCount && votes < threshold; ++k)
+                if (k != j && IsSimilarText(m_pages[static_cast<std::size_t>(k)]->Text, text))
+                    ++votes;
+            return votes >= threshold;
+        }
+        const std::u16string& key = m_keys[static_cast<std::size_t>(j)];
+        const Group& own = m_groups.at(key);
+        votes = own.contentsMembers - (j < m_contentsCount ? 1 : 0);
+        if (votes >= threshold) return true;
+        // Texts of fewer than five characters are only ever similar to their equals.
+        if (key.size() < 5) return false;
+        // Voters whose blocks could still be similar: those of a length within 50, whose count
+        // shrinks as candidates fail. Once even all of them could not reach the threshold, the
+        // block is not common, however the rest would compare.
+        const auto [low, high] = window(key.size());
+        int undecided = 0;
+        for (auto it = m_votersByLength.lower_bound(low);
+             it != m_votersByLength.end() && it->first <= high; ++it)
+            undecided += it->second;
+        undecided -= own.contentsMembers;
+        if (votes + undecided < threshold) return false;
+        for (auto it = m_byLength.lower_bound(low); it != m_byLength.end() && it->first <= high;
+             ++it) {
+            const Group& group = *it->second;
+            if (&group == &own || group.contentsMembers == 0) continue;
+            undecided -= group.contentsMembers;
+            if (mayBeSimilar(own, group) && IsSimilarText(*group.key, key)) {
+                votes += group.contentsMembers;
+                if (votes >= threshold) return true;
+            }
+            if (votes + undecided < threshold) return false;
+        }
+        return votes >= threshold;
+    }
+
+    // Every page other than j whose block is similar to j's, in page order.
+    std::vector<int> similarPages(int j) const {
+        std::vector<int> pages;
+        const std::u16string& text = m_pages[static_cast<std::size_t>(j)]->Text;
+        if (!m_fast) {
+            for (int k = 0; k < static_cast<int>(m_pages.size()); ++k)
+                if (k != j && IsSimilarText(m_pages[static_cast<std::size_t>(k)]->Text, text))
+                    pages.push_back(k);
+            return pages;
+        }
+        if (text.empty()) return pages;
+        const std::u16string& key = m_keys[static_cast<std::size_t>(j)];
+        const Group& own = m_groups.at(key);
+        for (int k : own.members)
+            if (k != j) pages.push_back(k);
+        if (key.size() >= 5) {
+            const auto [low, high] = window(key.size());
+            for (auto it = m_byLength.lower_bound(low); it != m_byLength.end() && it->first <= high;
+                 ++it) {
+                const Group& group = *it->second;
+                if (&group != &own && mayBeSimilar(own, group) && IsSimilarText(*group.key, key))
+                    pages.insert(pages.end(), group.members.begin(), group.members.end());
+            }
+        }
+        std::sort(pages.begin(), pages.end());
+        return pages;
+    }
+
+private:
+    static constexpr std::size_t kBuckets = 64;
+    struct Group {
+        std::vector<int> members;  // pages whose block folds to this text
+        int contentsMembers = 0;
+        std::array<int, kBuckets> histogram{};  // character counts by bucket
+        const std::u16string* key = nullptr;
+        std::multimap<std::size_t, Group*>::iterator byLength;
+    };
+
+    void join(int n, const std::u16string& key) {
+        auto [it, inserted] = m_groups.try_emplace(key);
+        Group& group = it->second;
+        if (inserted) {
+            for (char16_t c : key) ++group.histogram[c % kBuckets];
+            group.key = &it->first;
+            group.byLength = m_byLength.emplace(key.size(), &group);
+        }
+        group.members.insert(std::lower_bound(group.members.begin(), group.members.end(), n), n);
+        if (n < m_contentsCount) {
+            ++group.contentsMembers;
+            ++m_votersByLength[key.size()];
+        }
+        m_grouped.insert(n);
+    }
+
+    void leave(int n, const std::u16string& key) {
+        const auto it = m_groups.find(key);
+        Group& group = it->second;
+        group.members.erase(std::lower_bound(group.members.begin(), group.members.end(), n));
+        if (n < m_contentsCount) {
+            --group.contentsMembers;
+            if (--m_votersByLength[key.size()] == 0) m_votersByLength.erase(key.size());
+        }
+        if (group.members.empty()) {
+            m_byLength.erase(group.byLength);
+            m_groups.erase(it);
+        }
+        m_grouped.erase(n);
+    }
+
+    // The lengths a text of `length` characters can be similar to (other than its equals).
+    static std::pair<std::size_t, std::size_t> window(std::size_t length) {
+        return {std::max<std::size_t>(length > 50 ? length - 50 : 0, 5), length + 50};
+    }
+
+    // Matched characters cannot outnumber the characters two texts have in common, so when
+    // those are at most 80% of the shorter text the two cannot be similar.
+    static bool mayBeSimilar(const Group& a, const Group& b) {
+        int common = 0;
+        for (std::size_t n = 0; n < kBuckets; ++n)
+            common += std::min(a.histogram[n], b.histogram[n]);
+        const std::size_t shorter = std::min(a.key->size(), b.key->size());
+        return static_cast<std::size_t>(common) * 5 > shorter * 4;
+    }
+
+    std::vector<TChmTopicFile*> m_pages;
+    int m_contentsCount;
+    bool m_fast;
+    std::vector<std::u16string> m_keys;  // each page's folded block
+    std::unordered_map<std::u16string, Group> m_groups;
+    std::multimap<std::size_t, Group*> m_byLength;
+    std::map<std::size_t, int> m_votersByLength;  // contents pages by the length of their block
+    std::set<int> m_grouped;
+};
+
+// Cuts common blocks while page j's block is shared by enough contents pages.
+template <typename Step>
+void voteAndCut(std::vector<TChmTopicFile*>& pages, BlockVoter& voter, int threshold, Step step) {
+    for (int j = 0; j < static_cast<int>(pages.size());) {
+        if (!voter.isCommon(j, threshold)) {
+            ++j;
+            continue;
+        }
+        for (int k : voter.similarPages(j)) {
+            step(*pages[static_cast<std::size_t>(k)]);
+            voter.update(k);
+        }
+        step(*pages[static_cast<std::size_t>(j)]);
+        voter.update(j);
+    }
+}
+
+}  // namespace
+
+std::u16string StyleNormaliser(std::u16string_view S) {
+    static constexpr std::pair<std::u16string_view, std::u16string_view> kReplacements[] = {
+        {u"display:none", u"display:block"},   {u"display: none", u"display:block"},
+        {u"display :none", u"display:block"},  {u"display : none", u"display:block"},
+        {u"Align=justify", u"Align=left"},     {u"Align=\"justify\"", u"Align=\"left\""},
+        {u"Align='justify'", u"Align='left'"},
+    };
+    std::u16string text(S);
+    for (const auto& [from, to] : kReplacements) text = replaceIgnoringAsciiCase(text, from, to);
+    return text;
+}
+
+void TCHMDistill::ChangeCSS() {
+    for (const auto& sheet : CSSFiles)
+        SaveTextFile(StyleNormaliser(ReadTextFile(sheet.text, u"")), sheet.text);
+}
+
+void TCHMDistill::RemoveSame() {
+    // 1. One topic file per page: the contents pages first.
+    TopicList.clear();
+    for (const auto& line : Files)
+        TopicList.add(std::make_unique<TChmTopicFile>(line.text, line.object->Topic, this));
+    for (const auto& line : NonTocicFiles)
+        TopicList.add(std::make_unique<TChmTopicFile>(line.text, u"", this));
+    const int contentsCount = static_cast<int>(Files.size());
+
+    // 2. The contents anchors into each page, and how many entries point at it.
+    const auto topicOf = [&](const TTitleList& entry, std::u16string& page) {
+        std::u16string anchor;
+        SplitUrlAnchor(entry.Url, page, anchor);
+        return std::make_pair(TopicList.GetItemByFilename(rootFolder + page), anchor);
+    };
+    for (std::size_t n = 0; n < List.size(); ++n) {
+        std::u16string page;
+        const auto [topic, anchor] = topicOf(List[n], page);
+        if (topic == nullptr) continue;
+        if (!anchor.empty() && topic->Bookmarks.GetItemByName(anchor) == nullptr)
+            topic->Bookmarks.add({anchor, List[n].Topic, 0});
+        ++topic->QuoteCount;
+    }
+    // 3. A page only one entry points at is never split: the entry takes the whole page.
+    for (std::size_t n = 0; n < List.size(); ++n) {
+        std::u16string page;
+        const auto [topic, anchor] = topicOf(List[n], page);
+        if (topic != nullptr && topic->QuoteCount == 1) List[n].Url = page;
+    }
+
+    std::vector<TChmTopicFile*> pages;
+    for (std::size_t n = 0; n < TopicList.size(); ++n) pages.push_back(&TopicList[n]);
+    const int threshold = static_cast<int>(std::lround(contentsCount * 0.8));
+    const bool fast = voting == Voting::Fast;
+
+    // 4. Bottom pass.
+    for (TChmTopicFile* page : pages) {
+        page->IniticalizeTags();
+        page->i = page->h;
+        page->SearchUp();
+    }
+    {
+        BlockVoter voter(pages, contentsCount, fast);
+        voteAndCut(pages, voter, threshold, [](TChmTopicFile& page) { page.SearchUp(); });
+    }
+
+    // 5. Top pass, then the title pass when most contents pages show their title next.
+    for (TChmTopicFile* page : pages) {
+        page->FindText = false;
+        page->IniticalizeTags();
+        page->i = 1;
+        page->SearchDown();
+    }
+    BlockVoter voter(pages, contentsCount, fast);
+    const auto searchDown = [](TChmTopicFile& page) { page.SearchDown(); };
+    voteAndCut(pages, voter, threshold, searchDown);
+    int titled = 0;
+    for (int n = 0; n < contentsCount; ++n)
+        if (pages[static_cast<std::size_t>(n)]->IsTitle(pages[static_cast<std::size_t>(n)]->Text))
+            ++titled;
+    if (titled > contentsCount * 0.8) {
+        for (std::size_t n = 0; n < pages.size(); ++n) {
+            TChmTopicFile& page = *pages[n];
+            if (page.IsTitle(page.Text)) page.TitleFound = true;
+            page.Title3 = page.Text;
+            page.SearchDown();
+            voter.update(static_cast<int>(n));
+        }
+        voteAndCut(pages, voter, threshold, searchDown);
+    }
+
+    // 6. Distil, split and write every page.
+    for (TChmTopicFile* page : pages) {
+        page->Body = page->Distiller();
+        page->FindAnchors();
+        if (page->QuoteCount > 1) {
+            page->ProcessBookmarks();
+            page->Bookmarks.Sort();
+            page->SplitFileByBookmark();
+        }
+        SaveTextFile(page->BeforeBody + page->Body + page->AfterBody, page->Filename);
+        // Nothing reads the page text again; anchors, bookmarks and titles stay.
+        page->BeforeBody = std::u16string();
+        page->Body = std::u16string();
+        page->AfterBody = std::u16string();
+    }
+}
+
+}  // namespace quillet

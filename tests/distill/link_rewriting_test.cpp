@@ -1,0 +1,179 @@
+#include "distill/chm_distill.h"
+
+#include "platform/utf.h"
+#include "support/temp_dir.h"
+#include "support/test_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace quillet {
+namespace {
+
+using testing::ScopedEnv;
+using testing::TempDir;
+
+class LinkTest : public ::testing::Test {
+protected:
+    LinkTest() : m_path("PATH", testing::binFolder().string() + ":" + std::getenv("PATH")) {
+        std::filesystem::create_directories(dir.path() / "root" / "sub");
+        job.rootFolder = fromPath(dir.path() / "root") + u"/";
+        job.OriginalFile = fromPath(dir.path() / "Guide.chm");
+        job.chmFile = u"/tmp/~wi1234.tmp";  // the working copy the job unpacks
+    }
+    std::u16string root() const { return job.rootFolder; }
+    void write(const std::string& name, const std::string& text) {
+        std::ofstream(dir.path() / "root" / name, std::ios::binary) << text;
+    }
+    std::string read(const std::string& name) {
+        std::ifstream in(dir.path() / "root" / name, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    TTitleList& entry(std::u16string topic, std::u16string url, int level = 0) {
+        TTitleList& e = job.List.add();
+        e.Topic = std::move(topic);
+        e.Url = std::move(url);
+        e.Level = level;
+        return e;
+    }
+
+    ScopedEnv m_path;
+    TempDir dir;
+    TCHMDistill job;
+};
+
+TEST_F(LinkTest, LinksAreMadeToWorkInsideTheWorkingFolder) {
+    std::filesystem::copy_file(testing::fixturesFolder() / "nested.chm", dir.path() / "Other.chm");
+    const std::u16string page = root() + u"sub/page.htm";
+    struct Case {
+        std::u16string link, result;
+    };
+    const Case cases[] = {
+        {u"/sub/x.htm", u"x.htm"},
+        {u"\\img\\a.gif", u"../img/a.gif"},
+        {u"ms-its:guide.chm::/index.htm", u"../index.htm"},  // its own help file, by name
+        {u"mk:@MSITStore:C:%5CHelp%5CGuide.chm::/a/b.htm", u"../a/b.htm"},
+        {u"ms-its:Other.chm::/a.htm", u"../Other.chm/a.htm"},
+        {u"ms-its:Missing.chm::/a.htm", u""},
+        {u"C:\\Windows\\help.htm", u"help.htm"},
+        {u"../../../escape.htm", u"escape.htm"},
+        {u"../inside.htm", u"../inside.htm"},
+        {u"  http://example.com/a.htm ", u"http://example.com/a.htm"},
+        {u"mailto:someone@example.com", u"mailto:someone@example.com"},
+        {u"ab", u"ab"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.link));
+        EXPECT_EQ(job.ProcessDecompiledUrl(c.link, page), c.result);
+    }
+    // The other help file was unpacked into its sub-folder, once.
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "root" / "Other.chm" / "a.htm"));
+}
+
+TEST_F(LinkTest, ContentsLinksAndWebAddresses) {
+    entry(u"Web", u"HTTP://example.com/");
+    entry(u"Secure", u"https://example.com/");
+    entry(u"Rooted", u"/sub/Page.htm#x");
+    entry(u"Heading", u"").Status = 2;
+    job.ProcessTocLink();
+    EXPECT_EQ(job.List[0].Status, 3);
+    EXPECT_EQ(job.List[0].Url, u"HTTP://example.com/");
+    EXPECT_EQ(job.List[1].Status, 0);  // not recognised as a web address
+    EXPECT_EQ(job.List[2].Url, u"sub/Page.htm#x");
+}
+
+TEST_F(LinkTest, PageLinksAreRewrittenAndLinkedPagesGathered) {
+    write(
+        "index.htm",
+        "<link rel=stylesheet href=\"style.CSS\" media=\"Screen\"><link href=print.css media=print>"
+        "<a href=\"/sub/one.htm\">1</a> <a href='sub/two.htm#frag'>2</a> <a href=three.htm>3</a>"
+        "<img src=\"x.gif\" alt=\"a>b\">");
+    write("style.css", "p { display:none }");
+    write("sub/one.htm", "<a href=\"../three.htm\">back</a><a href=\"two.htm\">on</a>");
+    write("sub/two.htm", "<p>two</p>");
+    write("three.htm", "<p>three</p>");
+    entry(u"Home", u"index.htm");
+    job.FillFileList();
+    EXPECT_EQ(
+        read("index.htm"),
+        "<link rel=stylesheet href=\"style.CSS\" media=\"all\"><link href=print.css media=print>"
+        "<a href=\"sub/one.htm\">1</a> <a href='sub/two.htm#frag'>2</a> <a href=three.htm>3</a>"
+        "<img src=\"x.gif\" alt=\"a>b\">");
+    std::u16string gathered;
+    for (const auto& line : job.NonTocicFiles) gathered += line.text.substr(root().size()) + u" ";
+    // two.htm is reached from one.htm; the link with a fragment after the extension is not
+    // followed.
+    EXPECT_EQ(gathered, u"sub/one.htm sub/two.htm three.htm ");
+    ASSERT_EQ(job.CSSFiles.size(), 1u);
+    job.ChangeCSS();
+    EXPECT_EQ(read("style.css"), "p { display:block }");
+}
+
+TEST_F(LinkTest, LinksBetweenTopicsBecomeBookmarkLinks) {
+    TTitleList& home = entry(u"Home", u"index.htm");
+    TTitleList& target = entry(u"Target", u"sub/target.htm");
+    home.Bookmark = u"Bookmark7";
+    target.Bookmark = u"Bookmark3";
+    target.ChapterNumber = u"2.3";
+    job.List.initializeUrls();
+    auto topic = std::make_unique<TChmTopicFile>();
+    topic->Filename = root() + u"sub/target.htm";
+    topic->Anchors.add(u"sec");
+    job.TopicList.add(std::move(topic));
+    auto own = std::make_unique<TChmTopicFile>();
+    own->Filename = root() + u"index.htm";
+    own->Anchors.add(u"top");
+    job.TopicList.add(std::move(own));
+    job.AddHint = true;
+    job.HintFormat = u"See [title no.]";
+
+    struct Case {
+        std::u16string in, out;
+    };
+    const Case cases[] = {
+        {u"<a name=\"#top\">x</a>", u"<a name=\"Bookmark7_top\">x</a>"},
+        {u"<A HREF=\"sub/target.htm#sec\">t</A>.", u"<A HREF=\"#Bookmark3_sec\">t</A>(See 2.3)."},
+        {u"<a href='sub/Target.htm#nope'>t</a>", u"<a href='#Bookmark3'>t</a>(See 2.3)"},
+        {u"<a href=#top>up</a>", u"<a href=#Bookmark7_top>up</a>"},  // same page: no hint
+        {u"<a href=\"other.htm\">o</a>", u"<a href=\"other.htm\">o</a>"},
+        {u"<a href=\"http://x/y.htm\">w</a>", u"<a href=\"http://x/y.htm\">w</a>"},
+        {u"<p title=\"a>b\">x</p>", u"<p title=\"a>b\">x</p>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.in));
+        EXPECT_EQ(job.ChangeUrlBookmark(c.in, home), c.out);
+    }
+    job.AddHint = false;
+    EXPECT_EQ(job.ChangeUrlBookmark(u"<a href=\"sub/target.htm\">t</a>", home),
+              u"<a href=\"#Bookmark3\">t</a>");
+}
+
+TEST_F(LinkTest, AnchoredEntriesPointAtTheirSplitParts) {
+    entry(u"Sec", u"page.htm#sec");
+    entry(u"Whole", u"page.htm");
+    entry(u"No topic file", u"gone.htm#x");
+    auto topic = std::make_unique<TChmTopicFile>();
+    topic->Filename = root() + u"Page.htm";
+    topic->Bookmarks.add({u"first", u"", 0});
+    topic->Bookmarks.add({u"other", u"", 0});
+    topic->Bookmarks.add({u"SEC", u"", 0});
+    job.TopicList.add(std::move(topic));
+    job.ProcessTocLink2();
+    EXPECT_EQ(job.List[0].Url, u"page_2.htm");
+    EXPECT_EQ(job.List[1].Url, u"page.htm");
+    EXPECT_EQ(job.List[2].Url, u"gone.htm");
+}
+
+TEST(StyleNormaliser, Replacements) {
+    EXPECT_EQ(StyleNormaliser(u"<p ALIGN=JUSTIFY style=\"DISPLAY : NONE\" align='justify'>"),
+              u"<p Align=left style=\"display:block\" Align='left'>");
+    EXPECT_EQ(StyleNormaliser(u"p { text-align: justify; display: none }"),
+              u"p { text-align: justify; display:block }");
+}
+
+}  // namespace
+}  // namespace quillet
