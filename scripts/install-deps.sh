@@ -15,6 +15,11 @@ packages=(
     libzip-dev        # the document engine writes .docx packages
     libpugixml-dev    # ... and their XML parts
     libstb-dev        # picture sizes
+    libgumbo-dev      # the engine reads topic pages with a browser-grade HTML parser
+    qt6-base-dev      # the desktop windows
+    fonts-wqy-microhei  # the windows' Chinese captions render on a fresh machine
+    xvfb              # screenshots of the windows
+    xauth
     python3-docx      # tests read our .docx with a program not written here
     libreoffice-writer-nogui  # .doc output, and tests convert our .docx with it
     fp-utils          # chmcmd builds the help-file fixtures of the tests

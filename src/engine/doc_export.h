@@ -1,0 +1,21 @@
+// Word 97-2003 (.doc) output: the engine writes .docx and has LibreOffice convert it, headless and
+// with a profile folder of its own. Without LibreOffice there is no .doc output.
+#pragma once
+
+#include <string>
+
+namespace quillet::engine {
+
+// The LibreOffice program ("soffice" on PATH, or the QUILLET_SOFFICE variable), or empty.
+std::string findLibreOffice();
+
+// Converts the .docx at `docx` into the Word 97-2003 file `doc`. Throws std::runtime_error when
+// LibreOffice is missing (saying that .docx needs nothing) or the conversion fails.
+void convertDocxToDoc(const std::u16string& docx, const std::u16string& doc);
+
+// Runs LibreOffice to convert `input` to `filter` ("pdf", "txt:Text", "doc") in `outDir`, with a
+// fresh private profile removed afterwards. Returns the program's exit status and its output.
+int runLibreOfficeConversion(const std::string& input, const std::string& filter,
+                             const std::string& outDir, std::string* output = nullptr);
+
+}  // namespace quillet::engine

@@ -1,0 +1,105 @@
+#include "engine/docx_common.h"
+
+#include "engine/formats.h"
+#include "engine/styles.h"
+#include "platform/utf.h"
+
+#include <cstdio>
+
+namespace quillet::engine::docx {
+
+std::string colorText(int color) {
+    if (color < 0) return "auto";
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF,
+                  (color >> 16) & 0xFF);
+    return buffer;
+}
+
+std::optional<int> parseColor(std::string_view text) {
+    if (text == "auto") return kAutoColor;
+    if (text.size() != 6) return std::nullopt;
+    int rgb = 0;
+    for (char c : text) {
+        int digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else
+            return std::nullopt;
+        rgb = rgb * 16 + digit;
+    }
+    return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
+const char* alignmentText(int alignment) {
+    switch (alignment) {
+        case 1:
+            return "center";
+        case 2:
+            return "right";
+        case 3:
+            return "both";
+        default:
+            return "left";
+    }
+}
+
+std::optional<int> parseAlignment(std::string_view text) {
+    if (text == "left" || text == "start") return 0;
+    if (text == "center") return 1;
+    if (text == "right" || text == "end") return 2;
+    if (text == "both" || text == "distribute") return 3;
+    return std::nullopt;
+}
+
+std::u16string fileStyleName(int builtin, const std::u16string& name) {
+    if (builtin <= kStyleHeading1 && builtin >= kStyleHeading1 - 8)
+        return u"heading " + fromUtf8(std::to_string(kStyleHeading1 - builtin + 1));
+    if (builtin <= kStyleToc1 && builtin >= kStyleToc1 - 8)
+        return u"toc " + fromUtf8(std::to_string(kStyleToc1 - builtin + 1));
+    if (builtin == kStyleHeader) return u"header";
+    if (builtin == kStyleFooter) return u"footer";
+    return name;
+}
+
+std::string fileUri(const std::u16string& path) {
+    std::string out = "file://";
+    for (unsigned char c : toUtf8(path)) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            char buffer[4];
+            std::snprintf(buffer, sizeof buffer, "%%%02X", c);
+            out += buffer;
+        }
+    }
+    return out;
+}
+
+std::optional<std::u16string> pathOfFileUri(std::string_view uri) {
+    if (!uri.starts_with("file://")) return std::nullopt;
+    uri.remove_prefix(7);
+    std::string out;
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        auto hex = [](char c) {
+            if (c >= '0' && c <= '9') return c - '0';
+            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+            return -1;
+        };
+        if (uri[i] == '%' && i + 2 < uri.size() && hex(uri[i + 1]) >= 0 && hex(uri[i + 2]) >= 0) {
+            out += static_cast<char>(hex(uri[i + 1]) * 16 + hex(uri[i + 2]));
+            i += 2;
+        } else {
+            out += uri[i];
+        }
+    }
+    return fromUtf8(out);
+}
+
+}  // namespace quillet::engine::docx

@@ -1,0 +1,76 @@
+#include "engine/picture.h"
+
+#include "platform/utf.h"
+
+#include <stb_image.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace quillet::engine {
+
+namespace {
+
+constexpr double kPointsPerPixel = 72.0 / 96.0;
+
+bool readFile(const std::u16string& path, std::string& out) {
+    std::ifstream in(toPath(path), std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    out = buffer.str();
+    return !in.bad();
+}
+
+std::u16string kindOf(const std::string& b) {
+    auto starts = [&](std::string_view magic) { return b.compare(0, magic.size(), magic) == 0; };
+    if (starts("\x89PNG")) return u"png";
+    if (starts("GIF8")) return u"gif";
+    if (starts("\xFF\xD8")) return u"jpeg";
+    if (starts("BM")) return u"bmp";
+    return {};
+}
+
+}  // namespace
+
+bool describeImage(const std::string& bytes, PictureData& picture) {
+    const std::u16string kind = kindOf(bytes);
+    int w = 0, h = 0, channels = 0;
+    if (kind.empty() ||
+        stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()),
+                              static_cast<int>(bytes.size()), &w, &h, &channels) == 0 ||
+        w <= 0 || h <= 0)
+        return false;
+    picture.extension = kind;
+    picture.naturalWidth = w * kPointsPerPixel;
+    picture.naturalHeight = h * kPointsPerPixel;
+    return true;
+}
+
+PictureData loadPicture(const std::u16string& path, bool link) {
+    PictureData p;
+    p.sourcePath = path;
+    std::string bytes;
+    if (!readFile(path, bytes)) throw std::runtime_error("cannot read the picture " + toUtf8(path));
+    if (!describeImage(bytes, p))
+        throw std::runtime_error(toUtf8(path) + " is not a PNG, GIF, JPEG or BMP picture");
+    p.width = p.naturalWidth;
+    p.height = p.naturalHeight;
+    p.linked = link;
+    p.saveWithDocument = !link;
+    if (!link) p.bytes = std::move(bytes);
+    return p;
+}
+
+bool storePictureBytes(PictureData& picture) {
+    if (!picture.bytes.empty()) return true;
+    std::string bytes;
+    PictureData probe;
+    if (!readFile(picture.sourcePath, bytes) || !describeImage(bytes, probe)) return false;
+    picture.bytes = std::move(bytes);
+    picture.extension = probe.extension;
+    return true;
+}
+
+}  // namespace quillet::engine

@@ -1,0 +1,133 @@
+// A story: the text of the document body, or of one header or footer, as Word counts it (every
+// paragraph ends with a mark; a section break, a cell end and an inline picture are one character
+// each; a story always ends with its final paragraph mark), with the formatting of every character
+// and paragraph and the items anchored in it. Edits keep all of it consistent; the story does not
+// know styles by name or sections beyond where their breaks lie.
+#pragma once
+
+#include "engine/formats.h"
+#include "engine/fragment.h"
+#include "engine/span_index.h"
+#include "engine/story_items.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace quillet::engine {
+
+class Story {
+public:
+    // One empty paragraph (its final mark) in the Normal style.
+    Story();
+    Story(const Story&) = delete;
+    Story& operator=(const Story&) = delete;
+
+    int length() const { return static_cast<int>(m_text.size()); }
+    const std::u16string& text() const { return m_text; }
+    std::u16string text(int from, int to) const;
+
+    // Paragraphs, counted from 0. A position belongs to the paragraph whose text or mark holds
+    // it; the position after the final mark belongs to the last paragraph.
+    int paragraphCount() const { return static_cast<int>(m_paragraphs.size()); }
+    int paragraphAt(int pos) const;
+    int paragraphStart(int index) const;
+    int paragraphEnd(int index) const;  // just after its mark
+    const ParaFormat& paragraphFormat(int index) const;
+    ParaFormat& paragraphFormat(int index);
+    // The first and last paragraph that [from, to) touches; a collapsed range touches its own.
+    std::pair<int, int> paragraphsTouched(int from, int to) const;
+
+    // Direct character formatting of the character at `pos`.
+    const CharFormat& charFormat(int pos) const;
+    // A number shared by all characters of the same direct formatting (for grouping runs).
+    std::uint32_t charFormatId(int pos) const {
+        return m_charFormat[static_cast<std::size_t>(pos)];
+    }
+    // Applies `edit` to the direct formatting of the characters [from, to).
+    void formatCharacters(int from, int to, const std::function<void(CharFormat&)>& edit);
+
+    // Inserts `content` at `pos` (0 <= pos < length(): never behind the final mark). Style numbers
+    // of its paragraphs must already be this document's; tables are added to this story's. A
+    // bookmark whose name is taken here is dropped.
+    void insert(int pos, const Fragment& content);
+    // Removes [from, to), first grown to whole fields and kept before the final mark; returns
+    // what was removed. Pictures, shapes, fields and hyperlinks inside go; bookmarks collapse.
+    std::pair<int, int> remove(int from, int to);
+    // A copy of [from, to), grown to whole fields, with the items inside it. Its styles are unset.
+    Fragment copy(int from, int to) const;
+    // [from, to) grown to whole fields wherever it holds some but not all of a field's begin,
+    // separator and end characters.
+    std::pair<int, int> wholeFields(int from, int to) const;
+
+    // Tracks live spans (ranges held by callers) along with the story's own items.
+    SpanIndex& spans() { return m_spans; }
+
+    // Bookmarks, names matched without regard to letter case. Adding a name that exists moves
+    // that bookmark.
+    Bookmark* findBookmark(std::u16string_view name) const;
+    Bookmark& addBookmark(const std::u16string& name, int start, int end);
+    void removeBookmark(Bookmark* bookmark);
+
+    Hyperlink& addHyperlink(const Hyperlink& link);
+    void removeHyperlink(Hyperlink* link);
+    Field& addField(int start, int end);
+    InlinePicture& addPicture(int pos, const PictureData& picture);  // over an existing character
+    Shape& addShape(const Shape& shape);
+    void removeShape(Shape* shape);
+
+    // The items in document order (by start; ties keep the order they were added in). Holders
+    // of an item may keep a weak reference: removing it from the story ends its life.
+    const std::vector<std::shared_ptr<Bookmark>>& bookmarks() const { return m_bookmarks; }
+    const std::vector<std::shared_ptr<Hyperlink>>& hyperlinks() const { return m_hyperlinks; }
+    const std::vector<std::shared_ptr<Field>>& fields() const { return m_fields; }
+    const std::vector<std::shared_ptr<InlinePicture>>& pictures() const { return m_pictures; }
+    const std::vector<std::shared_ptr<Shape>>& shapes() const { return m_shapes; }
+    std::vector<TableInfo>& tables() { return m_tables; }
+    const std::vector<TableInfo>& tables() const { return m_tables; }
+
+    // The separator of a field, or -1 when it has none; the code is [start + 1, separator).
+    int fieldSeparator(const Field& field) const;
+    std::u16string fieldCode(const Field& field) const;
+
+    // Positions of the section breaks, ascending.
+    const std::vector<int>& sectionBreaks() const { return m_sectionBreaks; }
+
+    // An empty text when the story is consistent, else what is wrong first.
+    std::string checkInvariants() const;
+
+private:
+    struct Paragraph {
+        int end;  // just after its mark
+        ParaFormat format;
+    };
+
+    template <class T>
+    T& addInOrder(std::vector<std::shared_ptr<T>>& items, std::shared_ptr<T> item);
+    template <class T>
+    void removeItem(std::vector<std::shared_ptr<T>>& items, T* item);
+    std::uint32_t intern(const CharFormat& format);
+
+    std::u16string m_text;
+    std::vector<std::uint32_t> m_charFormat;  // per character, into m_formats
+    std::vector<CharFormat> m_formats;
+    std::map<CharFormat, std::uint32_t> m_formatIds;
+    std::vector<Paragraph> m_paragraphs;
+    std::vector<int> m_sectionBreaks;
+    std::vector<TableInfo> m_tables;
+
+    SpanIndex m_spans;
+    std::vector<std::shared_ptr<Bookmark>> m_bookmarks;
+    std::unordered_map<std::u16string, Bookmark*> m_bookmarksByName;  // by lower-cased name
+    std::vector<std::shared_ptr<Hyperlink>> m_hyperlinks;
+    std::vector<std::shared_ptr<Field>> m_fields;
+    std::vector<std::shared_ptr<InlinePicture>> m_pictures;
+    std::vector<std::shared_ptr<Shape>> m_shapes;
+};
+
+}  // namespace quillet::engine

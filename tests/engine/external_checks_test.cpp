@@ -1,0 +1,160 @@
+// What programs not written here make of the engine's .docx: LibreOffice converts it to PDF and
+// to text, python-docx reads its headings, styles and paragraphs; and .doc output through
+// LibreOffice. Each test skips, saying why, when its program is missing.
+#include "engine_fixture.h"
+
+#include "automation/automation_error.h"
+#include "engine/doc_export.h"
+#include "platform/process.h"
+#include "support/temp_dir.h"
+
+#include <stb_image_write.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace quillet::testing {
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A python interpreter that can import docx, or empty.
+std::string pythonWithDocx(const std::filesystem::path& folder) {
+    std::ofstream(folder / "probe.py") << "import docx\n";
+    for (const char* python : {"/usr/bin/python3", "python3"}) {
+        try {
+            if (RunAndWait(fromUtf8(std::string(python) + " probe.py"), folder).exitCode == 0)
+                return python;
+        } catch (const std::exception&) {
+        }
+    }
+    return {};
+}
+
+class ExternalChecks : public EngineTest {
+protected:
+    // A small document through the automation interface: cover section, headings with
+    // bookmarks, body text, a hyperlink, a picture, contents, header and footer.
+    std::filesystem::path build() {
+        const Object r = doc.at(u"Content");
+        r.call(u"InsertAfter", {u"Cover title"});
+        r.call(u"Collapse", {0});
+        r.call(u"InsertBreak", {2});
+        auto heading = [&](const std::u16string& text, int level, const std::u16string& bookmark) {
+            r.call(u"Collapse", {0});
+            r.put(u"Style", -(level + 1));
+            r.call(u"InsertAfter", {text});
+            doc.at(u"Bookmarks").call(u"Add", {bookmark, r});
+            r.call(u"Collapse", {0});
+            r.call(u"InsertParagraphAfter");
+            r.call(u"Collapse", {0});
+            r.put(u"Style", -1);
+        };
+        heading(u"Chapter One", 1, u"Bookmark0");
+        r.call(u"InsertAfter", {u"Body text of chapter one."});
+        r.call(u"InsertParagraphAfter");
+        r.call(u"Collapse", {0});
+        doc.at(u"Hyperlinks")
+            .call(u"Add", {named(u"Anchor", r), named(u"Address", u"#Bookmark0"),
+                           named(u"TextToDisplay", u"Back to chapter one")});
+        r.call(u"Collapse", {0});
+        r.call(u"InsertParagraphAfter");
+        heading(u"Section 1.1", 2, u"Bookmark1");
+        std::vector<unsigned char> pixels(40 * 20 * 3, 0x40);
+        const auto png = dir.path() / "pic.png";
+        stbi_write_png(png.c_str(), 40, 20, 3, pixels.data(), 120);
+        r.call(u"Collapse", {0});
+        doc.at(u"InlineShapes").call(u"AddPicture", {fromPath(png), false, true, r});
+        doc.at(u"TablesOfContents")
+            .call(u"Add", {named(u"Range", doc.at(u"Range", {12, 12})),
+                           named(u"UseHyperlinks", true), named(u"LowerHeadingLevel", 3)});
+        const Object footer = doc.at(u"Sections").at(u"Item", {2}).at(u"Footers").at(u"Item", {1});
+        footer.put(u"LinkToPrevious", false);
+        footer.at(u"PageNumbers").call(u"Add", {1, true});
+        const Object header = doc.at(u"Sections").at(u"Item", {2}).at(u"Headers").at(u"Item", {1});
+        header.put(u"LinkToPrevious", false);
+        header.at(u"Shapes").call(u"AddLine", {90, 51, 522, 51, header.at(u"Range")});
+        header.at(u"Range").call(u"InsertAfter", {u"Running head"});
+        expectConsistent();
+        const auto path = dir.path() / "checked.docx";
+        doc.call(u"SaveAs", {fromPath(path), named(u"FileFormat", 12)});
+        return path;
+    }
+    TempDir dir;
+};
+
+TEST_F(ExternalChecks, LibreOfficeConvertsTheDocumentToPdfAndText) {
+    if (engine::findLibreOffice().empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+    const auto docx = build();
+    const std::string out = dir.path().string();
+    std::string log;
+    ASSERT_EQ(engine::runLibreOfficeConversion(docx.string(), "pdf", out, &log), 0) << log;
+    EXPECT_EQ(readFile(dir.path() / "checked.pdf").substr(0, 5), "%PDF-") << log;
+    ASSERT_EQ(engine::runLibreOfficeConversion(docx.string(), "txt:Text (encoded):UTF8", out, &log),
+              0)
+        << log;
+    const std::string text = readFile(dir.path() / "checked.txt");
+    for (const char* expected : {"Cover title", "Chapter One", "Body text of chapter one.",
+                                 "Back to chapter one", "Section 1.1"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
+}
+
+TEST_F(ExternalChecks, PythonDocxReadsHeadingsStylesAndParagraphs) {
+    const std::string python = pythonWithDocx(dir.path());
+    if (python.empty())
+        GTEST_SKIP() << "python3 with the docx module (python3-docx) is not installed";
+    const auto docx = build();
+    std::ofstream(dir.path() / "read.py")
+        << "import sys, docx\n"
+           "d = docx.Document(sys.argv[1])\n"
+           "for p in d.paragraphs:\n"
+           "    if p.text.strip():\n"
+           "        print(p.style.name + '|' + p.text)\n"
+           "print('sections', len(d.sections))\n"
+           "print('header', d.sections[1].header.paragraphs[0].text)\n"
+           "print('font', d.styles['Heading 1'].font.size.pt if d.styles['Heading 1'].font.size "
+           "else None)\n"
+           "print('pictures', len(d.inline_shapes))\n";
+    const ProcessResult result =
+        RunAndWait(fromUtf8(python + " read.py " + docx.string()), dir.path());
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(result.output,
+              "Normal|Cover title\n"
+              "Heading 1|Chapter One\n"
+              "Normal|Body text of chapter one.\n"
+              "Heading 2|Section 1.1\n"
+              "sections 2\n"
+              "header Running head\n"
+              "font 16.0\n"
+              "pictures 1\n");
+}
+
+TEST_F(ExternalChecks, DocOutputGoesThroughLibreOffice) {
+    if (engine::findLibreOffice().empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+    build();
+    const auto path = dir.path() / "old.doc";
+    doc.call(u"SaveAs",
+             {fromPath(path), named(u"FileFormat", 0), named(u"AddToRecentFiles", false)});
+    EXPECT_EQ(readFile(path).substr(0, 4), "\xD0\xCF\x11\xE0");  // an OLE compound file
+}
+
+TEST_F(ExternalChecks, DocOutputWithoutLibreOfficeSaysWhatIsNeeded) {
+    const ScopedEnv noOffice("QUILLET_SOFFICE", (dir.path() / "no-soffice").string());
+    try {
+        doc.call(u"SaveAs", {fromPath(dir.path() / "old.doc"), named(u"FileFormat", 0)});
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("needs LibreOffice"), std::string::npos) << message;
+        EXPECT_NE(message.find(".docx"), std::string::npos) << message;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "old.doc"));
+}
+
+}  // namespace
+}  // namespace quillet::testing
