@@ -1,0 +1,562 @@
+#include "word/word_stage.h"
+
+#include "automation/class_registry.h"
+#include "platform/file_in_use.h"
+#include "platform/temp_files.h"
+#include "platform/utf.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace quillet {
+
+const std::array<const char16_t*, 49> kGuardedOptions = {
+    u"LabelSmartTags", u"CheckGrammarAsYouType", u"CheckGrammarWithSpelling", u"ContextualSpeller",
+    u"CheckSpellingAsYouType", u"AutoFormatAsYouTypeApplyHeadings",
+    u"AutoFormatAsYouTypeApplyBorders", u"AutoFormatAsYouTypeApplyBulletedLists",
+    u"AutoFormatAsYouTypeApplyNumberedLists", u"AutoFormatAsYouTypeApplyTables",
+    u"AutoFormatAsYouTypeReplaceQuotes", u"AutoFormatAsYouTypeReplaceSymbols",
+    u"AutoFormatAsYouTypeReplaceOrdinals", u"AutoFormatAsYouTypeReplaceFractions",
+    u"AutoFormatAsYouTypeReplacePlainTextEmphasis", u"AutoFormatAsYouTypeReplaceHyperlinks",
+    u"AutoFormatAsYouTypeFormatListItemBeginning", u"AutoFormatAsYouTypeDefineStyles",
+    u"TabIndentKey", u"AutoFormatAsYouTypeApplyFirstIndents", u"AutoFormatAsYouTypeApplyDates",
+    u"AutoFormatAsYouTypeMatchParentheses", u"AutoFormatAsYouTypeInsertOvers",
+    u"AutoFormatAsYouTypeDeleteAutoSpaces", u"AutoFormatApplyHeadings", u"AutoFormatApplyLists",
+    u"AutoFormatApplyBulletedLists", u"AutoFormatApplyOtherParas", u"AutoFormatReplaceQuotes",
+    u"AutoFormatReplaceSymbols", u"AutoFormatReplaceOrdinals", u"AutoFormatReplaceFractions",
+    u"AutoFormatReplacePlainTextEmphasis", u"AutoFormatReplaceHyperlinks",
+    u"AutoFormatPreserveStyles", u"AutoFormatPlainTextWordMail", u"AutoFormatApplyFirstIndents",
+    u"AutoFormatMatchParentheses", u"AutoFormatDeleteAutoSpaces", u"AutoFormatReplaceFarEastDashes",
+    // AutoCorrect
+    u"CorrectInitialCaps", u"CorrectSentenceCaps", u"CorrectDays", u"CorrectCapsLock",
+    u"ReplaceText", u"ReplaceTextFromSpellingChecker", u"CorrectKeyboardSetting",
+    u"DisplayAutoCorrectOptions", u"CorrectTableCells"};
+
+namespace {
+
+constexpr int kFirstAutoCorrectOption = 40;  // index of CorrectInitialCaps
+
+std::u16string decimal(long long n) {
+    return fromUtf8(std::to_string(n));
+}
+
+// Nearest integer, a half going to the even neighbour.
+int roundHalfEven(double value) {
+    return static_cast<int>(std::nearbyint(value));
+}
+
+void report(TChmToDocPDF& job, const std::u16string& info, int persent) {
+    if (job.FOnChange) job.FOnChange(info, persent);
+}
+
+Object optionOwner(TWordSession& session, std::size_t option) {
+    return session.WordApp.at(option < kFirstAutoCorrectOption ? u"Options" : u"AutoCorrect");
+}
+
+void SaveWordOptions(TWordSession& session) {
+    for (std::size_t n = 0; n < kGuardedOptions.size(); ++n)
+        session.SavedOptions[n] = optionOwner(session, n).get(kGuardedOptions[n]).toBool();
+}
+
+void ClearWordOptions(TWordSession& session) {
+    const auto clear = [&](std::size_t from, std::size_t to) {
+        for (std::size_t n = from; n <= to; ++n)
+            optionOwner(session, n).put(kGuardedOptions[n], false);
+    };
+    clear(0, 4);
+    clear(40, 48);
+    clear(5, 39);
+}
+
+void RestoreWordOptions(TWordSession& session) {
+    for (std::size_t n = 0; n < kGuardedOptions.size(); ++n)
+        optionOwner(session, n).put(kGuardedOptions[n], session.SavedOptions[n]);
+}
+
+Object createWord(TWordSession& session) {
+    return session.Filter.filtered(CreateObject(u"Word.Application"));
+}
+
+// --- page setup, cover, contents, header and footer ------------------------------------------
+
+void SetupPage(TWordSession& session, TChmToDocPDF& job) {
+    const TDocPDFSettings& s = *job.Settings;
+    const auto setup = [&] { return session.Doc.at(u"PageSetup"); };
+    setup().put(u"PaperSize", s.PaperSize);
+    if (s.PaperSize == 41) {
+        setup().put(u"PageHeight", MillimetresToPoints(s.Height));
+        setup().put(u"PageWidth", MillimetresToPoints(s.Width));
+    }
+    setup().put(u"TopMargin", MillimetresToPoints(s.Top));
+    setup().put(u"BottomMargin", MillimetresToPoints(s.Bottom));
+    setup().put(u"LeftMargin", MillimetresToPoints(s.Left));
+    setup().put(u"RightMargin", MillimetresToPoints(s.Right));
+    session.PageWidthPt = roundHalfEven(setup().get(u"PageWidth").toDouble());
+    session.LeftMarginPt = roundHalfEven(setup().get(u"LeftMargin").toDouble());
+    session.RightMarginPt = roundHalfEven(setup().get(u"RightMargin").toDouble());
+    session.TextWidth =
+        roundHalfEven(setup().get(u"PageWidth").toDouble() - setup().get(u"LeftMargin").toDouble() -
+                      setup().get(u"RightMargin").toDouble());
+    setup().at(u"LineNumbering").put(u"Active", false);
+}
+
+void AddCover(TWordSession& session, TChmToDocPDF& job) {
+    Object& r = session.InsertRange;
+    report(job, u"创建封面...", 0);
+    r.put(u"Style", -1);
+    for (int n = 0; n < 6; ++n) r.call(u"InsertParagraphAfter");
+    r.call(u"collapse", {0});
+    r.call(u"InsertAfter", {job.Title});
+    r.at(u"font").put(u"size", 36);
+    r.at(u"ParagraphFormat").put(u"Alignment", 1);
+    r.call(u"collapse", {0});
+    r.call(u"InsertParagraphAfter");
+    r.call(u"InsertParagraphAfter");
+    r.call(u"collapse", {0});
+    r.call(u"InsertParagraphAfter");
+    r.at(u"ParagraphFormat").put(u"Alignment", 0);
+    r.call(u"collapse", {0});
+    r.call(u"InsertBreak", {2});
+}
+
+void AddContents(TWordSession& session, TChmToDocPDF& job) {
+    Object& r = session.InsertRange;
+    report(job, u"创建 TOC...", 0);
+    r.call(u"collapse", {0});
+    r.call(u"InsertAfter", {job.Settings->TOCCaption});
+    r.at(u"font").put(u"size", 28);
+    r.at(u"ParagraphFormat").put(u"Alignment", 0);
+    r.call(u"InsertParagraphAfter");
+    r.call(u"collapse", {0});
+    const Object contents =
+        session.Doc.at(u"TablesOfContents")
+            .call(u"Add", {named(u"Range", r), named(u"RightAlignPageNumbers", true),
+                           named(u"UseHeadingStyles", true), named(u"UpperHeadingLevel", 1),
+                           named(u"LowerHeadingLevel", job.Settings->ShowLevel),
+                           named(u"IncludePageNumbers", true), named(u"UseHyperlinks", true),
+                           named(u"HidePageNumbersInWeb", true), named(u"UseOutlineLevels", true)})
+            .toObject();
+    session.InsertRange = contents.at(u"range");
+    session.InsertRange.call(u"collapse", {0});
+    session.InsertRange.call(u"InsertBreak", {2});
+}
+
+void AddHeaderFooter(TWordSession& session, TChmToDocPDF& job) {
+    const TDocPDFSettings& s = *job.Settings;
+    report(job, u"页眉和页脚...", 90);
+    const int section = s.Cover ? 2 : 1;
+    if (s.Footer) {
+        const Object footer =
+            session.Doc.at(u"Sections").at(u"item", {section}).at(u"Footers").at(u"item", {1});
+        footer.put(u"LinkToPrevious", false);
+        footer.at(u"PageNumbers").put(u"RestartNumberingAtSection", true);
+        footer.at(u"PageNumbers").put(u"StartingNumber", 1);
+        footer.at(u"PageNumbers").call(u"Add", {1, true});
+    }
+    if (s.Header) {
+        const Object header =
+            session.Doc.at(u"Sections").at(u"item", {section}).at(u"headers").at(u"item", {1});
+        header.put(u"LinkToPrevious", false);
+        const int textWidth = session.PageWidthPt - session.LeftMarginPt - session.RightMarginPt;
+        const auto lineAtTop = [&] {
+            header.at(u"Shapes").call(u"AddLine", {0, 14, textWidth, 14, header.get(u"Range")});
+        };
+        if (session.WordVersion > 12) {
+            if (session.WordApp.get(u"DefaultSaveFormat").toString() == u"Doc")
+                lineAtTop();
+            else
+                header.at(u"Shapes").call(u"AddLine", {session.LeftMarginPt, 51,
+                                                       session.PageWidthPt - session.RightMarginPt,
+                                                       51, header.get(u"Range")});
+        } else if (session.WordVersion == 12) {
+            lineAtTop();
+        }
+        header.at(u"Range").call(u"InsertAfter", {job.Title});
+        header.at(u"Range").at(u"Paragraphs").put(u"Alignment", 1);
+    }
+}
+
+void UpdateContents(TWordSession& session, TChmToDocPDF& job) {
+    report(job, u"更新 TOC...", 95);
+    if (job.Settings->Toc) session.Doc.at(u"TablesOfContents").at(u"item", {1}).call(u"Update");
+}
+
+// --- pictures -------------------------------------------------------------------------------
+
+void FitPictures(TWordSession& session, TChmToDocPDF& job) {
+    report(job, u"调整内嵌形状...", 80);
+    const int inlineCount = session.Doc.at(u"InlineShapes").get(u"count").toInt();
+    const int shapeCount = session.Doc.at(u"Shapes").get(u"count").toInt();
+    const int total = inlineCount + shapeCount;
+    if (total <= 0) return;
+    const double step = 10.0 / total;
+    const auto progress = [&](int n) {
+        report(job, u"Resizing inline Shapes (" + decimal(n) + u" of " + decimal(total) + u")...",
+               roundHalfEven(n * step) + 80);
+    };
+    for (int i = 1; i <= inlineCount; ++i) {
+        progress(i);
+        const Object shape = session.Doc.at(u"InlineShapes").at(u"item", {i});
+        if (shape.get(u"Type").toInt() == 4) {
+            shape.at(u"LinkFormat").put(u"SavePictureWithDocument", true);
+            shape.put(u"LockAspectRatio", false);
+            if (shape.get(u"ScaleHeight").toDouble() != 100 ||
+                shape.get(u"ScaleWidth").toDouble() != 100) {
+                if (shape.get(u"ScaleHeight").toDouble() == 100)
+                    shape.put(u"ScaleHeight", shape.get(u"ScaleWidth"));
+                else if (shape.get(u"ScaleWidth").toDouble() == 100)
+                    shape.put(u"ScaleWidth", shape.get(u"ScaleHeight"));
+            }
+            shape.put(u"LockAspectRatio", true);
+            if (shape.get(u"Width").toDouble() > session.TextWidth) {
+                try {
+                    shape.put(u"Width", session.TextWidth);
+                } catch (const AutomationError&) {
+                    // A picture that refuses the width keeps its size.
+                }
+            }
+            shape.at(u"LinkFormat").call(u"BreakLink");
+        }
+        if (i % 10000 == 0) RefreshDocument(session, job);
+    }
+    for (int i = 1; i <= shapeCount; ++i) {
+        progress(inlineCount + i);
+        const Object shape = session.Doc.at(u"Shapes").at(u"item", {i});
+        if (shape.get(u"Type").toInt() == 11) {
+            shape.at(u"LinkFormat").put(u"SavePictureWithDocument", true);
+            const double width = shape.get(u"Width").toDouble();
+            if (width > session.TextWidth) {
+                const double scalePercent = session.TextWidth / width * 100;
+                try {
+                    shape.put(u"Width", session.TextWidth);
+                } catch (const AutomationError&) {
+                    shape.put(u"ScaleHeight", scalePercent);
+                    shape.put(u"ScaleWidth", scalePercent);
+                }
+            }
+            shape.at(u"LinkFormat").call(u"BreakLink");
+        }
+        if (i % 10000 == 0) RefreshDocument(session, job);
+    }
+}
+
+// --- document assembly ----------------------------------------------------------------------
+
+void ApplyHeadingStyles(TWordSession& session, TChmToDocPDF& job) {
+    for (int level = 1; level <= 9; ++level) {
+        const TFont& font = job.Settings->HeadingFont[level];
+        const auto style = [&] { return session.Doc.at(u"Styles").at(u"item", {-1 - level}); };
+        style().at(u"Font").put(u"Name", font.Name);
+        style().at(u"Font").put(u"Color", static_cast<int>(font.Color));
+        style().at(u"Font").put(u"Size", font.Size);
+        style().at(u"Font").put(u"Bold", font.Style.has(FontStyle::Bold));
+        style().at(u"Font").put(u"Italic", font.Style.has(FontStyle::Italic));
+        style().at(u"Font").put(u"Underline", font.Style.has(FontStyle::Underline));
+    }
+}
+
+void UnlinkListTemplates(TWordSession& session) {
+    const int count = session.Doc.at(u"Styles").get(u"count").toInt();
+    for (int i = 1; i <= count; ++i) {
+        try {
+            if (session.Doc.at(u"Styles").at(u"item", {i}).get(u"type").toInt() == 1)
+                session.Doc.at(u"Styles")
+                    .at(u"item", {i})
+                    .call(u"LinkToListTemplate", {named(u"ListTemplate", Variant::nothing())});
+        } catch (const AutomationError&) {
+            // A style that keeps its list template keeps it.
+        }
+    }
+}
+
+// The built-in heading style of a contents level, kept within Heading 1 to Heading 9.
+int headingStyleOf(int level) {
+    return -(std::clamp(level, 0, 8) + 2);
+}
+
+void AddEntryHeading(TWordSession& session, TChmToDocPDF& job, const TTitleList& entry) {
+    Object& r = session.InsertRange;
+    r.call(u"collapse", {0});
+    r.put(u"style", headingStyleOf(entry.Level));
+    r.call(u"InsertAfter",
+           {job.Settings->TitleNumber ? entry.ChapterNumber + u" " + entry.Topic : entry.Topic});
+    r.put(u"style", headingStyleOf(entry.Level));
+    const Object bookmark =
+        session.Doc.at(u"Bookmarks").call(u"Add", {entry.Bookmark, r}).toObject();
+    session.InsertRange = bookmark.at(u"range");
+    session.InsertRange.call(u"collapse", {0});
+    session.InsertRange.call(u"InsertParagraphAfter");
+    session.InsertRange.call(u"collapse", {0});
+}
+
+void ImportTopicPage(TWordSession& session, const std::u16string& path) {
+    Object page;
+    try {
+        page = session.WordApp.at(u"Documents")
+                   .call(u"Open", {named(u"FileName", path), named(u"Format", 7),
+                                   named(u"Visible", false), named(u"OpenAndRepair", true)})
+                   .toObject();
+    } catch (const AutomationError&) {
+        return;  // a page that cannot be opened adds nothing
+    }
+    try {
+        Object heading = page.call(u"GoTo", {named(u"What", 11), named(u"Which", 1)}).toObject();
+        heading.call(u"Expand", {4});
+        int start = heading.get(u"Start").toInt();
+        for (;;) {
+            if (heading.at(u"ParagraphFormat").get(u"OutlineLevel").toInt() < 10) {
+                const Variant old = heading.at(u"ParagraphFormat").get(u"style");
+                heading.at(u"ParagraphFormat").put(u"style", -1);
+                const auto oldStyle = [&] { return page.at(u"styles").at(u"Item", {old}); };
+                const std::u16string fontName = oldStyle().at(u"font").get(u"name").toString();
+                if (fontName != u"Times New Roman") heading.at(u"font").put(u"name", fontName);
+                const double size = oldStyle().at(u"font").get(u"size").toDouble();
+                heading.at(u"font").put(u"size", size > 14 ? 14.0 : size);
+                heading.at(u"font").put(u"color", oldStyle().at(u"font").get(u"color"));
+                heading.at(u"font").put(u"bold", oldStyle().at(u"font").get(u"bold"));
+                heading.at(u"ParagraphFormat")
+                    .put(u"Alignment", oldStyle().at(u"ParagraphFormat").get(u"Alignment"));
+            }
+            heading = heading.call(u"GoTo", {named(u"What", 11), named(u"Which", 2)}).toObject();
+            if (heading.get(u"Start").toInt() == start) break;
+            start = heading.get(u"Start").toInt();
+            heading.call(u"Expand", {4});
+        }
+        const Object content = page.at(u"Content");
+        if (content.get(u"end").toInt() > content.get(u"start").toInt()) {
+            content.call(u"Copy");
+            session.InsertRange.call(u"collapse", {0});
+            session.InsertRange.put(u"Style", -1);
+            session.InsertRange.call(u"Paste");
+        }
+    } catch (const AutomationError&) {
+        // Demoting or copying failed: the page adds what it added so far.
+    }
+    page.call(u"Close", {named(u"SaveChanges", 0)});
+}
+
+void AddExternalLink(TWordSession& session, const TTitleList& entry) {
+    session.InsertRange.call(u"collapse", {0});
+    session.InsertRange.put(u"Style", -1);
+    const Object link =
+        session.Doc.at(u"Hyperlinks")
+            .call(u"Add", {named(u"Anchor", session.InsertRange), named(u"Address", entry.Url),
+                           named(u"TextToDisplay", entry.Url)})
+            .toObject();
+    session.InsertRange = link.at(u"range");
+    session.InsertRange.call(u"collapse", {0});
+    session.InsertRange.call(u"InsertParagraphAfter");
+}
+
+bool startsNewPage(const TChmToDocPDF& job, const TTitleList& entry) {
+    switch (job.Settings->StartNewPage) {
+        case 1:
+            return entry.Level == 0;
+        case 2:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// --- saving ---------------------------------------------------------------------------------
+
+std::u16string extensionOf(const std::u16string& path) {
+    return fromPath(toPath(path).extension());
+}
+
+std::u16string withExtension(const std::u16string& path, const std::u16string& extension) {
+    return fromPath(toPath(path).replace_extension(toPath(extension)));
+}
+
+std::u16string lowerAscii(std::u16string s) {
+    for (char16_t& c : s)
+        if (c >= u'A' && c <= u'Z') c += u'a' - u'A';
+    return s;
+}
+
+void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
+    report(job, u"保存文档...", 98);
+    std::error_code ec;
+    const std::filesystem::path folder = toPath(job.pdf).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+    const std::u16string extension = lowerAscii(extensionOf(job.pdf));
+    const bool docx = extension == u".docx";
+    session.OutputPath = (extension == u".doc" || docx) ? job.pdf : withExtension(job.pdf, u".doc");
+    job.Abort = false;
+    while (IsFileInUse(session.OutputPath)) {
+        job.FOnDenied(session.OutputPath);
+        if (job.Abort) break;
+    }
+    if (!job.Abort) {
+        // Written beside the output under a temporary name and renamed over it only once whole,
+        // so a failure never leaves a half-written document where a good one stood.
+        const std::filesystem::path target = toPath(session.OutputPath);
+        const std::filesystem::path temporary =
+            target.parent_path() /
+            (".~quillet-" + target.stem().string() + target.extension().string());
+        try {
+            session.Doc.call(u"SaveAs", {fromPath(temporary), named(u"FileFormat", docx ? 12 : 0),
+                                         named(u"AddToRecentFiles", false)});
+        } catch (...) {
+            std::filesystem::remove(temporary, ec);
+            throw;
+        }
+        std::filesystem::rename(temporary, target, ec);
+        if (ec) {
+            std::filesystem::remove(temporary, ec);
+            throw std::runtime_error("cannot write " + target.string() + ": " + ec.message());
+        }
+    }
+    session.Doc.call(u"close", {0});
+    session.Succeeded = true;
+}
+
+void FinishRun(TWordSession& session, TChmToDocPDF& job, const WordStageOptions& options) {
+    if (session.Succeeded) {
+        report(job, u"打开文档...", 0);
+        report(job, u"", 100);
+        if (options.openDocument) options.openDocument(session.OutputPath);
+        report(job, u"OK!", 0);
+    } else {
+        report(job, u"", 0);
+    }
+    job.OK = true;
+    report(job, u"", 0);
+}
+
+}  // namespace
+
+int WordVersionOf(std::u16string_view text) {
+    long long value = 0;
+    bool inRun = false;
+    for (char16_t c : text) {
+        if (c >= u'0' && c <= u'9') {
+            inRun = true;
+            value = std::min<long long>(value * 10 + (c - u'0'), 1'000'000);
+        } else if (inRun) {
+            break;
+        }
+    }
+    return static_cast<int>(value);
+}
+
+int MillimetresToPoints(int millimetres) {
+    return roundHalfEven(millimetres * 2.85);
+}
+
+void StartWordSession(TWordSession& session, TChmToDocPDF& job) {
+    session.Filter.RegisterFilter();
+    report(job, u"Launching Word...", 20);
+    session.WordApp = createWord(session);
+    SaveWordOptions(session);
+    ClearWordOptions(session);
+    report(job, u"Word launched.", 20);
+    session.WordVersion = WordVersionOf(session.WordApp.get(u"version").toString());
+    const std::u16string reserved = NewTempFileName();
+    // The name is reserved by the empty file; the document goes beside it under its extension.
+    session.TempDocument = withExtension(reserved, session.WordVersion >= 12 ? u".docx" : u".doc");
+    std::error_code ec;
+    std::filesystem::remove(toPath(reserved), ec);
+}
+
+void RefreshDocument(TWordSession& session, TChmToDocPDF& job) {
+    report(job, u"Freshing document(it may take a long time)...", 0);
+    session.Doc.call(u"SaveAs", {session.TempDocument, named(u"FileFormat", 12),
+                                 named(u"AddToRecentFiles", false)});
+    session.WordApp.call(u"Quit", {false});
+    session.WordApp = createWord(session);
+    session.Doc = session.WordApp.at(u"Documents").call(u"Add", {session.TempDocument}).toObject();
+    session.InsertRange = session.Doc.at(u"Content");
+}
+
+void EndWordSession(TWordSession& session, TChmToDocPDF& job) {
+    // The teardown runs to its end whatever happens, a cancellation included.
+    const auto quietly = [&](const std::u16string& info, int persent) {
+        try {
+            report(job, info, persent);
+        } catch (const EUserCancel&) {
+        }
+    };
+    quietly(u"", 0);
+    try {
+        RestoreWordOptions(session);
+        session.WordApp.call(u"Quit", {false});
+    } catch (const std::exception&) {
+        // Word that never started, or refuses an option: nothing more to restore.
+    }
+    std::error_code ec;
+    if (!session.TempDocument.empty()) std::filesystem::remove(toPath(session.TempDocument), ec);
+    if (!job.rootFolder.empty()) DeleteFolder(job.rootFolder);
+    session.Filter.RevokeFilter();
+    quietly(u"", 0);
+}
+
+void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
+    TWordSession session;
+    try {
+        StartWordSession(session, job);
+        report(job, u"创建文件...", 20);
+        session.Doc = session.WordApp.at(u"Documents").call(u"Add").toObject();
+        SetupPage(session, job);
+        session.Doc.at(u"WebOptions").put(u"AllowPNG", true);
+        session.Doc.at(u"WebOptions").put(u"TargetBrowser", 4);
+        session.Doc.at(u"Bookmarks").put(u"ShowHidden", true);
+        session.Doc.at(u"WebOptions").put(u"AllowPNG", true);
+        ApplyHeadingStyles(session, job);
+        UnlinkListTemplates(session);
+        const int count = static_cast<int>(job.List.size());
+        job.max = count;
+        // An empty contents tree makes a document of cover and contents only.
+        const double step = count > 0 ? 60.0 / count : 0.0;
+        session.InsertRange = session.Doc.at(u"Content");
+        if (job.Settings->Cover) AddCover(session, job);
+        if (job.Settings->Toc) AddContents(session, job);
+        for (int n = 0; n < count; ++n) {
+            const TTitleList& entry = job.List[static_cast<std::size_t>(n)];
+            report(job,
+                   u"Processing (" + decimal(n + 1) + u" of " + decimal(count) + u") " + entry.Url +
+                       u"...",
+                   roundHalfEven(n * step) + 20);
+            if (startsNewPage(job, entry) && n > 0) {
+                session.InsertRange.call(u"collapse", {0});
+                session.InsertRange.call(u"InsertParagraphAfter");
+                session.InsertRange.call(u"collapse", {0});
+                session.InsertRange.call(u"InsertBreak", {2});
+            }
+            AddEntryHeading(session, job, entry);
+            std::error_code ec;
+            const std::u16string page = job.rootFolder + entry.Url;
+            if (entry.Status == 0 && !entry.Url.empty() &&
+                std::filesystem::is_regular_file(toPath(page), ec))
+                ImportTopicPage(session, page);
+            else if (entry.Status == 3)
+                AddExternalLink(session, entry);
+            if (n > 500 && n % 200 == 0) RefreshDocument(session, job);
+        }
+        RefreshDocument(session, job);
+        FitPictures(session, job);
+        AddHeaderFooter(session, job);
+        UpdateContents(session, job);
+        SaveOutput(session, job);
+    } catch (const std::exception& e) {
+        try {
+            report(job, u"失败。", 0);
+            job.Failed = true;
+            job.FOnError(fromUtf8(e.what()));
+        } catch (const EUserCancel&) {
+            // A cancellation is no failure to report.
+        }
+    }
+    EndWordSession(session, job);
+    FinishRun(session, job, options);
+}
+
+WordStage wordStage(WordStageOptions options) {
+    return [options = std::move(options)](TChmToDocPDF& job) { OutputWord(job, options); };
+}
+
+}  // namespace quillet

@@ -1,0 +1,247 @@
+#include "word/word_stage.h"
+
+#include "automation/automation_error.h"
+#include "automation/class_registry.h"
+#include "platform/utf.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+namespace quillet {
+namespace {
+
+using testing::ScopedEnv;
+using testing::TempDir;
+
+// A recording stand-in for "Word.Application": every object answers every member, logs what it
+// was asked as "Path.Member(args)" or "Path.Member=value", and hands out child objects named
+// after the path. A few members give the values the stage needs to go on.
+struct Recording {
+    std::vector<std::string> log;
+    std::string failOn;  // a logged call that throws
+    std::map<std::string, Variant> values;
+};
+
+class FakeObject : public Dispatch {
+public:
+    FakeObject(std::string path, std::shared_ptr<Recording> recording)
+        : m_path(std::move(path)), m_recording(std::move(recording)) {}
+
+    Variant invoke(const Invocation& call) override {
+        const std::string member = toUtf8(call.member);
+        std::string entry = m_path + "." + member;
+        if (call.kind == InvokeKind::Put) {
+            entry += "=" + toUtf8(call.value.describe());
+        } else if (call.kind == InvokeKind::Call || !call.positional.empty() ||
+                   !call.named.empty()) {
+            entry += "(";
+            for (const auto& v : call.positional) entry += describe(v) + ",";
+            for (const auto& n : call.named)
+                entry += toUtf8(n.name) + ":" + describe(n.value) + ",";
+            entry += ")";
+        }
+        m_recording->log.push_back(entry);
+        if (!m_recording->failOn.empty() && entry.find(m_recording->failOn) != std::string::npos)
+            throw AutomationError(std::u16string(call.member), u"refused by the test");
+        if (call.kind == InvokeKind::Put) return {};
+        if (member == "SaveAs") {
+            std::ofstream(toUtf8(call.positional.at(0).toString())) << "document";
+            return {};
+        }
+        // A value the test set for this member, else what the stage needs to go on.
+        for (const auto& [suffix, value] : m_recording->values)
+            if (entry.ends_with(suffix)) return value;
+        static const std::map<std::string, Variant> kDefaults = {
+            {"version", Variant(u"16.0")},
+            {"PageWidth", Variant(595.3)},
+            {"LeftMargin", Variant(85.0)},
+            {"RightMargin", Variant(85.0)},
+            {"count", Variant(0)},
+            {"OutlineLevel", Variant(10)},
+            {"Start", Variant(0)},
+            {"start", Variant(0)},
+            {"end", Variant(5)},
+            {"type", Variant(1)},
+            {"DefaultSaveFormat", Variant(u"")},
+        };
+        if (const auto it = kDefaults.find(member); it != kDefaults.end()) return it->second;
+        if (m_path.ends_with("Options") || m_path.ends_with("AutoCorrect")) return Variant(true);
+        return Variant(Object(std::make_shared<FakeObject>(m_path + "." + member, m_recording)));
+    }
+
+private:
+    static std::string describe(const Variant& v) {
+        if (!v.isObject()) return toUtf8(v.describe());
+        auto* fake = dynamic_cast<FakeObject*>(v.toObject().dispatch().get());
+        return fake ? fake->m_path : "Object";
+    }
+    std::string m_path;
+    std::shared_ptr<Recording> m_recording;
+};
+
+class WordStageTest : public ::testing::Test {
+protected:
+    WordStageTest() : m_tmp("TMPDIR", (dir.path() / "tmp").string()) {
+        std::filesystem::create_directories(dir.path() / "tmp");
+        std::filesystem::create_directories(dir.path() / "root");
+        registerClass(u"Word.Application",
+                      [r = recording] { return Object(std::make_shared<FakeObject>("Word", r)); });
+        job.rootFolder = fromPath(dir.path() / "root") + u"/";
+        job.pdf = fromPath(dir.path() / "out" / "Guide.DOCX");
+        job.Title = u"The Guide";
+        job.FOnChange = [this](const std::u16string& info, int p) {
+            progress.emplace_back(toUtf8(info), p);
+        };
+        job.FOnError = [this](const std::u16string& message) { errors.push_back(toUtf8(message)); };
+        job.FOnDenied = [this](const std::u16string&) { job.Abort = true; };
+        std::ofstream(dir.path() / "root" / "page.htm") << "<p>text</p>";
+        add(u"Intro", u"page.htm", 0, 0, u"1.");
+        add(u"Heading only", u"", 1, 2, u"1.1");
+        add(u"Web", u"http://example.com/", 9, 3, u"1.1.1");
+        add(u"Before any list", u"", -1, 2, u"");
+    }
+    ~WordStageTest() override { unregisterClass(u"Word.Application"); }
+
+    void add(std::u16string topic, std::u16string url, int level, int status,
+             std::u16string chapter) {
+        TTitleList& e = job.List.add();
+        e.Topic = std::move(topic);
+        e.Url = std::move(url);
+        e.Level = level;
+        e.Status = status;
+        e.ChapterNumber = std::move(chapter);
+        e.Bookmark = u"Bookmark" + fromUtf8(std::to_string(job.List.size() - 1));
+    }
+    bool anyEndsWith(const std::string& suffix) const {
+        return std::any_of(recording->log.begin(), recording->log.end(),
+                           [&](const std::string& e) { return e.ends_with(suffix); });
+    }
+    bool logged(const std::string& entry) const {
+        return std::find(recording->log.begin(), recording->log.end(), entry) !=
+               recording->log.end();
+    }
+    std::size_t indexOf(const std::string& entry) const {
+        return static_cast<std::size_t>(
+            std::find(recording->log.begin(), recording->log.end(), entry) -
+            recording->log.begin());
+    }
+
+    TempDir dir;
+    ScopedEnv m_tmp;
+    std::shared_ptr<Recording> recording = std::make_shared<Recording>();
+    TChmToDocPDF job;
+    std::vector<std::pair<std::string, int>> progress;
+    std::vector<std::string> errors;
+};
+
+TEST_F(WordStageTest, BuildsTheDocumentAndSavesIt) {
+    OutputWord(job);
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_FALSE(job.Failed);
+    EXPECT_TRUE(job.OK);
+    // Options: saved, then cleared, then restored.
+    EXPECT_LT(indexOf("Word.Options.LabelSmartTags"),
+              indexOf("Word.Options.LabelSmartTags=Bool False"));
+    EXPECT_LT(indexOf("Word.AutoCorrect.CorrectTableCells=Bool False"),
+              indexOf("Word.Options.AutoFormatAsYouTypeApplyHeadings=Bool False"));
+    EXPECT_TRUE(logged("Word.Options.LabelSmartTags=Bool True"));
+    // Page setup in points: 25 mm is 71, 30 mm is 86.
+    EXPECT_TRUE(logged("Word.Documents.Add.PageSetup.TopMargin=Int 71"));
+    EXPECT_TRUE(logged("Word.Documents.Add.PageSetup.LeftMargin=Int 86"));
+    // Headings: the chapter number before the title; levels kept within Heading 1 to 9.
+    EXPECT_TRUE(anyEndsWith(".range.style=Int -2"));
+    EXPECT_TRUE(anyEndsWith(".InsertAfter(String \"1. Intro\",)"));
+    EXPECT_TRUE(anyEndsWith(".style=Int -10")) << "level 9 takes Heading 9";
+    EXPECT_TRUE(anyEndsWith(".InsertAfter(String \" Before any list\",)"));
+    EXPECT_TRUE(
+        logged("Word.Documents.Add.Bookmarks.Add(String "
+               "\"Bookmark2\",Word.Documents.Add.Bookmarks.Add.range,)"));
+    EXPECT_FALSE(anyEndsWith(".style=Int -1")) << "level -1 takes Heading 1, not Normal";
+    // The page, opened as a web page and pasted; the web entry, a hyperlink.
+    EXPECT_TRUE(logged("Word.Documents.Open(FileName:String \"" +
+                       (dir.path() / "root" / "page.htm").string() +
+                       "\",Format:Int 7,Visible:Bool False,OpenAndRepair:Bool True,)"));
+    EXPECT_TRUE(anyEndsWith(".Paste()"));
+    EXPECT_TRUE(std::any_of(recording->log.begin(), recording->log.end(), [](const std::string& e) {
+        return e.find("Hyperlinks.Add(Anchor:") != std::string::npos &&
+               e.find("Address:String \"http://example.com/\"") != std::string::npos;
+    }));
+    EXPECT_TRUE(logged("Word.Documents.Add.TablesOfContents.item.Update()"));
+    // Saved as .docx under its name, then Word quit, the working folder gone.
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out" / "Guide.DOCX"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "root"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "out"))
+        EXPECT_EQ(entry.path().filename(), "Guide.DOCX");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "tmp")) << "the temporary document is gone";
+    EXPECT_EQ(progress.back(), std::make_pair(std::string(""), 0));
+    EXPECT_NE(std::find(progress.begin(), progress.end(), std::make_pair(std::string("OK!"), 0)),
+              progress.end());
+    EXPECT_NE(
+        std::find(progress.begin(), progress.end(),
+                  std::make_pair(std::string("Processing (3 of 4) http://example.com/..."), 50)),
+        progress.end());
+}
+
+TEST_F(WordStageTest, AFailureIsReportedAndNothingIsWritten) {
+    const auto output = dir.path() / "out" / "Guide.DOCX";
+    std::filesystem::create_directories(output.parent_path());
+    std::ofstream(output) << "the old document";
+    recording->failOn = "Hyperlinks.Add";
+    OutputWord(job);
+    EXPECT_TRUE(job.Failed);
+    EXPECT_TRUE(job.OK);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("refused by the test"), std::string::npos);
+    EXPECT_NE(std::find(progress.begin(), progress.end(), std::make_pair(std::string("失败。"), 0)),
+              progress.end());
+    std::ifstream in(output);
+    std::string text;
+    std::getline(in, text);
+    EXPECT_EQ(text, "the old document");
+    EXPECT_TRUE(logged("Word.Options.LabelSmartTags=Bool True")) << "options restored";
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "root"));
+}
+
+TEST_F(WordStageTest, AnEmptyContentsTreeGivesCoverAndContentsOnly) {
+    job.List.clear();
+    OutputWord(job);
+    EXPECT_FALSE(job.Failed) << (errors.empty() ? "" : errors.front());
+    EXPECT_TRUE(logged("Word.Documents.Add.TablesOfContents.item.Update()"));
+}
+
+TEST(WordStage, VersionsAndMeasures) {
+    EXPECT_EQ(WordVersionOf(u"12.0"), 12);
+    EXPECT_EQ(WordVersionOf(u"14.0.7"), 14);
+    EXPECT_EQ(WordVersionOf(u""), 0);
+    EXPECT_EQ(WordVersionOf(u"v\uFF11 9"), 9);  // full-width digits are no digits
+    const std::pair<int, int> points[] = {{10, 28}, {20, 57},   {25, 71},
+                                          {30, 86}, {210, 598}, {297, 846}};
+    for (const auto& [mm, pt] : points) EXPECT_EQ(MillimetresToPoints(mm), pt) << mm;
+}
+
+TEST(MessageFilter, RetriesBusyRejectionsOnly) {
+    IOleMessageFilter filter;
+    EXPECT_EQ(filter.RetryRejectedCall(0, 0, 2), 99);
+    EXPECT_EQ(filter.RetryRejectedCall(0, 0, 1), -1);
+    EXPECT_EQ(filter.MessagePending(0, 0, 0), 2);
+    EXPECT_EQ(filter.HandleInComingCall(0, 0, 0, nullptr), 0);
+
+    struct Busy : Dispatch {
+        int rejections = 3, calls = 0;
+        Variant invoke(const Invocation& call) override {
+            ++calls;
+            if (rejections-- > 0) throw CallRejected(std::u16string(call.member), 2);
+            return Variant(42);
+        }
+    };
+    auto busy = std::make_shared<Busy>();
+    filter.RegisterFilter();
+    EXPECT_EQ(filter.filtered(Object(busy)).get(u"Anything").toInt(), 42);
+    EXPECT_EQ(busy->calls, 4);
+}
+
+}  // namespace
+}  // namespace quillet
