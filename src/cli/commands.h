@@ -22,4 +22,7 @@ int runContents(const std::vector<std::string>& args);
 // distils, and writes DIR/contents.json with the final entries.
 int runDistill(const std::vector<std::string>& args);
 
+// quillet convert FILE.chm [-o OUT] [options]: the whole conversion into a Word document.
+int runConvert(const std::vector<std::string>& args);
+
 }  // namespace quillet::cli

@@ -26,6 +26,24 @@ void printUsage(std::FILE* out) {
         "                              index keywords)\n"
         "  distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT]\n"
         "                              unpack and distil into DIR, with DIR/contents.json\n"
+        "  convert FILE.chm [-o OUT.docx|OUT.doc] [options]\n"
+        "                              convert into a Word document (default: FILE.docx)\n"
+        "\n"
+        "Options of convert (defaults in brackets):\n"
+        "  --title TEXT                the document title [the help file's title]\n"
+        "  --language ID|NAME          the language whose code page decodes the title and "
+        "contents\n"
+        "  --paper letter|tabloid|legal|a3|a4|b5|WxH   paper, or its size in mm [a4]\n"
+        "  --margins T,B,L,R           margins in mm [25,25,30,30]\n"
+        "  --no-cover --no-header --no-footer --no-toc --no-numbers\n"
+        "  --toc-levels N              heading levels in the contents, 1-9 [3]\n"
+        "  --toc-caption TEXT          [Table of Contents]\n"
+        "  --hints [FORMAT]            a hint after links between topics [See [Title No.]]\n"
+        "  --new-page never|chapter|topic   where topics start a new page [never]\n"
+        "  --discard | --addenda TEXT  leave out pages outside the contents, or their heading "
+        "[Addenda]\n"
+        "  --heading-font L=Name,Size,Color,[BIUS]   font of heading level L [Calibri]\n"
+        "  --open                      open the document when done\n"
         "\n"
         "Options:\n"
         "  -h, --help     show this help and exit\n"
@@ -53,6 +71,7 @@ int main(int argc, char** argv) {
     if (command == "info") return quillet::cli::runInfo(rest);
     if (command == "contents") return quillet::cli::runContents(rest);
     if (command == "distill") return quillet::cli::runDistill(rest);
+    if (command == "convert") return quillet::cli::runConvert(rest);
     std::fprintf(stderr, "quillet: unknown option or command '%s'\n\n", argv[1]);
     printUsage(stderr);
     return kExitUsage;

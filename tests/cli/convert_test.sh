@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Converts a help file with quillet, checks the document against the entries quillet distill
+# lists, and has LibreOffice (a program not written here) convert it to PDF when it is installed.
+# usage: convert_test.sh BIN_FOLDER FILE.chm
+set -euo pipefail
+bin=$1
+chm=$2
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR"
+
+if [[ ! -f $chm ]]; then
+    echo "SKIPPED: $chm is not here"
+    exit 0
+fi
+"$bin/quillet" distill "$chm" "$work/distilled" >/dev/null
+"$bin/quillet" convert "$chm" -o "$work/out/document.docx" </dev/null 2>"$work/convert.log" || {
+    cat "$work/convert.log"
+    exit 1
+}
+/usr/bin/python3 "$here/check_docx.py" "$work/out/document.docx" "$work/distilled/contents.json" \
+    --toc --header --footer
+if [[ -n $(ls -A "$TMPDIR") ]]; then
+    echo "left behind in the temporary folder:"
+    ls -A "$TMPDIR"
+    exit 1
+fi
+if command -v soffice >/dev/null; then
+    soffice -env:UserInstallation=file://$work/profile --headless --convert-to pdf \
+        --outdir "$work/pdf" "$work/out/document.docx" >"$work/soffice.log" 2>&1
+    if [[ ! -s $work/pdf/document.pdf ]]; then
+        cat "$work/soffice.log"
+        echo "LibreOffice could not convert the document"
+        exit 1
+    fi
+    echo "LibreOffice converted it: $(stat -c %s "$work/pdf/document.pdf") bytes of PDF"
+fi
