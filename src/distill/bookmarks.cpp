@@ -152,8 +152,8 @@ std::u16string RepairTableEdges(std::u16string_view S) {
 
 std::u16string DistillFragment(std::u16string_view fragment, std::u16string_view title) {
     THtmlTags stack;
-    std::u16string tagText, tagName, blockText, result;
-    bool inTag = false, readingName = false;
+    TagReader reader;
+    std::u16string blockText, result;
     bool titleCheckPending = true;
     int threshold = 5;
     int titleElement = -1;  // the element that held a heading-like first block; -1 none
@@ -167,24 +167,13 @@ std::u16string DistillFragment(std::u16string_view fragment, std::u16string_view
         }
     };
     for (const char16_t c : fragment) {
-        if (c == u'<') {
-            inTag = readingName = true;
-            tagName.clear();
-            stack.top().Inner.append(tagText);
-            tagText = u"<";
+        const TagReader::Step step = reader.feed(c);
+        if (step == TagReader::Step::TagStart) {
+            stack.top().Inner.append(reader.unfinished());
             continue;
         }
-        if (inTag && c != u'>') {
-            if (readingName) {
-                if (isWhiteSpace(c))
-                    readingName = false;
-                else
-                    tagName += c;
-            }
-            tagText += c;
-            continue;
-        }
-        if (!inTag) {
+        if (step == TagReader::Step::InTag) continue;
+        if (step == TagReader::Step::Text) {
             THtmlTag& top = stack.top();
             top.InnerText.append(c);
             top.Inner.append(c);
@@ -194,13 +183,13 @@ std::u16string DistillFragment(std::u16string_view fragment, std::u16string_view
             }
             continue;
         }
-        inTag = readingName = false;
-        tagText += u'>';
         // Only a leading "/" comes off here: "br/" stays a name of its own.
+        const std::u16string& tagText = reader.text();
+        const std::u16string& tagName = reader.name();
         const bool isEnd = !tagName.empty() && tagName.front() == u'/';
         const std::u16string name = isEnd ? tagName.substr(1) : tagName;
         if (name.empty()) {
-            tagText.clear();
+            reader.clear();
             continue;
         }
         if (IsBreakTag(name)) {
@@ -235,7 +224,7 @@ std::u16string DistillFragment(std::u16string_view fragment, std::u16string_view
             }
             stack.setCount(e);
         }
-        tagText.clear();
+        reader.clear();
     }
     for (int k = stack.Count() - 1; k >= 1; --k) {
         THtmlTag& element = stack.Items(k);

@@ -87,6 +87,50 @@ struct ParsedTag {
 };
 std::optional<ParsedTag> readTagName(std::u16string_view rawName);
 
+// Reads tags one character at a time as the scanners do: "<" starts a tag (a "<" inside a tag
+// starts a new one and leaves the unfinished text behind), the name runs to the first white
+// space, ">" ends the tag. A ">" outside any tag is text.
+class TagReader {
+public:
+    enum class Step {
+        Text,      // a character outside tags
+        TagStart,  // "<": unfinished() holds what an interrupted tag had collected
+        InTag,     // a character inside a tag
+        TagEnd,    // ">": text() and name() hold the whole tag; call clear() once handled
+    };
+    Step feed(char16_t c) {
+        if (c == u'<') {
+            m_unfinished = std::move(m_text);
+            m_text = u"<";
+            m_name.clear();
+            m_inTag = m_readingName = true;
+            return Step::TagStart;
+        }
+        if (!m_inTag) return Step::Text;
+        m_text += c;
+        if (c == u'>') {
+            m_inTag = m_readingName = false;
+            return Step::TagEnd;
+        }
+        if (m_readingName) {
+            if (isWhiteSpace(c))
+                m_readingName = false;
+            else
+                m_name += c;
+        }
+        return Step::InTag;
+    }
+    const std::u16string& text() const { return m_text; }
+    const std::u16string& name() const { return m_name; }
+    const std::u16string& unfinished() const { return m_unfinished; }
+    void clear() { m_text.clear(); }
+
+private:
+    bool m_inTag = false;        // between "<" and ">"
+    bool m_readingName = false;  // still in the tag's name
+    std::u16string m_text, m_name, m_unfinished;
+};
+
 // Folds entry k into entry k-1, plain form: text, then Start + Inner + Tail as markup, then the
 // counts.
 void FoldElement(THtmlTags& tags, int k);

@@ -199,9 +199,8 @@ bool TChmTopicFile::IsTitle(std::u16string_view Str) const {
 
 std::u16string TChmTopicFile::Distiller() {
     THtmlTags stack;
-    std::u16string tagText, tagName, blockText, result;
-    bool inTag = false;        // between "<" and ">"
-    bool readingName = false;  // still in the tag's name
+    TagReader reader;
+    std::u16string blockText, result;
     bool titleSearchOver = false;
     int contentThreshold = 100;
     int titleElement = -1;  // index of the element that held the title; -1 none
@@ -242,26 +241,14 @@ std::u16string TChmTopicFile::Distiller() {
     const int length = static_cast<int>(Body.size());
     for (int p = 1; p <= length; ++p) {
         const char16_t c = Body[static_cast<std::size_t>(p - 1)];
-        if (c == u'<') {
-            inTag = readingName = true;
-            tagName.clear();
+        const TagReader::Step step = reader.feed(c);
+        if (step == TagReader::Step::TagStart) {
             // A "<" inside a tag leaves the unfinished tag here as markup.
-            if (p > SamePointL) stack.top().Inner.append(tagText);
-            tagText = u"<";
+            if (p > SamePointL) stack.top().Inner.append(reader.unfinished());
             continue;
         }
-        if (inTag && c != u'>') {
-            if (readingName) {
-                if (isWhiteSpace(c))
-                    readingName = false;
-                else
-                    tagName += c;
-            }
-            tagText += c;
-            continue;
-        }
-        if (!inTag) {
-            // Text; a stray ">" outside any tag is taken as text too.
+        if (step == TagReader::Step::InTag) continue;
+        if (step == TagReader::Step::Text) {
             if (p < SamePointL || p >= SamePointH) continue;
             THtmlTag& top = stack.top();
             top.InnerText.append(c);
@@ -277,11 +264,10 @@ std::u16string TChmTopicFile::Distiller() {
         }
 
         // ">": the tag is complete.
-        inTag = readingName = false;
-        tagText += u'>';
-        const std::optional<ParsedTag> tag = readTagName(tagName);
+        const std::u16string& tagText = reader.text();
+        const std::optional<ParsedTag> tag = readTagName(reader.name());
         if (!tag) {
-            tagText.clear();
+            reader.clear();
             continue;
         }
         if (!titleSearchOver && stackWeight > 200) titleSearchOver = true;
@@ -342,7 +328,7 @@ std::u16string TChmTopicFile::Distiller() {
             }
             cutBackTo(e);
         }
-        tagText.clear();
+        reader.clear();
     }
 
     // Elements still open at the end of the body.
