@@ -212,6 +212,109 @@ TEST_F(WordStageTest, AnEmptyContentsTreeGivesCoverAndContentsOnly) {
     EXPECT_TRUE(logged("Word.Documents.Add.TablesOfContents.item.Update()"));
 }
 
+TEST_F(WordStageTest, PaperHeaderFooterAndRuleLine) {
+    job.Settings->PaperSize = 41;
+    job.Settings->Height = 297;
+    job.Settings->Width = 210;
+    OutputWord(job);
+    EXPECT_LT(indexOf("Word.Documents.Add.PageSetup.PageHeight=Int 846"),
+              indexOf("Word.Documents.Add.PageSetup.PageWidth=Int 598"));
+    // With a cover, header and footer go to section 2; the footer first, numbers centred from 1.
+    EXPECT_LT(
+        indexOf("Word.Documents.Add.Sections.item.Footers.item.PageNumbers.Add(Int 1,Bool True,)"),
+        indexOf("Word.Documents.Add.Sections.item.headers.item.LinkToPrevious=Bool False"));
+    EXPECT_TRUE(logged("Word.Documents.Add.Sections.item(Int 2,)"));
+    // Word 16 whose default format is not "Doc": the line from the left margin at y 51
+    // (page 595.3 -> 595, margins 85).
+    EXPECT_TRUE(
+        anyEndsWith(".Shapes.AddLine(Int 85,Int 51,Int 510,Int "
+                    "51,Word.Documents.Add.Sections.item.headers.item.Range,)"));
+}
+
+TEST_F(WordStageTest, TheRuleLineFollowsTheVersion) {
+    struct Case {
+        const char16_t* version;
+        const char16_t* defaultFormat;
+        std::string line;  // empty: no line
+    };
+    const Case cases[] = {
+        {u"12.0", u"", "AddLine(Int 0,Int 14,Int 425,Int 14,"},
+        {u"16.0", u"Doc", "AddLine(Int 0,Int 14,Int 425,Int 14,"},
+        {u"11.0", u"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.version));
+        recording->log.clear();
+        recording->values = {{"Word.version", Variant(c.version)},
+                             {"DefaultSaveFormat", Variant(c.defaultFormat)}};
+        TChmToDocPDF fresh;
+        fresh.rootFolder = job.rootFolder;
+        fresh.pdf = job.pdf;
+        fresh.FOnError = job.FOnError;
+        fresh.FOnDenied = [&](const std::u16string&) { fresh.Abort = true; };
+        OutputWord(fresh);
+        const bool drawn = std::any_of(
+            recording->log.begin(), recording->log.end(),
+            [](const std::string& e) { return e.find("AddLine(") != std::string::npos; });
+        EXPECT_EQ(drawn, !c.line.empty());
+        if (drawn) {
+            EXPECT_TRUE(std::any_of(
+                recording->log.begin(), recording->log.end(),
+                [&](const std::string& e) { return e.find(c.line) != std::string::npos; }));
+        }
+    }
+}
+
+TEST_F(WordStageTest, PicturesAreStoredAndFittedWithProgress) {
+    recording->values = {{"InlineShapes.count", Variant(3)},
+                         {"Shapes.count", Variant(2)},
+                         {"InlineShapes.item.Type", Variant(4)},
+                         {"Shapes.item.Type", Variant(11)},
+                         {"InlineShapes.item.Width", Variant(600.0)},
+                         {"Shapes.item.Width", Variant(100.0)},
+                         {"ScaleHeight", Variant(100.0)},
+                         {"ScaleWidth", Variant(50.0)}};
+    OutputWord(job);
+    std::vector<std::pair<std::string, int>> shapes;
+    for (const auto& report : progress)
+        if (report.first.starts_with("Resizing inline Shapes")) shapes.push_back(report);
+    ASSERT_EQ(shapes.size(), 5u);
+    EXPECT_EQ(shapes.front(),
+              std::make_pair(std::string("Resizing inline Shapes (1 of 5)..."), 82));
+    EXPECT_EQ(shapes.back(), std::make_pair(std::string("Resizing inline Shapes (5 of 5)..."), 90));
+    EXPECT_TRUE(logged("Word.Documents.Add.InlineShapes.item.ScaleHeight=Double 50"));
+    EXPECT_TRUE(logged("Word.Documents.Add.InlineShapes.item.Width=Int 425"));
+    EXPECT_TRUE(logged("Word.Documents.Add.InlineShapes.item.LinkFormat.BreakLink()"));
+    EXPECT_FALSE(logged("Word.Documents.Add.Shapes.item.Width=Int 425"))
+        << "not wider than the text";
+    EXPECT_TRUE(logged("Word.Documents.Add.Shapes.item.LinkFormat.BreakLink()"));
+}
+
+TEST_F(WordStageTest, LongContentsAreRefreshedEveryTwoHundredEntriesAfterFiveHundred) {
+    job.List.clear();
+    for (int n = 0; n < 801; ++n) add(u"T", u"", 0, 2, u"1.");
+    OutputWord(job);
+    EXPECT_EQ(
+        std::count(progress.begin(), progress.end(),
+                   std::make_pair(std::string("Freshing document(it may take a long time)..."), 0)),
+        3);  // after entries 600 and 800, and after the loop
+}
+
+TEST_F(WordStageTest, ACancellationTearsWordDownWithoutAFailureReport) {
+    int reports = 0;
+    job.FOnChange = [&](const std::u16string& info, int p) {
+        progress.emplace_back(toUtf8(info), p);
+        if (++reports > 5) throw EUserCancel();
+    };
+    EXPECT_THROW(OutputWord(job), EUserCancel);  // raised again by the last report
+    EXPECT_FALSE(job.Failed);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(logged("Word.Options.LabelSmartTags=Bool True")) << "options restored";
+    EXPECT_TRUE(logged("Word.Quit(Bool False,)"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "root"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / "Guide.DOCX"));
+}
+
 TEST(WordStage, VersionsAndMeasures) {
     EXPECT_EQ(WordVersionOf(u"12.0"), 12);
     EXPECT_EQ(WordVersionOf(u"14.0.7"), 14);
