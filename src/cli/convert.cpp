@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 
+#include "engine/html/web_page_reader.h"
 #include "engine/word_engine.h"
 #include "job/output_word.h"
 #include "platform/process.h"
@@ -269,6 +270,7 @@ int runConvert(const std::vector<std::string>& args) {
     }
 
     engine::registerWordEngine();
+    engine::registerWebPageReader();
     TerminalUserInterface ui;
     TerminalProgress progress;
     NoButton button;

@@ -35,13 +35,14 @@ void TOutputWord::Execute() {
     // The text layer's messages reach the user on the main thread, and code page 0 means this
     // job's code page, whatever another job on another thread uses.
     SynchronizedUserInterface ui(m_ui, *this);
-    ScopedTextContext textContext({0, &ui});
+    ScopedTextContext textContext({0, &ui, u""});
     try {
         job.LoadFromCHM(chm);
         // Pages that declare no character set are read in the help file's own code page.
         if (job.CodePage != 0 && hasConverter(job.CodePage))
             currentTextContext().ansiCodePage = job.CodePage;
         job.rootFolder = NewRootFolderName();
+        currentTextContext().workingFolder = job.rootFolder;
         DeleteFolder(job.rootFolder);
         job.UpdateSettings();
         job.decompile();

@@ -5,6 +5,7 @@
 
 #include "platform/user_interface.h"
 
+#include <string>
 #include <string_view>
 
 namespace quillet {
@@ -12,6 +13,9 @@ namespace quillet {
 struct TextContext {
     int ansiCodePage = 0;         // 0: this platform's setting (PlatformAnsiCodePage)
     UserInterface* ui = nullptr;  // nullptr: the terminal
+    // The job's working folder: the only folder whose files its pages may refer to when they
+    // are read into the document. Empty until the job has chosen it.
+    std::u16string workingFolder;
 };
 
 // Installs `context` for the current thread and puts the previous one back when it goes.

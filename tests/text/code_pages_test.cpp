@@ -105,7 +105,7 @@ TEST(CodePages, UnconvertibleInputIsReplacedNotDropped) {
 
 TEST(CodePages, CodePageZeroIsTheJobsAnsiCodePage) {
     {
-        ScopedTextContext job({936, nullptr});
+        ScopedTextContext job({936, nullptr, u""});
         EXPECT_EQ(SystemAnsiCodePage(), 936);
         EXPECT_EQ(DecodeCodePage("\xd6\xd0", 0), u"中");
         EXPECT_EQ(EncodeCodePage(u"中", 0), "\xd6\xd0");

@@ -36,7 +36,7 @@ struct ScriptedUi : UserInterface {
 
 class TextFilesTest : public ::testing::Test {
 protected:
-    TextFilesTest() : m_context({1252, &ui}) {}
+    TextFilesTest() : m_context({1252, &ui, u""}) {}
 
     std::u16string write(const std::string& name, const std::string& bytes) {
         std::ofstream(dir.path() / name, std::ios::binary) << bytes;

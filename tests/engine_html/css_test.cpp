@@ -1,0 +1,140 @@
+// The CSS value syntax and selector matching of web-page reading.
+#include "engine/html/css.h"
+#include "engine/html/local_address.h"
+
+#include "platform/utf.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace quillet::engine::html {
+namespace {
+
+TEST(CssValues, Colors) {
+    struct Case {
+        std::string_view in;
+        std::optional<int> out;  // 0x00BBGGRR
+    };
+    const Case cases[] = {
+        {"#ff0000", 0x0000FF},         {"#0F0", 0x00FF00},
+        {"0000ff", 0xFF0000},          {"rgb(1, 2, 3)", 0x030201},
+        {"rgb(100%,0%,0%)", 0x0000FF}, {"Navy", 0x800000},
+        {"transparent", std::nullopt}, {"#12", std::nullopt},
+        {"nonsense", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in);
+        EXPECT_EQ(parseColor(c.in), c.out);
+    }
+}
+
+TEST(CssValues, LengthsAndFontSizes) {
+    EXPECT_EQ(parseLength("16px", 12), 12.0);
+    EXPECT_EQ(parseLength("1.5em", 10), 15.0);
+    EXPECT_EQ(parseLength("1in", 12), 72.0);
+    EXPECT_EQ(parseLength("0", 12), 0.0);
+    EXPECT_EQ(parseLength("12", 12), std::nullopt);  // a unit is needed
+    EXPECT_EQ(parseLength("50%", 12), std::nullopt);
+    EXPECT_EQ(parseLength("50%", 12, 200.0), 100.0);
+    EXPECT_EQ(parseFontSize("150%", 10), 15.0);
+    EXPECT_EQ(parseFontSize("x-large", 10), 18.0);
+    EXPECT_EQ(parseFontSize("-3pt", 10), std::nullopt);
+    EXPECT_EQ(fontSizeAttribute("1"), 7.5);
+    EXPECT_EQ(fontSizeAttribute("+1"), 13.5);
+    EXPECT_EQ(fontSizeAttribute("9"), 36.0);
+    EXPECT_EQ(parseFontFamilies("'Segoe UI', \"宋体\", sans-serif"),
+              (std::vector<std::u16string>{u"Segoe UI", u"宋体", u"Arial"}));
+}
+
+ElementKey key(std::string tag, std::string id = {}, std::vector<std::string> classes = {}) {
+    ElementKey k;
+    k.tag = std::move(tag);
+    k.id = std::move(id);
+    k.classes = std::move(classes);
+    return k;
+}
+
+// The declarations of the matching rules, joined in cascade order.
+std::string cascade(const StyleSheetSet& sheet, const std::vector<ElementKey>& path) {
+    std::string out;
+    for (const Rule* r : sheet.matching(path))
+        for (const Declaration& d : r->declarations)
+            out += d.value + (d.important ? "!" : "") + " ";
+    return out;
+}
+
+TEST(CssSelectors, MatchBySpecificityThenOrder) {
+    StyleSheetSet sheet;
+    sheet.add(R"(
+        /* comment */ p { color: a }
+        .note { color: b }
+        #x { color: c !important }
+        div p { color: d }
+        body > p { color: e }
+        div > p { color: f }
+        p.note, h1 { color: g }
+        p:hover { color: never }
+        p[title] { color: never }
+        div + p { color: never }
+        @media print { p { color: never } }
+        @media screen { p { color: h } }
+        p { color: i }
+    )");
+    const std::vector<ElementKey> path = {key("html"), key("body"), key("div"),
+                                          key("p", "x", {"note", "other"})};
+    EXPECT_EQ(cascade(sheet, path), "a h i d f b g c! ");
+    EXPECT_EQ(cascade(sheet, {key("body"), key("p")}), "a h i e ");
+    EXPECT_EQ(cascade(sheet, {key("h1")}), "g ");
+}
+
+TEST(CssSelectors, ImportsAreReturnedAndDeclarationsParsed) {
+    StyleSheetSet sheet;
+    EXPECT_EQ(sheet.add("@import url(\"a.css\"); @import 'b.css'; p{}"),
+              (std::vector<std::string>{"a.css", "b.css"}));
+    const auto d =
+        parseDeclarations("Color : Red ; font-family: 'a;b', x ;; bad ; margin:0 !important");
+    ASSERT_EQ(d.size(), 3u);
+    EXPECT_EQ(d[0].name, "color");
+    EXPECT_EQ(d[0].value, "Red");
+    EXPECT_EQ(d[1].value, "'a;b', x");
+    EXPECT_TRUE(d[2].important);
+}
+
+TEST(LocalAddress, OnlyFilesInsideTheWorkingFolder) {
+    testing::TempDir dir;
+    const auto root = dir.path() / "root";
+    std::filesystem::create_directories(root / "pages");
+    std::filesystem::create_directories(root / "Images");
+    std::ofstream(root / "Images" / "Logo.gif") << "x";
+    std::ofstream(dir.path() / "secret.gif") << "x";
+    std::filesystem::create_symlink(dir.path() / "secret.gif", root / "link.gif");
+    const std::u16string base = fromPath(root / "pages");
+    const std::u16string top = fromPath(root);
+    struct Case {
+        std::u16string_view address;
+        bool found;
+    };
+    const Case cases[] = {
+        {u"../images/logo.GIF", true},  // up, but still inside; letter case ignored
+        {u"..\\Images\\Logo.gif?x=1#y", true},
+        {u"../Images/Logo%2Egif", true},
+        {u"../../secret.gif", false},  // leaves the folder
+        {u"../link.gif", false},       // a link that points outside
+        {u"/etc/passwd", false},
+        {u"file:///etc/passwd", false},
+        {u"http://example.com/a.gif", false},
+        {u"//server/share/a.gif", false},
+        {u"c:/windows/a.gif", false},
+        {u"missing.gif", false},
+        {u"", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.address));
+        EXPECT_EQ(resolveLocalFile(c.address, base, top).has_value(), c.found);
+    }
+}
+
+}  // namespace
+}  // namespace quillet::engine::html

@@ -1,0 +1,336 @@
+// Web pages opened through the automation interface (Documents.Open, format 7) and the document
+// model that the reading builds; every test ends with the model's invariant check.
+#include "engine/html/web_page_reader.h"
+
+#include "automation/class_registry.h"
+#include "automation/object.h"
+#include "engine/document_model.h"
+#include "engine/word_engine.h"
+#include "platform/utf.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace quillet::engine::html {
+namespace {
+
+// The bytes of a PNG file's signature and header: enough for its size to be read.
+std::string pngHeader(int width, int height) {
+    std::string b = "\x89PNG\r\n\x1a\n";
+    b += std::string("\0\0\0\x0dIHDR", 8);
+    for (int v : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8) b += static_cast<char>((v >> shift) & 0xFF);
+    b += std::string("\x08\x02\0\0\0", 5);
+    b += std::string("\0\0\0\0", 4);  // the checksum, which size reading does not check
+    return b;
+}
+
+class WebPages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registerWordEngine();
+        registerWebPageReader(
+            [this](const std::u16string&) { return fromPath(m_dir.path() / "root"); });
+        word = CreateObject(u"Word.Application");
+        std::filesystem::create_directories(root() / "pages");
+    }
+    void TearDown() override {
+        if (!doc.isNothing()) {
+            EXPECT_EQ(checkDocument(doc), "");
+        }
+    }
+
+    std::filesystem::path root() const { return m_dir.path() / "root"; }
+    std::filesystem::path outside() const { return m_dir.path() / "outside.css"; }
+    void write(const std::filesystem::path& file, std::string_view bytes) const {
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+    // Writes the page (UTF-8 unless it says otherwise) and opens it as a web page.
+    const DocumentModel& open(std::string_view html, std::string_view name = "pages/page.htm") {
+        write(root() / name, html);
+        doc = word.at(u"Documents")
+                  .at(u"Open", {named(u"FileName", fromPath(root() / name)), named(u"Format", 7),
+                                named(u"Visible", false), named(u"OpenAndRepair", true)});
+        return *documentModel(doc);
+    }
+    const Story& body() const { return documentModel(doc)->body(); }
+    // The paragraphs' text, "|" between them, without the final mark.
+    std::string paragraphs() const {
+        std::string t = toUtf8(body().text());
+        t.pop_back();
+        for (char& c : t)
+            if (c == '\r') c = '|';
+        return t;
+    }
+    int find(std::u16string_view what) const { return static_cast<int>(body().text().find(what)); }
+    const CharFormat& charAt(std::u16string_view what) const {
+        return body().charFormat(find(what));
+    }
+    const ParaFormat& paraAt(std::u16string_view what) const {
+        return body().paragraphFormat(body().paragraphAt(find(what)));
+    }
+
+    Object word;
+    Object doc;
+
+private:
+    testing::TempDir m_dir;
+};
+
+TEST_F(WebPages, HeadingsCarryOutlineLevelsThatGoToFinds) {
+    open(
+        "<html><head><title>T</title></head><body><h1>One</h1><p>text</p><h2>Two</h2>"
+        "<div><h6>Six</h6></div><p>end</p></body></html>");
+    EXPECT_EQ(paragraphs(), "One|text|Two|Six|end");
+    const Object paras = doc.at(u"Paragraphs");
+    const int levels[] = {1, 10, 2, 6, 10};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(paras.at(u"Item", {i + 1}).at(u"Format").get(u"OutlineLevel").toInt(), levels[i])
+            << i;
+    EXPECT_EQ(paras.at(u"Item", {3}).at(u"Range").at(u"Style").get(u"NameLocal").toString(),
+              u"Heading 2");
+
+    // The demotion loop's walk: first heading, then next until the start stays put.
+    Object h = doc.at(u"GoTo", {named(u"What", 11), named(u"Which", 1)});
+    std::vector<std::u16string> seen;
+    int start = h.get(u"Start").toInt();
+    h.call(u"Expand", {4});
+    for (;;) {
+        seen.push_back(h.get(u"Text").toString());
+        h = h.at(u"GoTo", {named(u"What", 11), named(u"Which", 2)});
+        if (h.get(u"Start").toInt() == start) break;
+        start = h.get(u"Start").toInt();
+        h.call(u"Expand", {4});
+    }
+    EXPECT_EQ(seen, (std::vector<std::u16string>{u"One\r", u"Two\r", u"Six\r"}));
+}
+
+TEST_F(WebPages, WhiteSpaceCollapsesExceptInPre) {
+    open(
+        "<p>  a \n b<b> c </b> d  </p>\n<p>x<br>y<br></p><pre>\n  code\tx\n\n  end\n</pre>"
+        "text in body<div>z</div>");
+    EXPECT_EQ(paragraphs(), "a b c d|x\vy|  code\tx||  end|text in body|z");
+    EXPECT_EQ(charAt(u"c ").bold, true);
+    EXPECT_EQ(charAt(u"code").font, u"Courier New");
+}
+
+TEST_F(WebPages, NestedListsAreNumberedAndIndented) {
+    open(
+        "<ul><li>a<ul><li>b</li><li>c<ol type=i start=3><li>d</li><li "
+        "value=9>e</li></ol></li></ul></li>"
+        "<li><p>f</p><p>g</p></li></ul><ol style='list-style-type: upper-alpha'><li>h<li>i</ol>");
+    EXPECT_EQ(paragraphs(), "\u2022\ta|o\tb|o\tc|iii.\td|ix.\te|\u2022\tf|g|A.\th|B.\ti");
+    struct Case {
+        std::u16string_view text;
+        double left;
+        std::optional<double> first;
+    };
+    const Case cases[] = {
+        {u"a", 36, -18}, {u"b", 72, -18}, {u"d", 108, -18}, {u"g", 36, std::nullopt}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.text));
+        const ParaFormat& p = paraAt(std::u16string(c.text) + u"\r");
+        EXPECT_EQ(p.leftIndent, c.left);
+        EXPECT_EQ(p.firstLineIndent, c.first);
+    }
+}
+
+TEST_F(WebPages, TablesKeepSpansHeadersShadingAndNesting) {
+    open(
+        "<table border=2 width=400><caption>Cap</caption>"
+        "<thead><tr><th colspan=2>H</th><th>I</th></tr></thead>"
+        "<tr><td rowspan=2 bgcolor=#ff0000 width=100>A</td><td>B</td><td>C</td></tr>"
+        "<tr><td><table><tr><td>N</td></tr></table></td><td style='background:#00ff00'>D</td></tr>"
+        "</table><p>after</p>");
+    EXPECT_EQ(paragraphs(), "Cap|H\aI\aA\aB\aC\a\aN\a\aD\aafter");
+    const Story& story = body();
+    ASSERT_EQ(story.tables().size(), 2u);
+    const TableInfo& t = story.tables()[0];
+    EXPECT_DOUBLE_EQ(t.borderWidth, 1.5);
+    ASSERT_EQ(t.grid.size(), 3u);
+    EXPECT_DOUBLE_EQ(t.grid[0], 75);
+    EXPECT_DOUBLE_EQ(t.grid[1] + t.grid[2], 225);
+    ASSERT_EQ(t.rows.size(), 3u);
+    EXPECT_TRUE(t.rows[0].header);
+    EXPECT_FALSE(t.rows[1].header);
+    EXPECT_EQ(t.rows[0].cells.size(), 2u);
+    EXPECT_EQ(t.rows[0].cells[0].gridSpan, 2);
+    EXPECT_EQ(t.rows[1].cells[0].verticalMerge, 1);
+    EXPECT_EQ(t.rows[1].cells[0].shading, 0x0000FF);
+    EXPECT_EQ(t.rows[2].cells[0].verticalMerge, 2);
+    EXPECT_EQ(t.rows[2].cells[2].shading, 0x00FF00);
+    EXPECT_EQ(story.tables()[1].borderWidth, 0);
+    EXPECT_EQ(paraAt(u"N").cells, (std::vector<CellRef>{{0, 2, 1}, {1, 0, 0}}));
+    EXPECT_EQ(paraAt(u"D").cells, (std::vector<CellRef>{{0, 2, 2}}));
+    EXPECT_EQ(charAt(u"H").bold, true);
+    EXPECT_EQ(paraAt(u"after").cells.size(), 0u);
+}
+
+TEST_F(WebPages, StyleSheetsAndFontTagsFormatText) {
+    write(root() / "css" / "site.css",
+          "@charset \"UTF-8\";\n@import 'more.css';\n body { font-family: Verdana, 宋体; "
+          "font-size: 10pt }\n"
+          ".warn { color: #ff0000; font-weight: bold }\n p.warn { font-size: 150% }");
+    write(root() / "css" / "more.css", "h2 { color: blue } #id1 { text-decoration: underline }");
+    write(outside(), "p { color: green }");
+    open(
+        "<html><head><link rel=stylesheet href='../css/site.css'><link rel=stylesheet "
+        "href='../../outside.css'>"
+        "<style><!-- .big { font-size: 2em; text-align: center; margin-left: 20px; text-indent: "
+        "-5pt }"
+        " span.warn { color: green !important } --></style></head><body>"
+        "<p class=warn>W<span class=warn style='color: black'>G</span></p><h2>Blue</h2>"
+        "<p class=big id=id1>Big<font face='Courier New' size=5 color=#0000ff>F</font>"
+        "<span style='background-color: yellow; font-style: italic; vertical-align: "
+        "super'>Y</span></p>"
+        "<p>Plain</p></body></html>");
+    struct Case {
+        std::u16string_view text;
+        std::optional<std::u16string> font;
+        std::optional<double> size;
+        std::optional<int> color;
+        std::optional<bool> bold;
+    };
+    const Case cases[] = {
+        {u"W", u"Verdana", 15, 0x0000FF, true},
+        {u"G", u"Verdana", 15, 0x008000, true},  // !important beats the style attribute
+        {u"Blue", u"Verdana", 10, 0xFF0000, std::nullopt},
+        {u"Big", u"Verdana", 20, std::nullopt, std::nullopt},
+        {u"F", u"Courier New", 18, 0xFF0000, std::nullopt},
+        {u"Plain", u"Verdana", 10, std::nullopt, std::nullopt},  // the sheet outside is not read
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.text));
+        const CharFormat& f = charAt(c.text);
+        EXPECT_EQ(f.font, c.font);
+        EXPECT_EQ(f.eastAsiaFont, u"宋体");
+        EXPECT_EQ(f.size, c.size);
+        EXPECT_EQ(f.color, c.color);
+        EXPECT_EQ(f.bold, c.bold);
+    }
+    EXPECT_EQ(charAt(u"Big").underline, 1);
+    const CharFormat& y = charAt(u"Y");
+    EXPECT_EQ(y.shading, 0x00FFFF);
+    EXPECT_EQ(y.italic, true);
+    EXPECT_EQ(y.verticalAlign, 1);
+    const ParaFormat& big = paraAt(u"Big");
+    EXPECT_EQ(big.alignment, 1);
+    EXPECT_EQ(big.leftIndent, 15);
+    EXPECT_EQ(big.firstLineIndent, -5);
+}
+
+TEST_F(WebPages, HiddenContentScriptsFormsAndFramesAreLeftOut) {
+    open(
+        "<html><head><title>Title</title><script>var x = '<p>no</p>';</script></head><body>"
+        "<p>a<span style='display:none'>hidden</span>b</p><div class=x hidden>gone</div>"
+        "<style>.gone{display:none}</style><p class=gone>gone too</p>"
+        "<form>in form<input value=v><select><option>opt</option></select><textarea>ta</textarea>"
+        "<button>btn</button></form><iframe src=x.htm>frame</iframe><object>obj</object>"
+        "<noscript>ns</noscript>c&#13;&#x0B;\x01"
+        "d</body></html>");
+    // gumbo shows a character reference to a control character as U+FFFD; none becomes structure.
+    EXPECT_EQ(paragraphs(),
+              "ab|in form|c \xEF\xBF\xBD"
+              "d");
+}
+
+TEST_F(WebPages, LinksBecomeHyperlinksAndAnchorsBookmarks) {
+    open(
+        "<p><a name=Top></a>See <a href='#Bookmark%20B'>inside</a> and <a "
+        "href='http://example.com/x?a=1#frag'>"
+        "<b>out</b>side</a>, <a href='javascript:void(0)'>js</a>.</p><h3 "
+        "id=Bookmark_B>Target</h3>");
+    EXPECT_EQ(paragraphs(), "See inside and outside, js.|Target");
+    const auto& links = body().hyperlinks();
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(body().text(links[0]->start, links[0]->end), u"inside");
+    EXPECT_EQ(links[0]->address, u"");
+    EXPECT_EQ(links[0]->subAddress, u"Bookmark B");
+    EXPECT_EQ(body().text(links[1]->start, links[1]->end), u"outside");
+    EXPECT_EQ(links[1]->address, u"http://example.com/x?a=1");
+    EXPECT_EQ(links[1]->subAddress, u"frag");
+    EXPECT_EQ(charAt(u"inside").charStyle, u"Hyperlink");
+    EXPECT_EQ(charAt(u"out").bold, true);
+    const Bookmark* top = body().findBookmark(u"Top");
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->start, 0);
+    const Bookmark* target = body().findBookmark(u"Bookmark_B");
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(body().text(target->start, target->end), u"Target");
+}
+
+TEST_F(WebPages, PicturesAreLinkedSizedAndNeverReadFromOutside) {
+    write(root() / "images" / "wide.png", pngHeader(80, 40));
+    write(root() / "pages" / "broken.png", "not a picture");
+    write(outside(), pngHeader(10, 10));
+    open(
+        "<p><img src='../Images/WIDE.png' alt=natural>"
+        "<img src='../images/wide.png' width=40>"
+        "<img src='../images/wide.png' style='width: 1in; height: 2in'>"
+        "<img src='../../outside.css' alt='[outside]'>"
+        "<img src='file:///etc/hosts' alt='[file]'>"
+        "<img src='broken.png' alt='[broken]'><img src='missing.png'></p>");
+    EXPECT_EQ(paragraphs(), "\x01\x01\x01[outside][file][broken]");
+    const auto& pictures = body().pictures();
+    ASSERT_EQ(pictures.size(), 3u);
+    const PictureData& natural = pictures[0]->picture;
+    EXPECT_TRUE(natural.linked);
+    EXPECT_EQ(natural.sourcePath, fromPath(root() / "images" / "wide.png"));
+    EXPECT_EQ(natural.altText, u"natural");
+    EXPECT_DOUBLE_EQ(natural.width, 60);
+    EXPECT_DOUBLE_EQ(natural.height, 30);
+    EXPECT_DOUBLE_EQ(pictures[1]->picture.width, 30);  // the height follows the width
+    EXPECT_DOUBLE_EQ(pictures[1]->picture.height, 15);
+    EXPECT_DOUBLE_EQ(pictures[2]->picture.width, 72);
+    EXPECT_DOUBLE_EQ(pictures[2]->picture.height, 144);
+    const Object shape = doc.at(u"InlineShapes").at(u"Item", {1});
+    EXPECT_EQ(shape.get(u"Type").toInt(), 4);
+}
+
+TEST_F(WebPages, PagesAreDecodedByMarkCharsetOrCodePage) {
+    // "中文" in GBK, declared by the page itself.
+    open(
+        "<html><head><meta http-equiv=Content-Type content='text/html; charset=gb2312'></head>"
+        "<body><p>\xD6\xD0\xCE\xC4 &amp; &eacute;</p></body></html>");
+    EXPECT_EQ(toUtf8(body().text()), "中文 & é\r");
+    open("\xEF\xBB\xBF<p>\xE2\x82\xAC</p>", "pages/bom.htm");
+    EXPECT_EQ(toUtf8(body().text()), "€\r");
+}
+
+TEST_F(WebPages, AnEmptyOrBrokenPageOpensAsAnEmptyDocument) {
+    for (std::string_view page :
+         {"", "<html><body></body></html>", "<<<>>></table></td><tr>", "<script>"}) {
+        SCOPED_TRACE(page);
+        open(page);
+        EXPECT_EQ(checkDocument(doc), "");
+        EXPECT_LE(body().length(), 10);
+    }
+}
+
+TEST_F(WebPages, DeepNestingIsReadWithoutExhaustingTheStack) {
+    std::string page;
+    for (int i = 0; i < 5000; ++i) page += "<span><div>";
+    page += "deep";
+    open(page);
+    EXPECT_NE(find(u"deep"), -1);
+}
+
+TEST_F(WebPages, TheOpenedPageSavesAsDocx) {
+    write(root() / "images" / "wide.png", pngHeader(80, 40));
+    open(
+        "<h1>T</h1><p><a name=a href='#a'>x</a><img src='../images/wide.png'></p>"
+        "<table border=1><tr><td "
+        "rowspan=2>a</td><td>b</td></tr><tr><td><ul><li>c</li></ul></td></tr></table>"
+        "<a href='#a'>before<table><tr><td>in</td></tr></table>after</a>");
+    ASSERT_EQ(body().hyperlinks().size(), 3u);
+    EXPECT_EQ(body().text(body().hyperlinks()[2]->start, body().hyperlinks()[2]->end), u"after");
+    const std::u16string out = fromPath(root() / "out.docx");
+    doc.call(u"SaveAs", {out, 12});
+    EXPECT_GT(std::filesystem::file_size(toPath(out)), 1000u);
+}
+
+}  // namespace
+}  // namespace quillet::engine::html
