@@ -114,6 +114,21 @@ void TCHMDistill::DistillPages() {
         text = StyleNormaliser(text);
         SaveTextFile(text, file);
     }
+    // The split part files get the same treatment, so that their links lead into the document
+    // too. Their anchors are named after the page's own entry, as links into the page are.
+    for (std::size_t n = 0; n < TopicList.size(); ++n) {
+        const TChmTopicFile& topic = TopicList[n];
+        if (topic.QuoteCount <= 1 || topic.Filename.size() <= rootFolder.size()) continue;
+        const std::u16string page = topic.Filename.substr(rootFolder.size());
+        for (int part = 0; part < topic.Bookmarks.Count(); ++part) {
+            const TTitleList* base = List.GetItemByUrl(page);
+            if (base == nullptr)
+                base = List.GetItemByUrl(page + u"#" + topic.Bookmarks.Items(part).Name);
+            if (base == nullptr) continue;
+            const std::u16string file = topic.partFileName(part);
+            SaveTextFile(StyleNormaliser(ChangeUrlBookmark(ReadTextFile(file, u""), *base)), file);
+        }
+    }
 }
 
 }  // namespace quillet
