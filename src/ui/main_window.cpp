@@ -1,0 +1,741 @@
+#include "ui/main_window.h"
+
+#include "automation/class_registry.h"
+#include "job/output_word.h"
+#include "platform/settings_store.h"
+#include "platform/temp_files.h"
+#include "platform/utf.h"
+#include "text/code_pages.h"
+#include "text/language_table.h"
+#include "ui/desktop.h"
+#include "ui/dialog_user_interface.h"
+#include "ui/headings_dialog.h"
+#include "ui/progress_window.h"
+#include "word/word_stage.h"
+
+#include "quillet/version.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+namespace quillet::ui {
+
+const QString AppName = QStringLiteral("Quillet");
+const QString AppVersion = QStringLiteral(QUILLET_VERSION);
+const std::u16string AppRegistryKey = u"\\Software\\Zandrel\\Quillet";
+
+namespace {
+
+// Word paper-size codes of the paper list's entries, in list order.
+constexpr int kPaperCodes[] = {2, 23, 4, 6, 7, 11, 41};
+constexpr int kCustomPaper = 6;
+// The drop rule reads each path into a buffer of 256 characters.
+constexpr int kDroppedPathLength = 255;
+
+bool fileExists(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+// The path with its extension (from the last dot of the name) replaced, or appended when the
+// name has none.
+QString changeFileExt(const QString& path, const QString& extension) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return (dot > slash ? path.left(dot) : path) + extension;
+}
+
+// Copies `source` over a new temporary file; the temporary path and whether the copy succeeded.
+std::pair<std::u16string, bool> copyToTemp(const QString& source) {
+    const std::u16string temp = NewTempFileName();
+    std::error_code error;
+    std::filesystem::copy_file(std::filesystem::path(source.toStdString()),
+                               std::filesystem::path(QString::fromStdU16String(temp).toStdString()),
+                               std::filesystem::copy_options::overwrite_existing, error);
+    return {temp, !error};
+}
+
+void removeFile(const std::u16string& path) {
+    std::error_code error;
+    std::filesystem::remove(std::filesystem::path(QString::fromStdU16String(path).toStdString()),
+                            error);
+}
+
+QSpinBox* numberBox(int minimum, int maximum, int value) {
+    auto* box = new QSpinBox;
+    box->setRange(minimum, maximum);
+    box->setValue(value);
+    return box;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent)
+    : QMainWindow(parent), m_ui(std::make_unique<DialogUserInterface>(this)) {
+    openFile = openWithDefaultHandler;
+    showFile = showInFolder;
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    // Disabled edits and number boxes take the button face, as the rest of the desktop does.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Disabled, QPalette::Base,
+                     colours.color(QPalette::Active, QPalette::Button));
+    setPalette(colours);
+
+    // Start-up: drops, caption, languages, the paper rule for A4, the fonts, the stored settings.
+    setAcceptDrops(true);
+    setWindowTitle(AppName + QLatin1Char(' ') + AppVersion);
+    buildControls();
+    buildMenus();
+    cbLanguage->addItem(QStringLiteral("[Automatic]"));
+    const TLanguages& languages = LanguageTable();
+    for (int i = 0; i < languages.GetCount(); ++i)
+        cbLanguage->addItem(QString::fromStdU16String(languages.GetItem(i).Name));
+    cbLanguage->setCurrentIndex(0);
+    cbPaperSizeChange();
+    const TDocPDFSettings defaults;
+    for (int level = 1; level <= 9; ++level) HeadingFont[level] = defaults.HeadingFont[level];
+    connectHandlers();
+    LoadSettings();
+    Action1Update();
+
+    // The enabling rules also follow files that appear or vanish on disk.
+    m_idle = new QTimer(this);
+    m_idle->setInterval(300);
+    connect(m_idle, &QTimer::timeout, this, &TfrmMain::Action1Update);
+    m_idle->start();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::buildControls() {
+    auto* client = new QWidget;
+    client->setFixedSize(648, 488);
+    setCentralWidget(client);
+    auto* page = new QVBoxLayout(client);
+    page->setContentsMargins(12, 10, 12, 10);
+
+    // The files, the title and the language.
+    auto* files = new QGridLayout;
+    Label1 = new QLabel(QStringLiteral("CHM 文件:"));
+    QFont bold = Label1->font();
+    bold.setBold(true);
+    Label1->setFont(bold);
+    edtSourceFile = new QLineEdit;
+    Button7 = new QPushButton(QStringLiteral(".."));
+    btnOpenCHM = new QPushButton(QStringLiteral("查看"));
+    btnFolderCHM = new QPushButton(QStringLiteral("文件夹"));
+    Label2 = new QLabel(QStringLiteral("Word 文档:"));
+    edtPDF = new QLineEdit;
+    Button1 = new QPushButton(QStringLiteral(".."));
+    btnOpenPDF = new QPushButton(QStringLiteral("查看"));
+    btnFolderPDF = new QPushButton(QStringLiteral("文件夹"));
+    for (QPushButton* small : {Button7, Button1}) small->setFixedWidth(32);
+    files->addWidget(Label1, 0, 0);
+    files->addWidget(edtSourceFile, 0, 1, 1, 3);
+    files->addWidget(Button7, 0, 4);
+    files->addWidget(btnOpenCHM, 0, 5);
+    files->addWidget(btnFolderCHM, 0, 6);
+    files->addWidget(Label2, 1, 0);
+    files->addWidget(edtPDF, 1, 1, 1, 3);
+    files->addWidget(Button1, 1, 4);
+    files->addWidget(btnOpenPDF, 1, 5);
+    files->addWidget(btnFolderPDF, 1, 6);
+    Label11 = new QLabel(QStringLiteral("文档标题:"));
+    edtTitle = new QLineEdit;
+    Label12 = new QLabel(QStringLiteral("语言:"));
+    cbLanguage = new QComboBox;
+    cbLanguage->setMaxVisibleItems(20);
+    files->addWidget(Label11, 2, 0);
+    files->addWidget(edtTitle, 2, 1);
+    files->addWidget(Label12, 2, 2);
+    files->addWidget(cbLanguage, 2, 3, 1, 4);
+    files->setColumnStretch(1, 3);
+    files->setColumnStretch(3, 2);
+    page->addLayout(files);
+
+    // Page setup.
+    groupPage = new QGroupBox(QStringLiteral("页面设置"));
+    auto* paper = new QGridLayout(groupPage);
+    Label3 = new QLabel(QStringLiteral("纸张大小:"));
+    cbPaperSize = new QComboBox;
+    cbPaperSize->addItems({QStringLiteral("信件"), QStringLiteral("小报"), QStringLiteral("法律"),
+                           QStringLiteral("A3"), QStringLiteral("A4"), QStringLiteral("B5"),
+                           QStringLiteral("自定义大小...")});
+    cbPaperSize->setCurrentIndex(4);
+    Label4 = new QLabel(QStringLiteral("高度:"));
+    seHeight = numberBox(0, 9999, 0);
+    Label5 = new QLabel(QStringLiteral("宽度:"));
+    seWidth = numberBox(0, 9999, 0);
+    Label6 = new QLabel(QStringLiteral("边距 (mm):"));
+    Label7 = new QLabel(QStringLiteral("顶部:"));
+    seTop = numberBox(0, 999, 25);
+    Label8 = new QLabel(QStringLiteral("底部:"));
+    seBottom = numberBox(0, 999, 25);
+    Label9 = new QLabel(QStringLiteral("左侧:"));
+    seLeft = numberBox(0, 999, 31);
+    Label10 = new QLabel(QStringLiteral("右侧:"));
+    seRight = numberBox(0, 999, 31);
+    paper->addWidget(Label3, 0, 0);
+    paper->addWidget(cbPaperSize, 0, 1, 1, 3);
+    paper->addWidget(Label4, 1, 0);
+    paper->addWidget(seHeight, 1, 1);
+    paper->addWidget(Label5, 1, 2);
+    paper->addWidget(seWidth, 1, 3);
+    paper->addWidget(Label6, 2, 0, 1, 4);
+    paper->addWidget(Label7, 3, 0);
+    paper->addWidget(seTop, 3, 1);
+    paper->addWidget(Label8, 3, 2);
+    paper->addWidget(seBottom, 3, 3);
+    paper->addWidget(Label9, 4, 0);
+    paper->addWidget(seLeft, 4, 1);
+    paper->addWidget(Label10, 4, 2);
+    paper->addWidget(seRight, 4, 3);
+
+    // Topics outside the contents.
+    groupTopics = new QGroupBox(QStringLiteral("主题"));
+    auto* topics = new QGridLayout(groupTopics);
+    rbDiscard = new QRadioButton(QStringLiteral("放弃"));
+    rbIntergrate = new QRadioButton(QStringLiteral("融入到"));
+    rbIntergrate->setChecked(true);
+    lbAddenda = new QLabel(QStringLiteral("标题:"));
+    edtAddenda = new QLineEdit(QStringLiteral("附录"));
+    topics->addWidget(rbDiscard, 0, 0);
+    topics->addWidget(rbIntergrate, 0, 1);
+    topics->addWidget(lbAddenda, 1, 0);
+    topics->addWidget(edtAddenda, 1, 1);
+
+    // Document elements.
+    groupElements = new QGroupBox(QStringLiteral("元素"));
+    auto* elements = new QGridLayout(groupElements);
+    cbCover = new QCheckBox(QStringLiteral("封面"));
+    cbHeader = new QCheckBox(QStringLiteral("标头"));
+    cbFooter = new QCheckBox(QStringLiteral("页脚"));
+    cbTOC = new QCheckBox(QStringLiteral("目录"));
+    for (QCheckBox* box : {cbCover, cbHeader, cbFooter, cbTOC}) box->setChecked(true);
+    lbShowLevel = new QLabel(QStringLiteral("显示级别:"));
+    seShowLevel = numberBox(1, 9, 3);
+    lbTOC = new QLabel(QStringLiteral("标题:"));
+    edtTableOfContents = new QLineEdit(QStringLiteral("目录"));
+    elements->addWidget(cbCover, 0, 0);
+    elements->addWidget(cbHeader, 0, 1);
+    elements->addWidget(cbFooter, 0, 2);
+    elements->addWidget(cbTOC, 1, 0);
+    elements->addWidget(lbShowLevel, 1, 1);
+    elements->addWidget(seShowLevel, 1, 2);
+    elements->addWidget(lbTOC, 2, 0);
+    elements->addWidget(edtTableOfContents, 2, 1, 1, 2);
+
+    // Enhancements.
+    groupEnhance = new QGroupBox(QStringLiteral("增强"));
+    auto* enhance = new QGridLayout(groupEnhance);
+    cbTitleNumber = new QCheckBox(QStringLiteral("添加标题号码"));
+    cbHint = new QCheckBox(QStringLiteral("超链接后添加提示"));
+    for (QCheckBox* box : {cbTitleNumber, cbHint}) box->setChecked(true);
+    lbHintFormat = new QLabel(QStringLiteral("提示格式:"));
+    edtHintFormat = new QLineEdit(QStringLiteral("看见 [标题编号]"));
+    Label18 = new QLabel(QStringLiteral("开始新的一页:"));
+    cbStartNewPage = new QComboBox;
+    cbStartNewPage->addItems({QStringLiteral("连续"), QStringLiteral("用于第一级主题"),
+                              QStringLiteral("用于每一个主题")});
+    cbStartNewPage->setCurrentIndex(-1);
+    enhance->addWidget(cbTitleNumber, 0, 0, 1, 2);
+    enhance->addWidget(cbHint, 1, 0, 1, 2);
+    enhance->addWidget(lbHintFormat, 2, 0);
+    enhance->addWidget(edtHintFormat, 2, 1);
+    enhance->addWidget(Label18, 3, 0);
+    enhance->addWidget(cbStartNewPage, 3, 1);
+
+    auto* columns = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(groupPage);
+    left->addWidget(groupTopics);
+    auto* right = new QVBoxLayout;
+    right->addWidget(groupElements);
+    right->addWidget(groupEnhance);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+    page->addLayout(columns);
+    page->addStretch();
+
+    auto* buttons = new QHBoxLayout;
+    btnHeadingStyles = new QPushButton(QStringLiteral("标题样式.."));
+    btnConvert = new QPushButton(QStringLiteral("转换"));
+    btnConvert->setDefault(true);
+    btnConvert->setMinimumWidth(100);
+    buttons->addWidget(btnHeadingStyles);
+    buttons->addStretch();
+    buttons->addWidget(btnConvert);
+    page->addLayout(buttons);
+
+    const std::pair<QWidget*, const char*> names[] = {{Label1, "Label1"},
+                                                      {edtSourceFile, "edtSourceFile"},
+                                                      {Button7, "Button7"},
+                                                      {btnOpenCHM, "btnOpenCHM"},
+                                                      {btnFolderCHM, "btnFolderCHM"},
+                                                      {edtPDF, "edtPDF"},
+                                                      {Button1, "Button1"},
+                                                      {btnOpenPDF, "btnOpenPDF"},
+                                                      {btnFolderPDF, "btnFolderPDF"},
+                                                      {edtTitle, "edtTitle"},
+                                                      {cbLanguage, "cbLanguage"},
+                                                      {cbPaperSize, "cbPaperSize"},
+                                                      {seHeight, "seHeight"},
+                                                      {seWidth, "seWidth"},
+                                                      {seTop, "seTop"},
+                                                      {seBottom, "seBottom"},
+                                                      {seLeft, "seLeft"},
+                                                      {seRight, "seRight"},
+                                                      {cbTOC, "cbTOC"},
+                                                      {seShowLevel, "seShowLevel"},
+                                                      {edtTableOfContents, "edtTableOfContents"},
+                                                      {cbHint, "cbHint"},
+                                                      {edtHintFormat, "edtHintFormat"},
+                                                      {cbStartNewPage, "cbStartNewPage"},
+                                                      {rbDiscard, "rbDiscard"},
+                                                      {rbIntergrate, "rbIntergrate"},
+                                                      {edtAddenda, "edtAddenda"},
+                                                      {btnConvert, "btnConvert"}};
+    for (const auto& [widget, name] : names) widget->setObjectName(QString::fromLatin1(name));
+}
+
+void TfrmMain::buildMenus() {
+    QMenu* project = menuBar()->addMenu(QStringLiteral("项目(&P)"));
+    SaveCurrentSettings1 = project->addAction(QStringLiteral("保存当前设置"));
+    Loaddefaultsetting1 = project->addAction(QStringLiteral("载入原始设置"));
+    project->addSeparator();
+    Convert1 = project->addAction(QStringLiteral("转换..."));
+    project->addSeparator();
+    Exit1 = project->addAction(QStringLiteral("退出"));
+    QMenu* about = menuBar()->addMenu(QStringLiteral("关于(&A)"));
+    Help1 = about->addAction(QStringLiteral("帮助"));
+    about->addSeparator();
+    About2 = about->addAction(QStringLiteral("关于"));
+}
+
+void TfrmMain::connectHandlers() {
+    connect(edtSourceFile, &QLineEdit::textChanged, this, &TfrmMain::edtSourceFileChange);
+    connect(Button7, &QPushButton::clicked, this, &TfrmMain::Button7Click);
+    connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
+    connect(btnOpenCHM, &QPushButton::clicked, this, [this] { openFile(edtSourceFile->text()); });
+    connect(btnOpenPDF, &QPushButton::clicked, this, [this] { openFile(edtPDF->text()); });
+    connect(btnFolderCHM, &QPushButton::clicked, this, [this] { showFile(edtSourceFile->text()); });
+    connect(btnFolderPDF, &QPushButton::clicked, this, [this] { showFile(edtPDF->text()); });
+    connect(cbLanguage, &QComboBox::activated, this, &TfrmMain::cbLanguageChange);
+    connect(cbPaperSize, &QComboBox::activated, this, &TfrmMain::cbPaperSizeChange);
+    connect(cbTOC, &QCheckBox::toggled, this, &TfrmMain::cbTOCClick);
+    connect(cbTitleNumber, &QCheckBox::toggled, this, &TfrmMain::cbTitleNumberClick);
+    connect(rbDiscard, &QRadioButton::clicked, this, &TfrmMain::rbDiscardClick);
+    connect(rbIntergrate, &QRadioButton::clicked, this, &TfrmMain::rbDiscardClick);
+    connect(btnHeadingStyles, &QPushButton::clicked, this, &TfrmMain::btnHeadingStylesClick);
+    connect(btnConvert, &QPushButton::clicked, this, &TfrmMain::btnConvertClick);
+    connect(Convert1, &QAction::triggered, this, &TfrmMain::btnConvertClick);
+    connect(SaveCurrentSettings1, &QAction::triggered, this, &TfrmMain::saveSettingsReporting);
+    connect(Loaddefaultsetting1, &QAction::triggered, this, &TfrmMain::loadDefaultsReporting);
+    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(Help1, &QAction::triggered, this, &TfrmMain::Help1Click);
+    connect(About2, &QAction::triggered, this,
+            [this] { QMessageBox::about(this, AppName, AppName + QLatin1Char(' ') + AppVersion); });
+    // The enabling rules, at once on every change that can affect them.
+    for (QLineEdit* edit : {edtSourceFile, edtPDF})
+        connect(edit, &QLineEdit::textChanged, this, &TfrmMain::Action1Update);
+    for (QCheckBox* box : {cbHint, cbTitleNumber})
+        connect(box, &QCheckBox::toggled, this, &TfrmMain::Action1Update);
+}
+
+// ---- Settings ----
+
+void TfrmMain::WriteDefaultSettings() {
+    SettingsStore store;
+    const std::u16string& key = AppRegistryKey;
+    store.writeInteger(key, u"PaperSize", 4);
+    store.writeInteger(key, u"Height", 0);
+    store.writeInteger(key, u"Width", 0);
+    store.writeInteger(key, u"Top", 25);
+    store.writeInteger(key, u"Bottom", 25);
+    store.writeInteger(key, u"Left", 30);
+    store.writeInteger(key, u"Right", 30);
+    store.writeBool(key, u"Cover", true);
+    store.writeBool(key, u"Header", true);
+    store.writeBool(key, u"Footer", true);
+    store.writeBool(key, u"Toc", true);
+    store.writeInteger(key, u"ShowLevel", 9);
+    store.writeString(key, u"TOCCaption", u"Table of Contents");
+    store.writeBool(key, u"TitleNumber", true);
+    store.writeBool(key, u"AddHint", true);
+    store.writeString(key, u"HintFormat", u"See [Title No.]");
+    store.writeInteger(key, u"StartNewPage", 0);
+    store.writeBool(key, u"Discard", false);
+    store.writeString(key, u"Addenda", u"Addenda");
+    store.writeString(key, u"Heading1", u"Calibri,27,0,[BU]");
+    for (int level = 2; level <= 9; ++level)
+        store.writeString(key, u"Heading" + fromUtf8(std::to_string(level)),
+                          u"Calibri," + fromUtf8(std::to_string(29 - 2 * level)) + u",0,[]");
+}
+
+void TfrmMain::readSettings(bool lenient) {
+    const SettingsStore store;
+    const std::u16string& key = AppRegistryKey;
+    // A missing text is empty; a value of the other type fails (or, for the file names of a
+    // second pass, reads as empty: the defaults never rewrite them).
+    const auto text = [&](const char16_t* name, bool fileName = false) -> QString {
+        if (!store.valueExists(key, name)) return {};
+        try {
+            return QString::fromStdU16String(store.readString(key, name));
+        } catch (const SettingsError&) {
+            if (lenient && fileName) return {};
+            throw;
+        }
+    };
+    const auto number = [&](const char16_t* name) { return store.readInteger(key, name); };
+    const auto flag = [&](const char16_t* name) { return store.readBool(key, name); };
+    const auto index = [](QComboBox* list, int value) {
+        list->setCurrentIndex(value >= 0 && value < list->count() ? value : -1);
+    };
+
+    edtSourceFile->setText(text(u"SourceFile", true));
+    edtPDF->setText(text(u"WordFile", true));
+    index(cbPaperSize, number(u"PaperSize"));
+    seHeight->setValue(number(u"Height"));
+    seWidth->setValue(number(u"Width"));
+    seTop->setValue(number(u"Top"));
+    seBottom->setValue(number(u"Bottom"));
+    seLeft->setValue(number(u"Left"));
+    seRight->setValue(number(u"Right"));
+    cbCover->setChecked(flag(u"Cover"));
+    cbHeader->setChecked(flag(u"Header"));
+    cbFooter->setChecked(flag(u"Footer"));
+    cbTOC->setChecked(flag(u"Toc"));
+    seShowLevel->setValue(number(u"ShowLevel"));
+    index(cbStartNewPage, number(u"StartNewPage"));
+    cbTitleNumber->setChecked(flag(u"TitleNumber"));
+    edtTableOfContents->setText(text(u"TOCCaption"));
+    cbHint->setChecked(flag(u"AddHint"));
+    edtHintFormat->setText(text(u"HintFormat"));
+    if (flag(u"Discard")) {
+        rbDiscard->setChecked(true);
+        rbDiscardClick();
+    } else if (rbDiscard->isChecked()) {
+        // Unchecking leaves both buttons unchecked and the addenda controls as they are.
+        rbDiscard->setAutoExclusive(false);
+        rbDiscard->setChecked(false);
+        rbDiscard->setAutoExclusive(true);
+    }
+    edtAddenda->setText(text(u"Addenda"));
+    for (int level = 1; level <= 9; ++level) {
+        const std::u16string name = u"Heading" + fromUtf8(std::to_string(level));
+        if (!store.valueExists(key, name)) throw SettingsError("missing " + toUtf8(name));
+        StringToFont(store.readString(key, name), HeadingFont[level]);
+    }
+}
+
+void TfrmMain::LoadSettings() {
+    try {
+        readSettings(false);
+        return;
+    } catch (const std::exception&) {
+        // A missing or mistyped value: the whole default set replaces what is stored.
+    }
+    WriteDefaultSettings();
+    readSettings(true);
+}
+
+void TfrmMain::writeControlValues() {
+    SettingsStore store;
+    const std::u16string& key = AppRegistryKey;
+    store.writeString(key, u"SourceFile", edtSourceFile->text().toStdU16String());
+    store.writeString(key, u"WordFile", edtPDF->text().toStdU16String());
+    store.writeInteger(key, u"PaperSize", cbPaperSize->currentIndex());
+    store.writeInteger(key, u"Height", seHeight->value());
+    store.writeInteger(key, u"Width", seWidth->value());
+    store.writeInteger(key, u"Top", seTop->value());
+    store.writeInteger(key, u"Bottom", seBottom->value());
+    store.writeInteger(key, u"Left", seLeft->value());
+    store.writeInteger(key, u"Right", seRight->value());
+    store.writeBool(key, u"Cover", cbCover->isChecked());
+    store.writeBool(key, u"Header", cbHeader->isChecked());
+    store.writeBool(key, u"Footer", cbFooter->isChecked());
+    store.writeBool(key, u"Toc", cbTOC->isChecked());
+    store.writeInteger(key, u"ShowLevel", seShowLevel->value());
+    store.writeString(key, u"TOCCaption", edtTableOfContents->text().toStdU16String());
+    store.writeBool(key, u"TitleNumber", cbTitleNumber->isChecked());
+    store.writeBool(key, u"AddHint", cbHint->isChecked());
+    store.writeString(key, u"HintFormat", edtHintFormat->text().toStdU16String());
+    store.writeInteger(key, u"StartNewPage", cbStartNewPage->currentIndex());
+    store.writeBool(key, u"Discard", rbDiscard->isChecked());
+    store.writeString(key, u"Addenda", edtAddenda->text().toStdU16String());
+}
+
+void TfrmMain::SaveSettings() {
+    writeControlValues();
+    SettingsStore store;
+    for (int level = 1; level <= 9; ++level)
+        store.writeString(AppRegistryKey, u"Heading" + fromUtf8(std::to_string(level)),
+                          FontToString(HeadingFont[level]));
+}
+
+void TfrmMain::saveSettingsReporting() {
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));
+    }
+}
+
+void TfrmMain::loadDefaultsReporting() {
+    try {
+        WriteDefaultSettings();
+        LoadSettings();
+    } catch (const std::exception& e) {
+        m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));
+    }
+}
+
+// ---- Rules ----
+
+void TfrmMain::edtSourceFileChange() {
+    ChmInfo.reset();
+    const QString source = edtSourceFile->text();
+    if (!fileExists(source)) {
+        edtTitle->clear();
+        edtPDF->clear();
+        return;
+    }
+    std::u16string temp;
+    bool copied = false;
+    try {
+        std::tie(temp, copied) = copyToTemp(source);
+    } catch (const std::exception&) {
+        // No temporary file: the project reads nothing and the title stays empty.
+    }
+    ChmInfo = std::make_unique<TCHMDecompile>();
+    if (!temp.empty()) {
+        try {
+            ChmInfo->LoadFromCHM(temp);
+        } catch (const std::exception&) {
+            // Not a help file this program can read: it simply has no title.
+        }
+    }
+    edtTitle->setText(QString::fromStdU16String(ChmInfo->Title));
+    edtPDF->setText(changeFileExt(source, QStringLiteral(".doc")));
+    cbLanguage->setCurrentIndex(0);
+    if (copied) removeFile(temp);
+}
+
+void TfrmMain::cbLanguageChange(int index) {
+    // Without a help file there is no title to decode.
+    if (!ChmInfo) return;
+    if (index <= 0) {
+        ChmInfo->Title = DecodeCodePage(ChmInfo->rTitle, ChmInfo->rCodePage);
+    } else {
+        const int codePage = LanguageTable().GetItem(index - 1).CodePage;
+        ChmInfo->CodePage = codePage;
+        ChmInfo->Title = DecodeCodePage(ChmInfo->rTitle, codePage);
+    }
+    edtTitle->setText(QString::fromStdU16String(ChmInfo->Title));
+}
+
+void TfrmMain::cbPaperSizeChange() {
+    const bool custom = cbPaperSize->currentIndex() == kCustomPaper;
+    seWidth->setValue(custom ? 220 : 0);
+    seHeight->setValue(custom ? 280 : 0);
+    seWidth->setEnabled(custom);
+    seHeight->setEnabled(custom);
+}
+
+void TfrmMain::cbTOCClick() {
+    const bool on = cbTOC->isChecked();
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{seShowLevel, lbShowLevel, edtTableOfContents, lbTOC})
+        w->setEnabled(on);
+}
+
+void TfrmMain::cbTitleNumberClick() {
+    cbHint->setEnabled(cbTitleNumber->isChecked());
+}
+
+void TfrmMain::rbDiscardClick() {
+    const bool integrate = !rbDiscard->isChecked();
+    lbAddenda->setEnabled(integrate);
+    edtAddenda->setEnabled(integrate);
+}
+
+void TfrmMain::Action1Update() {
+    const bool hint = cbHint->isChecked() && cbHint->isEnabled();
+    lbHintFormat->setEnabled(hint);
+    edtHintFormat->setEnabled(hint);
+    // A conversion needs the help file's project: without one the button stays disabled.
+    const bool convert = !edtSourceFile->text().trimmed().isEmpty() &&
+                         !edtPDF->text().trimmed().isEmpty() && ChmInfo != nullptr;
+    btnConvert->setEnabled(convert);
+    Convert1->setEnabled(convert);
+    const bool source = fileExists(edtSourceFile->text());
+    btnOpenCHM->setEnabled(source);
+    btnFolderCHM->setEnabled(source);
+    const bool output = fileExists(edtPDF->text());
+    btnOpenPDF->setEnabled(output);
+    btnFolderPDF->setEnabled(output);
+}
+
+// ---- Dialogs ----
+
+void TfrmMain::Button7Click() {
+    const QFileInfo current(edtSourceFile->text());
+    const QString folder = edtSourceFile->text().isEmpty() ? m_openFolder : current.absolutePath();
+    const QString start =
+        folder.isEmpty() ? current.fileName() : QDir(folder).filePath(current.fileName());
+    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("选择 CHM 文件转换"),
+                                                        start, QStringLiteral("CHM 文件 (*.chm)"));
+    if (chosen.isEmpty()) return;
+    edtSourceFile->setText(chosen);
+    m_openFolder = QFileInfo(chosen).absolutePath();
+}
+
+void TfrmMain::Button1Click() {
+    QFileDialog dialog(this, QStringLiteral("转换到"), edtPDF->text(),
+                       QStringLiteral("Word 文档 (*.doc *.docx)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("doc"));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    edtPDF->setText(dialog.selectedFiles().constFirst());
+}
+
+void TfrmMain::Help1Click() {
+    openFile(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("brevalt.chm")));
+}
+
+void TfrmMain::btnHeadingStylesClick() {
+    TfrmHeadings headings(this);
+    for (int level = 1; level <= 9; ++level) {
+        TfrmFontDialog* editor = headings.FontDialog[static_cast<std::size_t>(level)];
+        editor->FFont = HeadingFont[level];
+        editor->Apply();
+    }
+    headings.Update();
+    if (headings.exec() != QDialog::Accepted) return;
+    for (int level = 1; level <= 9; ++level)
+        HeadingFont[level] = headings.FontDialog[static_cast<std::size_t>(level)]->FFont;
+}
+
+// ---- Conversion ----
+
+void TfrmMain::btnConvertClick() {
+    if (!IsWordInstalled()) {
+        m_ui->showMessage(MessageKind::Error, u"Microsoft Word 尚未安装。无法继续。");
+        return;
+    }
+    if (!ChmInfo) {
+        m_ui->showMessage(MessageKind::Warning, u"\"" + edtSourceFile->text().toStdU16String() +
+                                                    u"\": there is no such help file.");
+        return;
+    }
+    delete Progress;
+    Progress = new TfrmProgress(this);
+
+    std::u16string temp;
+    bool copied = false;
+    try {
+        std::tie(temp, copied) = copyToTemp(edtSourceFile->text());
+    } catch (const std::exception& e) {
+        m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));
+        return;
+    }
+
+    auto worker = std::make_unique<TOutputWord>(true, *m_ui);
+    TOutputWord* job = worker.get();
+    TChmToDocPDF& conversion = *job->BrevaltPDF;
+    job->chm = temp;
+    conversion.pdf = edtPDF->text().toStdU16String();
+    conversion.Title = edtTitle->text().toStdU16String();
+    conversion.CodePage = ChmInfo->CodePage;
+    conversion.OriginalFile = QFileInfo(edtSourceFile->text()).absoluteFilePath().toStdU16String();
+    // The finished document opens with the desktop's handler, on the main thread.
+    WordStageOptions stageOptions;
+    stageOptions.openDocument = [this, job](const std::u16string& document) {
+        job->Synchronize([this, &document] { openFile(QString::fromStdU16String(document)); });
+    };
+    conversion.setWordStage(wordStage(stageOptions));
+
+    TDocPDFSettings& s = *conversion.Settings;
+    if (const int paper = cbPaperSize->currentIndex(); paper >= 0) s.PaperSize = kPaperCodes[paper];
+    s.Height = seHeight->value();
+    s.Width = seWidth->value();
+    s.Top = seTop->value();
+    s.Bottom = seBottom->value();
+    s.Left = seLeft->value();
+    s.Right = seRight->value();
+    s.ShowLevel = seShowLevel->value();
+    s.Cover = cbCover->isChecked();
+    s.Header = cbHeader->isChecked();
+    s.Footer = cbFooter->isChecked();
+    s.Toc = cbTOC->isChecked();
+    s.TitleNumber = cbTitleNumber->isChecked();
+    s.AddHint = cbHint->isChecked();
+    s.TOCCaption = edtTableOfContents->text().toStdU16String();
+    s.HintFormat = edtHintFormat->text().toStdU16String();
+    s.Addenda = edtAddenda->text().toStdU16String();
+    s.StartNewPage = cbStartNewPage->currentIndex();
+    s.Discard = rbDiscard->isChecked();
+    for (int level = 1; level <= 9; ++level) s.HeadingFont[level] = HeadingFont[level];
+
+    Progress->OutputWord = std::move(worker);
+    if (onProgressShown) {
+        TfrmProgress* shown = Progress;
+        QTimer::singleShot(0, shown, [this, shown] { onProgressShown(*shown); });
+    }
+    Progress->exec();
+
+    try {
+        writeControlValues();
+    } catch (const std::exception& e) {
+        m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));
+    }
+    if (copied) removeFile(temp);
+    Action1Update();
+}
+
+// ---- Dropped files ----
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    event->acceptProposedAction();
+    dropFiles(paths);
+}
+
+void TfrmMain::dropFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        const QString used = path.left(kDroppedPathLength);
+        if (used.endsWith(QStringLiteral(".chm"), Qt::CaseInsensitive)) {
+            edtSourceFile->setText(used);
+            return;
+        }
+    }
+    m_ui->showMessage(MessageKind::Warning, u"Only accept .chm file!");
+}
+
+}  // namespace quillet::ui

@@ -1,0 +1,13 @@
+#include "ui/register_engines.h"
+
+#include "engine/html/web_page_reader.h"
+#include "engine/word_engine.h"
+
+namespace quillet::ui {
+
+void registerEngines() {
+    engine::registerWordEngine();
+    engine::registerWebPageReader();
+}
+
+}  // namespace quillet::ui
