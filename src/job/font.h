@@ -38,7 +38,7 @@ struct TFont {
 // part, in upper case only.
 void StringToFont(const std::u16string& spec, TFont& font);
 
-// The specification of `font`, styles in the order B, I, U, S: "Calibri,27,0,[BU]".
+// The one-line text form of `font`, styles in the order B, I, U, S: "Calibri,27,0,[BU]".
 std::u16string FontToString(const TFont& font);
 
 }  // namespace quillet
