@@ -53,16 +53,15 @@ awk '
         t = $1; $1 = ""; text = $0
         if (text ~ /Decompiling/) start["unpack"] = t
         if (text ~ /Analyzing/) { stop["unpack"] = t; start["distill"] = t }
-        if (text ~ /Launching Word/) { stop["distill"] = t; start["document"] = t }
-        if (text ~ /Freshing/ && !("refresh" in start)) { stop["document"] = t; start["refresh"] = t }
-        if (text ~ /%\] 调整内嵌形状/) { stop["refresh"] = t; start["pictures, header, contents"] = t }
+        if (text ~ /Launching Word/) { stop["distill"] = t; start["document (with refreshes)"] = t }
+        if (text ~ /%\] 调整内嵌形状/) { stop["document (with refreshes)"] = t; start["pictures, header, contents"] = t }
         if (text ~ /保存文档/) { stop["pictures, header, contents"] = t; start["save"] = t }
         last = t
     }
     /Maximum resident set size/ { rss = $NF }
     END {
         stop["save"] = last
-        n = split("unpack distill document refresh pictures,_header,_contents save", order, " ")
+        n = split("unpack distill document_(with_refreshes) pictures,_header,_contents save", order, " ")
         for (i = 1; i <= n; i++) { k = order[i]; gsub("_", " ", k); printf "%-28s %6.2f s\n", k, stop[k] - start[k] }
         printf "%-28s %6.2f s\n", "whole conversion", last - start["unpack"]
         printf "peak memory                  %6.1f MiB\n", rss / 1024
