@@ -167,7 +167,11 @@ void TCHMDecompile::decompile() {
             std::string reason = lastLine(result.output);
             if (reason.empty())
                 reason = "quillet-hh failed with exit code " + std::to_string(result.exitCode);
-            throw std::runtime_error("cannot unpack " + toUtf8(chmFile) + ": " + reason);
+            // quillet-hh names the working copy it was given; the user knows the file by its name.
+            constexpr std::string_view kCopyPrefix = "quillet-hh: cannot unpack _$$.chm: ";
+            if (reason.starts_with(kCopyPrefix)) reason.erase(0, kCopyPrefix.size());
+            const std::u16string& named = OriginalFile.empty() ? chmFile : OriginalFile;
+            throw std::runtime_error("cannot unpack " + toUtf8(named) + ": " + reason);
         }
     }
 
