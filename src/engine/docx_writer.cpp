@@ -8,6 +8,7 @@
 #include <zip.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <list>
 #include <map>
 #include <set>
@@ -135,6 +136,9 @@ public:
         }
         for (const auto& s : story.shapes()) m_shapes.emplace(s->start, s.get());
         for (const auto& p : story.pictures()) m_pictures.emplace(p->start, p.get());
+        int maxEnd = -1;
+        for (const auto& h : story.hyperlinks())
+            m_linkMaxEnd.push_back(maxEnd = std::max(maxEnd, h->end));
     }
 
     // Writes the paragraphs [first, last] into `parent`, tables at `depth` and deeper as tables.
@@ -161,6 +165,7 @@ private:
     std::map<int, const InlinePicture*> m_pictures;
     std::map<const Bookmark*, int> m_bookmarkIds;
     std::vector<bool> m_fieldInCode;  // per open field: still in its code
+    std::vector<int> m_linkMaxEnd;    // per hyperlink (by start): the furthest end up to it
 
     pugi::xml_node m_container;  // the paragraph or hyperlink that runs go into
     const Hyperlink* m_link = nullptr;
@@ -479,11 +484,24 @@ void StoryWriter::emitShape(const Shape& shape) {
 }
 
 const Hyperlink* StoryWriter::linkAt(int pos, bool startingOnly) const {
-    for (const auto& h : m_story.hyperlinks()) {
-        if (h->start > pos) break;
-        if (startingOnly ? h->start == pos : (h->start <= pos && h->end > pos)) return h.get();
+    // The first link (by start) that starts at, or covers, `pos`. Links are sorted by start; a
+    // binary search and a walk back while an earlier link could still reach `pos` find it
+    // without looking at every link of a long document for every position.
+    const auto& links = m_story.hyperlinks();
+    const auto after = std::upper_bound(links.begin(), links.end(), pos,
+                                        [](int p, const auto& h) { return p < h->start; });
+    const Hyperlink* found = nullptr;
+    for (auto k = static_cast<std::size_t>(after - links.begin()); k-- > 0;) {
+        const Hyperlink& h = *links[k];
+        if (startingOnly) {
+            if (h.start < pos) break;
+            found = &h;  // starts at pos; keep looking for an earlier one that does too
+        } else {
+            if (m_linkMaxEnd[k] <= pos) break;  // nothing this early reaches pos
+            if (h.end > pos) found = &h;
+        }
     }
-    return nullptr;
+    return found;
 }
 
 pugi::xml_node StoryWriter::openHyperlink(pugi::xml_node p, const Hyperlink& link) {
