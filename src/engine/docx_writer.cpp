@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace quillet::engine {
 
@@ -213,6 +214,8 @@ private:
     int m_bookmarkId = 0;
     int m_drawingId = 1;
     int m_images = 0;
+    std::unordered_map<std::string, std::string> m_imageByContent;  // extension + bytes -> file
+    std::unordered_map<std::string, std::string> m_imageRels;       // part + file -> relationship
     int m_headers = 0;
     std::list<Part> m_parts;
     std::vector<std::pair<std::string, std::string>> m_overrides;
@@ -649,10 +652,18 @@ void StoryWriter::writeParagraph(pugi::xml_node parent, int index) {
 
 std::string PackageWriter::addImage(Part& part, const PictureData& picture) {
     const std::string ext = picture.extension.empty() ? "png" : toUtf8(picture.extension);
-    m_imageExtensions.insert(ext);
-    const std::string name = "media/image" + num(static_cast<long long>(++m_images)) + "." + ext;
-    addFile("word/" + name, picture.bytes);
-    return part.addRel(kRelImage, name);
+    // Pictures with the same bytes share one file in the package: help pages repeat the same
+    // icons thousands of times.
+    auto [stored, added] = m_imageByContent.try_emplace(ext + '\n' + picture.bytes);
+    if (added) {
+        m_imageExtensions.insert(ext);
+        stored->second = "media/image" + num(static_cast<long long>(++m_images)) + "." + ext;
+        addFile("word/" + stored->second, picture.bytes);
+    }
+    const std::string key = part.name + '\n' + stored->second;
+    auto [rel, newRel] = m_imageRels.try_emplace(key);
+    if (newRel) rel->second = part.addRel(kRelImage, stored->second);
+    return rel->second;
 }
 
 std::string PackageWriter::headerPart(const Story& story, bool footer) {
