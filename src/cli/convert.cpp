@@ -290,11 +290,15 @@ int runConvert(const std::vector<std::string>& args) {
     worker.btnCancel = &button;
 
     g_interrupted = false;
-    struct sigaction action {
-    }, previous{};
+    // Ctrl-C, a closed terminal or a polite kill all stop the job the same way, so its
+    // working folder and temporary files go with it.
+    constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction action {};
+    struct sigaction previous[std::size(kStopSignals)]{};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, &previous);
+    for (std::size_t n = 0; n < std::size(kStopSignals); ++n)
+        ::sigaction(kStopSignals[n], &action, &previous[n]);
 
     worker.Start();
     // The main thread serves the worker's calls; Ctrl-C asks it to stop at its next report.
@@ -304,7 +308,8 @@ int runConvert(const std::vector<std::string>& args) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     worker.WaitFor();
-    ::sigaction(SIGINT, &previous, nullptr);
+    for (std::size_t n = 0; n < std::size(kStopSignals); ++n)
+        ::sigaction(kStopSignals[n], &previous[n], nullptr);
     progress.finish();
 
     if (worker.WantToExit && !conversion.OK) {

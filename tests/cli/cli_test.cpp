@@ -145,6 +145,26 @@ TEST_F(CliTest, EveryCorpusFileHasInformationAndContents) {
     EXPECT_GT(files, 0);
 }
 
+TEST_F(CliTest, AStoppedConversionLeavesNothingBehind) {
+    const auto output = m_scratch.path() / "stopped.docx";
+    const std::string command =
+        quoted((testing::binFolder() / "quillet").string()) + " convert " +
+        quoted((testing::testDataFolder() / "corpus" / "ru-cp1251-drexplain-filmcollection.chm")
+                   .string()) +
+        " -o " + quoted(output.string()) +
+        " </dev/null >/dev/null 2>&1 & sleep 1; kill -TERM $!; wait $!";
+    const int status = std::system(command.c_str());
+    const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // Stopped (130), or done already on a fast machine (0); never half-written either way.
+    EXPECT_TRUE(exitCode == 130 || exitCode == 0) << exitCode;
+    if (exitCode == 130) {
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(m_scratch.path()))
+        EXPECT_EQ(entry.path().filename(), exitCode == 0 ? "stopped.docx" : "stderr")
+            << entry.path();
+}
+
 TEST_F(CliTest, DistillLeavesTheDistilledProjectAndItsContents) {
     const auto folder = m_scratch.path() / "out";
     const CommandRun run =
