@@ -127,6 +127,29 @@ void writeRunProperties(pugi::xml_node parent, const CharFormat& f,
 class PackageWriter;
 
 // Writes one story (the body, a header or a footer) into a part.
+// Spacing, indents, alignment and outline level of a paragraph or a paragraph style.
+void writeSpacingAndPlacement(pugi::xml_node pr, const ParaFormat& f) {
+    if (f.spaceBefore || f.spaceAfter) {
+        pugi::xml_node s = child(pr, "w:spacing");
+        if (f.spaceBefore) attr(s, "w:before", num(twips(*f.spaceBefore)));
+        if (f.spaceAfter) attr(s, "w:after", num(twips(*f.spaceAfter)));
+    }
+    if (f.leftIndent || f.rightIndent || f.firstLineIndent) {
+        pugi::xml_node ind = child(pr, "w:ind");
+        if (f.leftIndent) attr(ind, "w:left", num(twips(*f.leftIndent)));
+        if (f.rightIndent) attr(ind, "w:right", num(twips(*f.rightIndent)));
+        if (f.firstLineIndent) {
+            if (*f.firstLineIndent < 0)
+                attr(ind, "w:hanging", num(twips(-*f.firstLineIndent)));
+            else
+                attr(ind, "w:firstLine", num(twips(*f.firstLineIndent)));
+        }
+    }
+    if (f.alignment) valueChild(pr, "w:jc", alignmentText(*f.alignment));
+    if (f.outlineLevel)
+        valueChild(pr, "w:outlineLvl", num(static_cast<long long>(*f.outlineLevel - 1)));
+}
+
 class StoryWriter {
 public:
     StoryWriter(PackageWriter& package, Part& part, const Story& story, bool body)
@@ -537,25 +560,7 @@ void StoryWriter::writeParagraphProperties(pugi::xml_node p, int index) {
         attr(shd, "w:color", "auto");
         attr(shd, "w:fill", colorText(*f.shading));
     }
-    if (f.spaceBefore || f.spaceAfter) {
-        pugi::xml_node s = child(pr, "w:spacing");
-        if (f.spaceBefore) attr(s, "w:before", num(twips(*f.spaceBefore)));
-        if (f.spaceAfter) attr(s, "w:after", num(twips(*f.spaceAfter)));
-    }
-    if (f.leftIndent || f.rightIndent || f.firstLineIndent) {
-        pugi::xml_node ind = child(pr, "w:ind");
-        if (f.leftIndent) attr(ind, "w:left", num(twips(*f.leftIndent)));
-        if (f.rightIndent) attr(ind, "w:right", num(twips(*f.rightIndent)));
-        if (f.firstLineIndent) {
-            if (*f.firstLineIndent < 0)
-                attr(ind, "w:hanging", num(twips(-*f.firstLineIndent)));
-            else
-                attr(ind, "w:firstLine", num(twips(*f.firstLineIndent)));
-        }
-    }
-    if (f.alignment) valueChild(pr, "w:jc", alignmentText(*f.alignment));
-    if (f.outlineLevel)
-        valueChild(pr, "w:outlineLvl", num(static_cast<long long>(*f.outlineLevel - 1)));
+    writeSpacingAndPlacement(pr, f);
     const int mark = m_story.paragraphEnd(index) - 1;
     CharFormat markFormat = m_story.charFormat(mark);
     markFormat.charStyle.clear();
@@ -747,25 +752,7 @@ void PackageWriter::writeStyles(Part& part) {
             pugi::xml_node pr = child(style, "w:pPr");
             if (f.keepWithNext && *f.keepWithNext) child(pr, "w:keepNext");
             if (f.pageBreakBefore && *f.pageBreakBefore) child(pr, "w:pageBreakBefore");
-            if (f.spaceBefore || f.spaceAfter) {
-                pugi::xml_node sp = child(pr, "w:spacing");
-                if (f.spaceBefore) attr(sp, "w:before", num(twips(*f.spaceBefore)));
-                if (f.spaceAfter) attr(sp, "w:after", num(twips(*f.spaceAfter)));
-            }
-            if (f.leftIndent || f.rightIndent || f.firstLineIndent) {
-                pugi::xml_node ind = child(pr, "w:ind");
-                if (f.leftIndent) attr(ind, "w:left", num(twips(*f.leftIndent)));
-                if (f.rightIndent) attr(ind, "w:right", num(twips(*f.rightIndent)));
-                if (f.firstLineIndent) {
-                    if (*f.firstLineIndent < 0)
-                        attr(ind, "w:hanging", num(twips(-*f.firstLineIndent)));
-                    else
-                        attr(ind, "w:firstLine", num(twips(*f.firstLineIndent)));
-                }
-            }
-            if (f.alignment) valueChild(pr, "w:jc", alignmentText(*f.alignment));
-            if (f.outlineLevel)
-                valueChild(pr, "w:outlineLvl", num(static_cast<long long>(*f.outlineLevel - 1)));
+            writeSpacingAndPlacement(pr, f);
             if (!pr.first_child()) style.remove_child(pr);
         }
         CharFormat font = s.font;
