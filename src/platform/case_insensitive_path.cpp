@@ -2,9 +2,11 @@
 
 #include "platform/utf.h"
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <system_error>
 #include <unordered_map>
@@ -29,69 +31,163 @@ bool isEven(char16_t c) {
 }
 
 // Nothing when the folder cannot be read (missing, not a folder, no permission).
-std::shared_ptr<const FolderListing> readFolder(const fs::path& folder) {
+std::optional<FolderListing> readFolder(const fs::path& folder) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
-    if (ec) return nullptr;
+    if (ec) return std::nullopt;
     std::vector<std::string> names;
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-        if (ec) return nullptr;
+        if (ec) return std::nullopt;
         names.push_back(it->path().filename().string());
     }
-    if (ec) return nullptr;
+    if (ec) return std::nullopt;
     std::sort(names.begin(), names.end());
-    auto listing = std::make_shared<FolderListing>();
-    for (std::string& name : names) listing->emplace(foldCase(fromUtf8(name)), std::move(name));
+    FolderListing listing;
+    for (std::string& name : names) listing.emplace(foldCase(fromUtf8(name)), std::move(name));
     return listing;
 }
 
+// Listings of the folders looked into, kept current by the kernel's change notices (inotify):
+// every entry created, removed or renamed in a watched folder is applied to its listing as it
+// happens, so a miss needs no new listing and writing many new files into one folder costs no
+// more than the writing. A folder that cannot be watched (no inotify, too many watches) is read
+// again on a miss, as is one whose notices were lost.
 class FolderCache {
 public:
-    // The real name of the entry of `folder` whose folded name is `folded`. A folder read from the
-    // cache is read again once before the answer is no.
+    FolderCache() : m_notices(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    ~FolderCache() {
+        if (m_notices >= 0) ::close(m_notices);
+    }
+    FolderCache(const FolderCache&) = delete;
+    FolderCache& operator=(const FolderCache&) = delete;
+
+    // The real name of the entry of `folder` whose folded name is `folded`.
     std::optional<std::string> find(const fs::path& folder, const std::u16string& folded) {
         std::error_code ec;
-        const std::string key = fs::absolute(folder, ec).string();
+        const std::string key = fs::absolute(folder, ec).lexically_normal().string();
         if (ec) return std::nullopt;
 
-        std::shared_ptr<const FolderListing> listing = cached(key);
-        const bool fromCache = listing != nullptr;
-        if (!fromCache) listing = refresh(key, folder);
-        if (auto found = lookUp(listing.get(), folded)) return found;
-        if (!fromCache) return std::nullopt;
-        return lookUp(refresh(key, folder).get(), folded);
+        const std::lock_guard lock(m_mutex);
+        applyNotices();
+        auto it = m_folders.find(key);
+        if (it != m_folders.end()) {
+            if (auto found = lookUp(it->second.listing, folded)) return found;
+            if (it->second.watch >= 0) return std::nullopt;  // current: a miss is a miss
+        }
+        Folder* fresh = refresh(key, folder);
+        if (fresh == nullptr) return std::nullopt;
+        return lookUp(fresh->listing, folded);
+    }
+
+    std::size_t listingsRead() {
+        const std::lock_guard lock(m_mutex);
+        return m_listingsRead;
     }
 
 private:
-    static std::optional<std::string> lookUp(const FolderListing* listing,
+    struct Folder {
+        FolderListing listing;
+        int watch = -1;  // the inotify watch, -1 when the folder is not watched
+    };
+
+    static std::optional<std::string> lookUp(const FolderListing& listing,
                                              const std::u16string& folded) {
-        if (listing == nullptr) return std::nullopt;
-        const auto it = listing->find(folded);
-        if (it == listing->end()) return std::nullopt;
+        const auto it = listing.find(folded);
+        if (it == listing.end()) return std::nullopt;
         return it->second;
     }
 
-    std::shared_ptr<const FolderListing> cached(const std::string& key) {
-        const std::lock_guard lock(m_mutex);
-        const auto it = m_folders.find(key);
-        return it == m_folders.end() ? nullptr : it->second;
+    // Reads `folder` anew, watched from before the reading so that no change falls between.
+    Folder* refresh(const std::string& key, const fs::path& folder) {
+        forget(key);
+        int watch = -1;
+        if (m_notices >= 0)
+            watch = ::inotify_add_watch(m_notices, key.c_str(),
+                                        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                            IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+        ++m_listingsRead;
+        auto listing = readFolder(folder);
+        if (!listing) {
+            if (watch >= 0) ::inotify_rm_watch(m_notices, watch);
+            return nullptr;
+        }
+        if (m_folders.size() >= kMaxCachedFolders) forgetAll();
+        // One folder reached under two names (a link) shares one watch: the older name goes.
+        if (watch >= 0)
+            if (const auto other = m_byWatch.find(watch); other != m_byWatch.end()) {
+                m_folders.erase(other->second);
+                m_byWatch.erase(other);
+            }
+        Folder& entry = m_folders[key];
+        entry.listing = std::move(*listing);
+        entry.watch = watch;
+        if (watch >= 0) m_byWatch[watch] = key;
+        return &entry;
     }
 
-    // Reads the folder outside the lock, so one slow folder does not hold up other threads.
-    std::shared_ptr<const FolderListing> refresh(const std::string& key, const fs::path& folder) {
-        std::shared_ptr<const FolderListing> listing = readFolder(folder);
-        const std::lock_guard lock(m_mutex);
-        if (listing == nullptr) {
-            m_folders.erase(key);
-        } else {
-            if (m_folders.size() >= kMaxCachedFolders) m_folders.clear();
-            m_folders[key] = listing;
+    void forget(const std::string& key) {
+        const auto it = m_folders.find(key);
+        if (it == m_folders.end()) return;
+        if (it->second.watch >= 0) {
+            m_byWatch.erase(it->second.watch);
+            ::inotify_rm_watch(m_notices, it->second.watch);
         }
-        return listing;
+        m_folders.erase(it);
+    }
+
+    void forgetAll() {
+        for (const auto& [watch, key] : m_byWatch) ::inotify_rm_watch(m_notices, watch);
+        m_byWatch.clear();
+        m_folders.clear();
+    }
+
+    // Applies every change notice that has arrived since the last call.
+    void applyNotices() {
+        if (m_notices < 0) return;
+        alignas(inotify_event) char buffer[16384];
+        for (;;) {
+            const ssize_t n = ::read(m_notices, buffer, sizeof buffer);
+            if (n <= 0) return;  // nothing more (EAGAIN), or an error: the next call tries again
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                apply(*event);
+            }
+        }
+    }
+
+    void apply(const inotify_event& event) {
+        if (event.mask & IN_Q_OVERFLOW) {
+            forgetAll();  // notices were lost: every listing may be stale
+            return;
+        }
+        const auto byWatch = m_byWatch.find(event.wd);
+        if (byWatch == m_byWatch.end()) return;
+        const std::string key = byWatch->second;
+        if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
+            forget(key);
+            return;
+        }
+        if (event.len == 0) return;
+        const std::string name(event.name);  // NUL-padded to event.len
+        FolderListing& listing = m_folders[key].listing;
+        const std::u16string folded = foldCase(fromUtf8(name));
+        if (event.mask & (IN_CREATE | IN_MOVED_TO)) {
+            // Of several spellings the first in sorted order is kept, as a fresh listing does.
+            const auto [it, added] = listing.emplace(folded, name);
+            if (!added && name < it->second) it->second = name;
+        } else if (event.mask & (IN_DELETE | IN_MOVED_FROM)) {
+            const auto it = listing.find(folded);
+            // Another spelling of the name may remain: only a fresh listing can tell.
+            if (it != listing.end() && it->second == name) forget(key);
+        }
     }
 
     std::mutex m_mutex;
-    std::unordered_map<std::string, std::shared_ptr<const FolderListing>> m_folders;
+    int m_notices;
+    std::unordered_map<std::string, Folder> m_folders;
+    std::unordered_map<int, std::string> m_byWatch;
+    std::size_t m_listingsRead = 0;
 };
 
 FolderCache& folderCache() {
@@ -100,6 +196,10 @@ FolderCache& folderCache() {
 }
 
 }  // namespace
+
+std::size_t folderListingsRead() {
+    return folderCache().listingsRead();
+}
 
 char16_t foldCase(char16_t c) {
     if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;

@@ -11,9 +11,14 @@ namespace quillet {
 
 // The existing file or folder that `path` names when each component is matched without regard
 // to letter case; the exact spelling wins when it exists. Nothing when no such entry exists.
-// Folder listings are cached; a miss in a cached folder lists it again, so files created since
-// are found. Safe to call from several threads.
+// Folder listings are cached and kept current by the kernel's change notices, so files created
+// or removed since are seen without listing the folder again; where notices are not to be had,
+// a miss lists the folder again. Safe to call from several threads.
 std::optional<std::filesystem::path> findExistingPath(const std::filesystem::path& path);
+
+// How many folder listings findExistingPath has read so far in this process: what a lookup
+// costs, for tests that check that a run of lookups does not list one folder again and again.
+std::size_t folderListingsRead();
 
 // The letter-case folding that findExistingPath and path comparisons share: upper-case letters
 // of ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic become lower case, the Greek final

@@ -122,6 +122,33 @@ TEST(FindExistingPath, FindsFilesCreatedAfterTheFolderWasListed) {
     EXPECT_EQ(findExistingPath(dir.path() / "THIRD.htm"), dir.path() / "Third.htm");
 }
 
+TEST(FindExistingPath, FollowsRenamesAndRemovalsWithoutListingTheFolderForEachMiss) {
+    TempDir dir;
+    touch(dir.path() / "Kept.htm");
+    touch(dir.path() / "Old.htm");
+    ASSERT_EQ(findExistingPath(dir.path() / "kept.htm"), dir.path() / "Kept.htm");
+
+    fs::rename(dir.path() / "Old.htm", dir.path() / "Renamed.htm");
+    EXPECT_EQ(findExistingPath(dir.path() / "old.htm"), std::nullopt);
+    EXPECT_EQ(findExistingPath(dir.path() / "RENAMED.HTM"), dir.path() / "Renamed.htm");
+    fs::remove(dir.path() / "Kept.htm");
+    EXPECT_EQ(findExistingPath(dir.path() / "kept.htm"), std::nullopt);
+
+    // Writing a thousand new files, each looked for first as a writer does, and missing
+    // files asked for again and again: the folder is not listed once per file.
+    const std::size_t before = folderListingsRead();
+    for (int i = 0; i < 1000; ++i) {
+        const std::string name = "part_" + std::to_string(i) + ".htm";
+        ASSERT_EQ(findExistingPath(dir.path() / ("PART_" + std::to_string(i) + ".HTM")),
+                  std::nullopt);
+        touch(dir.path() / name);
+        ASSERT_EQ(findExistingPath(dir.path() / ("Part_" + std::to_string(i) + ".htm")),
+                  dir.path() / name);
+        ASSERT_EQ(findExistingPath(dir.path() / "Missing.htm"), std::nullopt);
+    }
+    EXPECT_LT(folderListingsRead() - before, 10u);
+}
+
 TEST(FindExistingPath, AnswersCorrectlyFromSeveralThreads) {
     TempDir dir;
     constexpr int kFiles = 40;
