@@ -141,7 +141,14 @@ struct ContentsReader {
             const bool isNameTag = !name && p.has(kName);
             if (isNameTag) name = decodedValue(p);
             if (p.has(kLocal) && !isNameTag) locals.push_back(decodedValue(p));
-            if (p.has(kImageNumber)) imageNumber = StrToInt(p.value.value_or(u""));
+            if (p.has(kImageNumber)) {
+                // An icon number is decoration: a malformed one ("11a") is ignored, not fatal.
+                try {
+                    imageNumber = StrToInt(p.value.value_or(u""));
+                } catch (const NumberConversionError&) {
+                    imageNumber = 0;
+                }
+            }
         }
         item.clear();
         std::u16string withoutHyphens = name.value_or(u"");

@@ -85,21 +85,25 @@ TEST(Contents, NestingNamesAndPages) {
     }
 }
 
-TEST(Contents, ImageNumbersAreNumbers) {
-    TTitleLists list;
-    parseContents(u"<UL><LI>" +
-                      object(u"<param name=\"Name\" value=\"N\"><param name=\"ImageNumber\" "
-                             u"value=\"11\">") +
-                      u"</UL>",
-                  list);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].Icon, 11);
-    EXPECT_THROW(parseContents(u"<UL><LI>" +
-                                   object(u"<param name=\"Name\" value=\"N\"><param "
-                                          u"name=\"ImageNumber\" value=\"x\">") +
-                                   u"</UL>",
-                               list),
-                 NumberConversionError);
+TEST(Contents, ImageNumbersAreNumbersAndMalformedOnesAreIgnored) {
+    struct Case {
+        std::u16string_view value;
+        int icon;
+    };
+    const Case cases[] = {{u"11", 11}, {u"11a", 0}, {u"x", 0}, {u"99999999999", 0}, {u"", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.value));
+        TTitleLists list;
+        parseContents(u"<UL><LI>" +
+                          object(u"<param name=\"Name\" value=\"N\"><param name=\"Local\" "
+                                 u"value=\"a.htm\"><param name=\"ImageNumber\" value=\"" +
+                                 std::u16string(c.value) + u"\">") +
+                          u"<LI>" + object(u"<param name=\"Name\" value=\"Next\">") + u"</UL>",
+                      list);
+        ASSERT_EQ(list.size(), 2u);
+        EXPECT_EQ(list[0].Icon, c.icon);
+        EXPECT_EQ(list[0].Url, u"a.htm");
+    }
 }
 
 TEST(Index, KeywordPathsGoToTheEntriesOfTheirPages) {
