@@ -1,9 +1,10 @@
 #include "distill/chm_distill.h"
 
+#include "distill/working_files.h"
 #include "platform/utf.h"
+#include "text/confined_path.h"
 #include "text/html_text.h"
 #include "text/paths.h"
-#include "text/text_files.h"
 
 #include <array>
 #include <stdexcept>
@@ -46,6 +47,7 @@ void TCHMDistill::FillFileList() {
         if (entry.Status != 0) continue;
         std::u16string page, anchor;
         SplitUrlAnchor(entry.Url, page, anchor);
+        if (!pathInsideFolder(rootFolder + page, rootFolder)) continue;
         Files.add(rootFolder + page, &entry);
     }
     // Following links may add pages elsewhere, never to Files, so the walk is stable.
@@ -60,7 +62,7 @@ void TCHMDistill::NonTocFileToToc() {
     heading.Status = 2;
     for (std::size_t n = 0; n < NonTocicFiles.size(); ++n) {
         auto& line = NonTocicFiles[n];
-        std::u16string title = TrimWhiteSpace(GetHtmlTitle(ReadTextFile(line.text, u"")));
+        std::u16string title = TrimWhiteSpace(GetHtmlTitle(readWorkingFile(line.text, rootFolder)));
         if (title.empty())
             if (const TChmTopicFile* topic = TopicList.GetItemByFilename(line.text))
                 title = topic->Title3;
@@ -109,10 +111,10 @@ void TCHMDistill::DistillPages() {
         if (!List[n].Url.empty()) pages.add(List[n].Url, &List[n]);
     for (const auto& page : pages) {
         const std::u16string file = rootFolder + page.text;
-        std::u16string text = ReadTextFile(file, u"");
+        std::u16string text = readWorkingFile(file, rootFolder);
         text = ChangeUrlBookmark(text, *page.object);
         text = StyleNormaliser(text);
-        SaveTextFile(text, file);
+        writeWorkingFile(text, file, rootFolder);
     }
     // The split part files get the same treatment, so that their links lead into the document
     // too. Their anchors are named after the page's own entry, as links into the page are.
@@ -126,7 +128,9 @@ void TCHMDistill::DistillPages() {
                 base = List.GetItemByUrl(page + u"#" + topic.Bookmarks.Items(part).Name);
             if (base == nullptr) continue;
             const std::u16string file = topic.partFileName(part);
-            SaveTextFile(StyleNormaliser(ChangeUrlBookmark(ReadTextFile(file, u""), *base)), file);
+            writeWorkingFile(
+                StyleNormaliser(ChangeUrlBookmark(readWorkingFile(file, rootFolder), *base)), file,
+                rootFolder);
         }
     }
 }

@@ -41,10 +41,15 @@ public:
     void ProcessTocLink();
     // One link found in the page CurrentUrl (or in the working folder) made to work inside the
     // working folder: pages of this help file relative to the page, pages of another help file
-    // beside it into its own unpacked sub-folder, absolute and escaping paths cut to file names.
+    // beside it into its own unpacked sub-folder, absolute and escaping paths cut to file names;
+    // empty when it would still lead out of the working folder.
     std::u16string ProcessDecompiledUrl(const std::u16string& Url,
                                         const std::u16string& CurrentUrl);
     bool IsOutOfRootfolder(const std::u16string& url) const;
+    // Url as found in page CurrentUrl when the file it names lies inside the working folder (or
+    // it names none: a web address, an anchor); empty when it leads out, so that it links to
+    // nothing and its text stays text.
+    std::u16string confinedUrl(const std::u16string& Url, const std::u16string& CurrentUrl) const;
     // The HTML text S of page CurrentUrl with its link attributes passed through
     // ProcessDecompiledUrl, and media="screen" made media="all".
     std::u16string ProcessSCR(const std::u16string& S, const std::u16string& CurrentUrl);

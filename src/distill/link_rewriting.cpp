@@ -5,13 +5,16 @@
 #include "distill/chm_distill.h"
 
 #include "distill/html_tags.h"
+#include "distill/working_files.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/utf.h"
+#include "text/confined_path.h"
 #include "text/html_text.h"
 #include "text/paths.h"
 #include "text/text_files.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace quillet {
 
@@ -57,6 +60,16 @@ std::u16string replaceAll(std::u16string text, std::u16string_view from, std::u1
          at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
+}
+
+// The help file `name` (a file name, no folder) in `folder`, found without regard to letter case.
+std::optional<std::u16string> helpFileBeside(const std::u16string& folder,
+                                             const std::u16string& name) {
+    if (name.empty() || name == u"." || name == u"..") return std::nullopt;
+    const auto found = findExistingPath(toPath(NormalizePath(folder + name)));
+    std::error_code ec;
+    if (!found || !std::filesystem::is_regular_file(*found, ec)) return std::nullopt;
+    return fromPath(*found);
 }
 
 std::u16string decimal(long long n) {
@@ -136,8 +149,19 @@ void TCHMDistill::ProcessTocLink() {
         if (entry.Status != 0) continue;
         if (startsWithIgnoringAsciiCase(entry.Url, u"http://")) {
             entry.Status = 3;
-        } else {
-            entry.Url = SlashToBackslash(ProcessDecompiledUrl(entry.Url, rootFolder));
+            continue;
+        }
+        entry.Url = SlashToBackslash(ProcessDecompiledUrl(entry.Url, rootFolder));
+        // An address that leads out of the help file, or names a folder, gives a heading
+        // without a page.
+        std::u16string page, anchor;
+        SplitUrlAnchor(entry.Url, page, anchor);
+        std::error_code ec;
+        const auto found =
+            page.empty() ? std::nullopt : findExistingPath(toPath(rootFolder + page));
+        if (entry.Url.empty() || (found && std::filesystem::is_directory(*found, ec))) {
+            entry.Url.clear();
+            entry.Status = 2;
         }
     }
 }
@@ -175,19 +199,35 @@ std::u16string TCHMDistill::ProcessDecompiledUrl(const std::u16string& Url,
         const std::u16string rest = D.substr(separator + 2);
         if (equalsIgnoringAsciiCase(helpFile, ownName)) {
             D = rest;
-        } else if (const auto beside =
-                       findExistingPath(toPath(NormalizePath(folderOf(source) + helpFile)))) {
-            D = u"/" + otherHelpFileFolder(fromPath(*beside)) + rest;
+        } else if (const auto beside = helpFileBeside(folderOf(source), helpFile)) {
+            D = u"/" + otherHelpFileFolder(*beside) + rest;
         } else {
             D.clear();
         }
     }
-    if (D.size() <= 2) return D;
-    if (D[0] == u'/' || D[0] == u'\\') return RelativeUrl(CurrentUrl, rootFolder + D.substr(1));
-    if (D[1] == u':') return fileNameOf(D);
+    if (D.size() <= 2) return confinedUrl(D, CurrentUrl);
+    if (D[0] == u'/' || D[0] == u'\\') {
+        // Rooted at the top of the help file; one that climbs out of it is cut to its file name,
+        // as a relative one is.
+        const std::u16string target = NormalizePath(rootFolder + D.substr(1));
+        if (IsOutOfRootfolder(target)) return confinedUrl(fileNameOf(D), CurrentUrl);
+        return confinedUrl(RelativeUrl(CurrentUrl, target), CurrentUrl);
+    }
+    if (D[1] == u':') return confinedUrl(fileNameOf(D), CurrentUrl);
     if (D.find(u"..") != std::u16string::npos && IsOutOfRootfolder(folderOf(CurrentUrl) + D))
-        return fileNameOf(D);
-    return D;
+        return confinedUrl(fileNameOf(D), CurrentUrl);
+    return confinedUrl(D, CurrentUrl);
+}
+
+std::u16string TCHMDistill::confinedUrl(const std::u16string& Url,
+                                        const std::u16string& CurrentUrl) const {
+    // Web addresses, mail and script links lead to no file here.
+    const std::size_t colon = Url.find(u':');
+    if (colon != std::u16string::npos && colon < Url.find_first_of(u"/\\")) return Url;
+    std::u16string page, anchor;
+    SplitUrlAnchor(Url.substr(0, Url.find(u'?')), page, anchor);
+    if (page.empty() || pathInsideFolder(folderOf(CurrentUrl) + page, rootFolder)) return Url;
+    return {};
 }
 
 std::u16string TCHMDistill::ProcessSCR(const std::u16string& S, const std::u16string& CurrentUrl) {
@@ -209,8 +249,8 @@ bool TCHMDistill::GetLinkPages(const std::u16string& f) {
     while (!toVisit.empty()) {
         const std::u16string page = std::move(toVisit.back());
         toVisit.pop_back();
-        const std::u16string text = ProcessSCR(ReadTextFile(page, u""), page);
-        SaveTextFile(text, page);
+        const std::u16string text = ProcessSCR(readWorkingFile(page, rootFolder), page);
+        writeWorkingFile(text, page, rootFolder);
         const std::u16string baseFolder = folderOf(page);
         std::vector<std::u16string> found;
         scanAttributes(text, nullptr, [&](const std::u16string& name, const std::u16string& value) {
@@ -226,16 +266,19 @@ bool TCHMDistill::GetLinkPages(const std::u16string& f) {
 void TCHMDistill::addLinkedFile(const std::u16string& Link, const std::u16string& baseFolder,
                                 std::vector<std::u16string>& toVisit) {
     const std::u16string extension = extensionOf(Link);
-    if (IsHtmlExtension(extension)) {
-        const std::u16string page = NormalizePath(baseFolder + Link);
-        if (findExistingPath(toPath(page)) && !Files.contains(page) &&
-            !NonTocicFiles.contains(page)) {
-            NonTocicFiles.add(page);
-            toVisit.push_back(page);
-        }
-    } else if (equalsIgnoringAsciiCase(extension, u".css")) {
-        const std::u16string sheet = NormalizePath(baseFolder + Link);
-        if (findExistingPath(toPath(sheet))) CSSFiles.add(sheet);
+    const bool page = IsHtmlExtension(extension);
+    if (!page && !equalsIgnoringAsciiCase(extension, u".css")) return;
+    // Only files of this help file: a link that leads out of the working folder is not followed.
+    const std::u16string file = NormalizePath(baseFolder + Link);
+    if (!pathInsideFolder(file, rootFolder)) return;
+    const auto found = findExistingPath(toPath(file));
+    std::error_code ec;
+    if (!found || !std::filesystem::is_regular_file(*found, ec)) return;
+    if (!page) {
+        CSSFiles.add(file);
+    } else if (!Files.contains(file) && !NonTocicFiles.contains(file)) {
+        NonTocicFiles.add(file);
+        toVisit.push_back(file);
     }
 }
 

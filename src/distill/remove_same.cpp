@@ -6,6 +6,7 @@
 #include "distill/chm_distill.h"
 
 #include "distill/html_tags.h"
+#include "distill/working_files.h"
 #include "text/html_text.h"
 #include "text/paths.h"
 #include "text/text_files.h"
@@ -219,7 +220,8 @@ std::u16string StyleNormaliser(std::u16string_view S) {
 
 void TCHMDistill::ChangeCSS() {
     for (const auto& sheet : CSSFiles)
-        SaveTextFile(StyleNormaliser(ReadTextFile(sheet.text, u"")), sheet.text);
+        writeWorkingFile(StyleNormaliser(readWorkingFile(sheet.text, rootFolder)), sheet.text,
+                         rootFolder);
 }
 
 void TCHMDistill::RemoveSame() {
@@ -302,7 +304,8 @@ void TCHMDistill::RemoveSame() {
             page->Bookmarks.Sort();
             page->SplitFileByBookmark();
         }
-        SaveTextFile(page->BeforeBody + page->Body + page->AfterBody, page->Filename);
+        writeWorkingFile(page->BeforeBody + page->Body + page->AfterBody, page->Filename,
+                         rootFolder);
         // Nothing reads the page text again; anchors, bookmarks and titles stay.
         page->BeforeBody = std::u16string();
         page->Body = std::u16string();

@@ -1,5 +1,7 @@
 #include "distill/topic_file.h"
 
+#include "distill/chm_distill.h"
+#include "distill/working_files.h"
 #include "platform/case_insensitive_path.h"
 #include "text/entities.h"
 #include "text/html_text.h"
@@ -29,6 +31,14 @@ std::u16string normalizedBlock(std::u16string_view text, bool trimAllControls) {
     return trimAllControls ? trimControls(decoded) : TrimWhiteSpace(decoded);
 }
 
+// The folder a topic file may read and write in: its conversion's working folder, or for a page
+// distilled on its own, the page's folder.
+std::u16string workingFolderOf(const TChmTopicFile& file) {
+    if (file.Owner != nullptr) return file.Owner->rootFolder;
+    const std::size_t slash = file.Filename.find_last_of(u"/\\");
+    return slash == std::u16string::npos ? u"./" : file.Filename.substr(0, slash + 1);
+}
+
 }  // namespace
 
 TChmTopicFile::TChmTopicFile() = default;
@@ -36,8 +46,8 @@ TChmTopicFile::TChmTopicFile() = default;
 TChmTopicFile::TChmTopicFile(const std::u16string& TopicFile, const std::u16string& Title,
                              TCHMDistill* owner)
     : Owner(owner), Filename(TopicFile), Title1(Title) {
-    SplitPage page =
-        SplitHtmlBody(PreprocessForSpecialHelpAuthoringTools(ReadTextFile(TopicFile, u"")));
+    SplitPage page = SplitHtmlBody(
+        PreprocessForSpecialHelpAuthoringTools(readWorkingFile(TopicFile, workingFolderOf(*this))));
     BeforeBody = std::move(page.BeforeBody);
     Body = std::move(page.Body);
     AfterBody = std::move(page.AfterBody);
@@ -402,7 +412,7 @@ void TChmTopicFile::SplitFileByBookmark() {
             part = Body.substr(static_cast<std::size_t>(from - 1),
                                static_cast<std::size_t>(partLength));
         part = DistillFragment(part, bookmark.Title);
-        SaveTextFile(BeforeBody + part + AfterBody, partFileName(n));
+        writeWorkingFile(BeforeBody + part + AfterBody, partFileName(n), workingFolderOf(*this));
     }
 }
 

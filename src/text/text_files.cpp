@@ -54,6 +54,10 @@ std::string errorText(int err) {
 }
 
 std::string readWholeFile(const std::filesystem::path& path) {
+    // A folder opens as a stream too, and then claims to be 2^63 bytes long.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw std::runtime_error("cannot read " + path.string() + ": it is a folder");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string() + ": " + errorText(errno));
     std::string bytes;

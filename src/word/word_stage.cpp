@@ -4,6 +4,7 @@
 #include "platform/file_in_use.h"
 #include "platform/temp_files.h"
 #include "platform/utf.h"
+#include "text/confined_path.h"
 
 #include <cerrno>
 #include <cmath>
@@ -529,10 +530,13 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
             }
             AddEntryHeading(session, job, entry);
             std::error_code ec;
-            const std::u16string page = job.rootFolder + entry.Url;
-            if (entry.Status == 0 && !entry.Url.empty() &&
-                std::filesystem::is_regular_file(toPath(page), ec))
-                ImportTopicPage(session, page);
+            // Only pages of the help file: an address that leads out of the working folder
+            // gives a heading without a page.
+            const auto page = entry.Status == 0 && !entry.Url.empty()
+                                  ? pathInsideFolder(job.rootFolder + entry.Url, job.rootFolder)
+                                  : std::nullopt;
+            if (page && std::filesystem::is_regular_file(toPath(*page), ec))
+                ImportTopicPage(session, *page);
             else if (entry.Status == 3)
                 AddExternalLink(session, entry);
             if (n > 500 && n % 200 == 0) RefreshDocument(session, job);

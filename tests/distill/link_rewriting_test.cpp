@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -62,6 +65,14 @@ TEST_F(LinkTest, LinksAreMadeToWorkInsideTheWorkingFolder) {
         {u"C:\\Windows\\help.htm", u"help.htm"},
         {u"../../../escape.htm", u"escape.htm"},
         {u"../inside.htm", u"../inside.htm"},
+        // Rooted addresses that climb out are cut to their file names as relative ones are;
+        // escapes a reader would decode lead nowhere.
+        {u"/../../escape.htm", u"escape.htm"},
+        {u"\\..\\..\\escape.htm", u"escape.htm"},
+        {u"ms-its:guide.chm::/../../escape.htm", u"escape.htm"},
+        {u"%2e%2e/%2e%2e/%2e%2e/escape.htm#a", u""},
+        {u"/%2E%2E/%2E%2E/escape.htm", u""},
+        {u"sub%2f..%2f..%2f..%2fescape.htm", u""},
         {u"  http://example.com/a.htm ", u"http://example.com/a.htm"},
         {u"mailto:someone@example.com", u"mailto:someone@example.com"},
         {u"ab", u"ab"},
@@ -79,11 +90,44 @@ TEST_F(LinkTest, ContentsLinksAndWebAddresses) {
     entry(u"Secure", u"https://example.com/");
     entry(u"Rooted", u"/sub/Page.htm#x");
     entry(u"Heading", u"").Status = 2;
+    entry(u"Escaping", u"%2e%2e/%2e%2e/etc/passwd");
+    entry(u"Folder", u"Sub/");
+    entry(u"Folder without slash", u"sub#x");
     job.ProcessTocLink();
     EXPECT_EQ(job.List[0].Status, 3);
     EXPECT_EQ(job.List[0].Url, u"HTTP://example.com/");
     EXPECT_EQ(job.List[1].Status, 0);  // not recognised as a web address
     EXPECT_EQ(job.List[2].Url, u"sub/Page.htm#x");
+    // Addresses that lead out, or to a folder, give headings without pages.
+    for (std::size_t n = 4; n < job.List.size(); ++n) {
+        SCOPED_TRACE(toUtf8(job.List[n].Topic));
+        EXPECT_EQ(job.List[n].Status, 2);
+        EXPECT_EQ(job.List[n].Url, u"");
+    }
+}
+
+TEST_F(LinkTest, AFailedWriteOfAPageEndsTheStageNamingTheFileAndTheCause) {
+    write("index.htm", "<p>" + std::string(4096, 'x') + "</p>");
+    entry(u"Home", u"index.htm");
+    // A file size limit stands in for a full disk: the rewrite of the page fails half-way.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = old;
+    limited.rlim_cur = 1024;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    std::string message;
+    try {
+        job.FillFileList();
+    } catch (const std::runtime_error& e) {
+        message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_NE(message.find("cannot write " + (dir.path() / "root" / "index.htm").string() +
+                           ": File too large"),
+              std::string::npos)
+        << message;
 }
 
 TEST_F(LinkTest, PageLinksAreRewrittenAndLinkedPagesGathered) {

@@ -4,6 +4,8 @@
 // whose real location lies outside — is never followed.
 #pragma once
 
+#include "text/confined_path.h"  // percentDecode, which the page reader uses too
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,8 +18,5 @@ namespace quillet::engine::html {
 std::optional<std::u16string> resolveLocalFile(std::u16string_view address,
                                                const std::u16string& baseFolder,
                                                const std::u16string& rootFolder);
-
-// "%XX" escapes decoded as UTF-8 bytes; malformed ones stay as they are.
-std::u16string percentDecode(std::u16string_view text);
 
 }  // namespace quillet::engine::html

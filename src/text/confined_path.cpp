@@ -1,0 +1,94 @@
+#include "text/confined_path.h"
+
+#include "platform/case_insensitive_path.h"
+#include "platform/utf.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace quillet {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Absolute, with "\" as "/" and the "." and ".." steps taken on the text alone.
+fs::path normalAbsolute(std::u16string_view path, std::error_code& ec) {
+    std::u16string slashed(path);
+    for (char16_t& c : slashed)
+        if (c == u'\\') c = u'/';
+    return fs::absolute(toPath(slashed), ec).lexically_normal();
+}
+
+// Whether `path` is `folder` or lies below it; both absolute and lexically normal. The empty
+// component that a trailing "/" leaves counts for nothing.
+bool isInside(const fs::path& path, const fs::path& folder) {
+    auto p = path.begin();
+    for (const fs::path& f : folder) {
+        if (f.empty()) continue;
+        while (p != path.end() && p->empty()) ++p;
+        if (p == path.end() || *p != f) return false;
+        ++p;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::u16string percentDecode(std::u16string_view text) {
+    if (text.find(u'%') == std::u16string_view::npos) return std::u16string(text);
+    const std::string bytes = toUtf8(text);
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '%' && i + 2 < bytes.size()) {
+            const int hi = hexDigit(bytes[i + 1]);
+            const int lo = hexDigit(bytes[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                continue;
+            }
+        }
+        out += bytes[i];
+    }
+    return fromUtf8(out);
+}
+
+std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
+                                               std::u16string_view folder) {
+    if (path.empty() || folder.empty() || path.find(u'\0') != std::u16string_view::npos)
+        return std::nullopt;
+    std::error_code ec;
+    const fs::path root = normalAbsolute(folder, ec);
+    if (ec) return std::nullopt;
+    const fs::path literal = normalAbsolute(path, ec);
+    if (ec || !isInside(literal, root)) return std::nullopt;
+    // "%2e%2e", "%2f" and "%5c" mean nothing to the file system, but a reader that decodes
+    // addresses would climb with them.
+    if (path.find(u'%') != std::u16string_view::npos) {
+        const std::u16string decoded = percentDecode(path);
+        if (decoded.find(u'\0') != std::u16string::npos) return std::nullopt;
+        const fs::path unescaped = normalAbsolute(decoded, ec);
+        if (ec || !isInside(unescaped, root)) return std::nullopt;
+    }
+    // Symbolic links are followed only where they stay inside.
+    const fs::path realRoot = fs::weakly_canonical(root, ec);
+    if (ec) return std::nullopt;
+    const fs::path real = fs::weakly_canonical(literal, ec);
+    if (ec || !isInside(real, realRoot)) return std::nullopt;
+    if (const auto found = findExistingPath(literal); found && *found != literal) {
+        const fs::path realFound = fs::weakly_canonical(*found, ec);
+        if (ec || !isInside(realFound, realRoot)) return std::nullopt;
+    }
+    return fromPath(literal);
+}
+
+}  // namespace quillet

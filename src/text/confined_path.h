@@ -1,0 +1,26 @@
+// Where a conversion may read and write: inside its working folder, and nowhere else. Help files
+// come from strangers; an address in one ("/../../etc/passwd", "%2e%2e/x", a link that points
+// out) must never lead a page read or a page write outside the folder it was unpacked into.
+// This module judges paths; it does not read or write files.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+// `path` with "\" read as "/" and its "." and ".." steps taken, when it lies inside `folder` (or
+// is that folder); nothing when it leads out of it. A path leads out when, taken as written or
+// with its "%XX" escapes decoded (a later reader may decode them), its steps climb above
+// `folder`, when it is an absolute path elsewhere, when it holds a NUL, or when a symbolic link
+// on the way (the existing file it names without regard to letter case included) resolves to a
+// place outside. A relative `path` is taken from the current folder, as the file system would.
+// The result is "/" separated; `folder` may end in "/" or not.
+std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
+                                               std::u16string_view folder);
+
+// "%XX" escapes decoded as UTF-8 bytes; malformed ones stay as they are.
+std::u16string percentDecode(std::u16string_view text);
+
+}  // namespace quillet
