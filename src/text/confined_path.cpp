@@ -40,6 +40,28 @@ bool isInside(const fs::path& path, const fs::path& folder) {
     return true;
 }
 
+// Whether an existing component of `path` below `folder` (where `path` lies, both normal) is a
+// symbolic link. Stops at the first component that does not exist.
+bool hasLinkBelow(const fs::path& path, const fs::path& folder) {
+    fs::path at;
+    auto p = path.begin();
+    for (const fs::path& f : folder) {
+        if (f.empty()) continue;
+        while (p != path.end() && p->empty()) ++p;
+        at /= *p;
+        ++p;
+    }
+    for (; p != path.end(); ++p) {
+        if (p->empty()) continue;
+        at /= *p;
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(at, ec);
+        if (ec || !fs::exists(status)) return false;
+        if (fs::is_symlink(status)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::u16string percentDecode(std::u16string_view text) {
@@ -79,7 +101,12 @@ std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
         const fs::path unescaped = normalAbsolute(decoded, ec);
         if (ec || !isInside(unescaped, root)) return std::nullopt;
     }
-    // Symbolic links are followed only where they stay inside.
+    // Symbolic links are followed only where they stay inside. The folder itself is trusted;
+    // below it, a path without links needs no resolving.
+    if (!hasLinkBelow(literal, root)) {
+        const auto found = findExistingPath(literal);
+        if (!found || *found == literal || !hasLinkBelow(*found, root)) return fromPath(literal);
+    }
     const fs::path realRoot = fs::weakly_canonical(root, ec);
     if (ec) return std::nullopt;
     const fs::path real = fs::weakly_canonical(literal, ec);
