@@ -4,6 +4,7 @@
 #include "platform/case_insensitive_path.h"
 #include "text/entities.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace quillet {
@@ -33,15 +34,46 @@ TBookmark* TBookmarks::GetItemByName(std::u16string_view Name) {
     return index < 0 ? nullptr : &Items(index);
 }
 
+TBookmark& TBookmarks::add(TBookmark bookmark) {
+    m_items.push_back(std::move(bookmark));
+    index(Count() - 1);
+    return m_items.back();
+}
+
+void TBookmarks::index(int n) {
+    const std::u16string_view name = withoutHash(Items(n).Name);
+    if (!name.empty()) m_byName.emplace(foldCase(name), n);
+}
+
 int TBookmarks::GetItemIdByName(std::u16string_view Name) const {
     const std::u16string_view name = withoutHash(Name);
     if (name.empty()) return -1;
-    for (int n = 0; n < Count(); ++n)
-        if (equalsIgnoringCase(Items(n).Name, name)) return n;
-    return -1;
+    const auto found = m_byName.find(foldCase(name));
+    return found == m_byName.end() ? -1 : found->second;
 }
 
 void TBookmarks::Sort() {
+    const auto byPosition = [](const TBookmark& a, const TBookmark& b) {
+        return a.Position < b.Position;
+    };
+    // The exchanges below leave an ordered list as it is, and give the one order there is when
+    // no two positions are equal; only ties need them, and they cost the square of the count.
+    if (std::is_sorted(m_items.begin(), m_items.end(), byPosition)) return;
+    std::vector<int> positions;
+    positions.reserve(m_items.size());
+    for (const TBookmark& b : m_items) positions.push_back(b.Position);
+    std::sort(positions.begin(), positions.end());
+    const bool ties = std::adjacent_find(positions.begin(), positions.end()) != positions.end();
+    if (!ties) {
+        std::sort(m_items.begin(), m_items.end(), byPosition);
+    } else {
+        exchangeSort();
+    }
+    m_byName.clear();
+    for (int n = 0; n < Count(); ++n) index(n);
+}
+
+void TBookmarks::exchangeSort() {
     for (std::size_t a = 0; a + 1 < m_items.size(); ++a)
         for (std::size_t b = a + 1; b < m_items.size(); ++b)
             if (m_items[b].Position < m_items[a].Position) std::swap(m_items[a], m_items[b]);

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quillet {
@@ -17,10 +18,7 @@ struct TBookmark {
 
 class TBookmarks {
 public:
-    TBookmark& add(TBookmark bookmark) {
-        m_items.push_back(std::move(bookmark));
-        return m_items.back();
-    }
+    TBookmark& add(TBookmark bookmark);
     int Count() const { return static_cast<int>(m_items.size()); }
     TBookmark& Items(int i) { return m_items[static_cast<std::size_t>(i)]; }
     const TBookmark& Items(int i) const { return m_items[static_cast<std::size_t>(i)]; }
@@ -35,7 +33,13 @@ public:
     void Sort();
 
 private:
+    void index(int n);
+    void exchangeSort();
+
     std::vector<TBookmark> m_items;
+    // Folded name (without its "#") -> the first index of that name. Names do not change once
+    // added; Sort reorders and so builds it anew.
+    std::unordered_map<std::u16string, int> m_byName;
 };
 
 // The attribute pairs of the A tags of `body`, with what the bookmark placement needs: the

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace quillet {
@@ -32,6 +33,35 @@ TEST(Bookmarks, LookUpAndSortByPosition) {
     std::u16string order;
     for (int n = 0; n < marks.Count(); ++n) order += marks.Items(n).Name + u" ";
     EXPECT_EQ(order, u"lost a b c ");
+}
+
+// Sort gives the order of pairwise exchanges whatever shortcut it takes: ordered lists, lists
+// without equal positions, and lists with ties (whose order the exchanges decide).
+TEST(Bookmarks, SortGivesTheOrderOfTheExchangesAndLooksUpByTheNewIndex) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        const int count = 1 + round % 40;
+        const int range = round % 3 == 0 ? 1000000 : 1 + round % 7;  // few ties, many ties
+        std::vector<TBookmark> items;
+        for (int n = 0; n < count; ++n) {
+            int position = static_cast<int>(random() % static_cast<unsigned>(range));
+            if (round % 5 == 0) position = n;  // already ordered
+            items.push_back({u"m" + fromUtf8(std::to_string(n)), u"", position});
+        }
+        std::vector<TBookmark> expected = items;
+        for (std::size_t a = 0; a + 1 < expected.size(); ++a)
+            for (std::size_t b = a + 1; b < expected.size(); ++b)
+                if (expected[b].Position < expected[a].Position)
+                    std::swap(expected[a], expected[b]);
+        TBookmarks marks;
+        for (const TBookmark& b : items) marks.add(b);
+        marks.Sort();
+        SCOPED_TRACE(round);
+        for (int n = 0; n < count; ++n) {
+            ASSERT_EQ(marks.Items(n).Name, expected[static_cast<std::size_t>(n)].Name);
+            EXPECT_EQ(marks.GetItemIdByName(u"#M" + marks.Items(n).Name.substr(1)), n);
+        }
+    }
 }
 
 TEST(Anchors, OnlyNameValuesOfATagsCount) {
