@@ -23,6 +23,15 @@ void TCHMDistill::report(const std::u16string& info, int persent) {
     if (FOnChange) FOnChange(info, persent);
 }
 
+void TCHMDistill::pulse() {
+    // Ten times a second is quick enough for a cancel and costs nothing next to the pages.
+    constexpr auto kInterval = std::chrono::milliseconds(100);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastPulse < kInterval) return;
+    m_lastPulse = now;
+    report(u"", 0);
+}
+
 void TCHMDistill::Execute() {
     report(u"Analyzing...", 5);
     ProcessTocLink();
@@ -51,7 +60,10 @@ void TCHMDistill::FillFileList() {
         Files.add(rootFolder + page, &entry);
     }
     // Following links may add pages elsewhere, never to Files, so the walk is stable.
-    for (std::size_t n = 0; n < Files.size(); ++n) GetLinkPages(Files[n].text);
+    for (std::size_t n = 0; n < Files.size(); ++n) {
+        pulse();
+        GetLinkPages(Files[n].text);
+    }
 }
 
 void TCHMDistill::NonTocFileToToc() {
@@ -61,6 +73,7 @@ void TCHMDistill::NonTocFileToToc() {
     heading.Level = 0;
     heading.Status = 2;
     for (std::size_t n = 0; n < NonTocicFiles.size(); ++n) {
+        pulse();
         auto& line = NonTocicFiles[n];
         std::u16string title = TrimWhiteSpace(GetHtmlTitle(readWorkingFile(line.text, rootFolder)));
         if (title.empty())
@@ -110,6 +123,7 @@ void TCHMDistill::DistillPages() {
     for (std::size_t n = 0; n < List.size(); ++n)
         if (!List[n].Url.empty()) pages.add(List[n].Url, &List[n]);
     for (const auto& page : pages) {
+        pulse();
         const std::u16string file = rootFolder + page.text;
         std::u16string text = readWorkingFile(file, rootFolder);
         text = ChangeUrlBookmark(text, *page.object);
@@ -123,6 +137,7 @@ void TCHMDistill::DistillPages() {
         if (topic.QuoteCount <= 1 || topic.Filename.size() <= rootFolder.size()) continue;
         const std::u16string page = topic.Filename.substr(rootFolder.size());
         for (int part = 0; part < topic.Bookmarks.Count(); ++part) {
+            pulse();
             const TTitleList* base = List.GetItemByUrl(page);
             if (base == nullptr)
                 base = List.GetItemByUrl(page + u"#" + topic.Bookmarks.Items(part).Name);

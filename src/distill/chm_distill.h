@@ -6,6 +6,7 @@
 #include "distill/topic_file.h"
 #include "project/chm_decompile.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,11 @@ public:
     enum class Voting { Fast, Plain };
     Voting voting = Voting::Fast;
 
+    // Gives a cancel request its chance inside a long step: at most ten times a second, an
+    // empty progress report (which keeps what is shown) goes out, and a pending cancel is
+    // raised from it as EUserCancel.
+    void pulse();
+
 private:
     void report(const std::u16string& info, int persent);
     void addLinkedFile(const std::u16string& Link, const std::u16string& baseFolder,
@@ -79,6 +85,8 @@ private:
     std::u16string changeLinkAttribute(const std::u16string& Name, const std::u16string& Value,
                                        const TTitleList& Base, std::u16string& chapter);
     std::u16string otherHelpFileFolder(const std::u16string& helpFile);
+
+    std::chrono::steady_clock::time_point m_lastPulse{};
 };
 
 // The style normaliser: display:none (with any spacing) becomes display:block, and

@@ -247,6 +247,7 @@ bool TCHMDistill::GetLinkPages(const std::u16string& f) {
     // chain of linked pages cannot exhaust the stack.
     std::vector<std::u16string> toVisit{f};
     while (!toVisit.empty()) {
+        pulse();
         const std::u16string page = std::move(toVisit.back());
         toVisit.pop_back();
         const std::u16string text = ProcessSCR(readWorkingFile(page, rootFolder), page);

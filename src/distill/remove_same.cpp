@@ -189,8 +189,10 @@ private:
 
 // Cuts common blocks while page j's block is shared by enough contents pages.
 template <typename Step>
-void voteAndCut(std::vector<TChmTopicFile*>& pages, BlockVoter& voter, int threshold, Step step) {
+void voteAndCut(TCHMDistill& job, std::vector<TChmTopicFile*>& pages, BlockVoter& voter,
+                int threshold, Step step) {
     for (int j = 0; j < static_cast<int>(pages.size());) {
+        job.pulse();
         if (!voter.isCommon(j, threshold)) {
             ++j;
             continue;
@@ -219,18 +221,24 @@ std::u16string StyleNormaliser(std::u16string_view S) {
 }
 
 void TCHMDistill::ChangeCSS() {
-    for (const auto& sheet : CSSFiles)
+    for (const auto& sheet : CSSFiles) {
+        pulse();
         writeWorkingFile(StyleNormaliser(readWorkingFile(sheet.text, rootFolder)), sheet.text,
                          rootFolder);
+    }
 }
 
 void TCHMDistill::RemoveSame() {
     // 1. One topic file per page: the contents pages first.
     TopicList.clear();
-    for (const auto& line : Files)
+    for (const auto& line : Files) {
+        pulse();
         TopicList.add(std::make_unique<TChmTopicFile>(line.text, line.object->Topic, this));
-    for (const auto& line : NonTocicFiles)
+    }
+    for (const auto& line : NonTocicFiles) {
+        pulse();
         TopicList.add(std::make_unique<TChmTopicFile>(line.text, u"", this));
+    }
     const int contentsCount = static_cast<int>(Files.size());
 
     // 2. The contents anchors into each page, and how many entries point at it.
@@ -267,7 +275,7 @@ void TCHMDistill::RemoveSame() {
     }
     {
         BlockVoter voter(pages, contentsCount, fast);
-        voteAndCut(pages, voter, threshold, [](TChmTopicFile& page) { page.SearchUp(); });
+        voteAndCut(*this, pages, voter, threshold, [](TChmTopicFile& page) { page.SearchUp(); });
     }
 
     // 5. Top pass, then the title pass when most contents pages show their title next.
@@ -279,7 +287,7 @@ void TCHMDistill::RemoveSame() {
     }
     BlockVoter voter(pages, contentsCount, fast);
     const auto searchDown = [](TChmTopicFile& page) { page.SearchDown(); };
-    voteAndCut(pages, voter, threshold, searchDown);
+    voteAndCut(*this, pages, voter, threshold, searchDown);
     int titled = 0;
     for (int n = 0; n < contentsCount; ++n)
         if (pages[static_cast<std::size_t>(n)]->IsTitle(pages[static_cast<std::size_t>(n)]->Text))
@@ -292,11 +300,12 @@ void TCHMDistill::RemoveSame() {
             page.SearchDown();
             voter.update(static_cast<int>(n));
         }
-        voteAndCut(pages, voter, threshold, searchDown);
+        voteAndCut(*this, pages, voter, threshold, searchDown);
     }
 
     // 6. Distil, split and write every page.
     for (TChmTopicFile* page : pages) {
+        pulse();
         page->Body = page->Distiller();
         page->FindAnchors();
         if (page->QuoteCount > 1) {

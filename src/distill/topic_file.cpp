@@ -412,6 +412,7 @@ void TChmTopicFile::SplitFileByBookmark() {
             part = Body.substr(static_cast<std::size_t>(from - 1),
                                static_cast<std::size_t>(partLength));
         part = DistillFragment(part, bookmark.Title);
+        if (Owner != nullptr) Owner->pulse();
         writeWorkingFile(BeforeBody + part + AfterBody, partFileName(n), workingFolderOf(*this));
     }
 }

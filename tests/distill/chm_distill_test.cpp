@@ -82,6 +82,24 @@ TEST_F(NonTocTest, DiscardLeavesTheContentsAsTheyAre) {
     EXPECT_EQ(job.List.size(), 1u);
 }
 
+// A cancel request raised from the progress report must stop a long step, not wait for its end.
+TEST(Distill, LongStepsReportSoThatACancelActsInsideThem) {
+    testing::TempDir dir;
+    TCHMDistill job;
+    job.rootFolder = fromPath(dir.path()) + u"/";
+    std::ofstream(dir.path() / "page.htm") << "<html><body><p>text</p></body></html>";
+    job.List.add().Topic = u"Page";
+    job.List[0].Url = u"page.htm";
+    struct Cancelled {};
+    std::vector<std::u16string> reports;
+    job.FOnChange = [&](const std::u16string& info, int) {
+        reports.push_back(info);
+        if (info.empty()) throw Cancelled();
+    };
+    EXPECT_THROW(job.Execute(), Cancelled);
+    EXPECT_EQ(reports, (std::vector<std::u16string>{u"Analyzing...", u""}));
+}
+
 TEST(TopicFileList, FindsFilesWithoutRegardToCase) {
     TChmTopicFileList list;
     auto file = std::make_unique<TChmTopicFile>();
