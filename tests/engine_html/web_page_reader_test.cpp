@@ -311,11 +311,35 @@ TEST_F(WebPages, AnEmptyOrBrokenPageOpensAsAnEmptyDocument) {
 }
 
 TEST_F(WebPages, DeepNestingIsReadWithoutExhaustingTheStack) {
-    std::string page;
-    for (int i = 0; i < 5000; ++i) page += "<span><div>";
-    page += "deep";
-    open(page);
-    EXPECT_NE(find(u"deep"), -1);
+    // Far deeper than any real page: the structure is read to a depth, the text all the way down.
+    struct Case {
+        const char* name;
+        std::string_view open, close;
+        int depth;
+    };
+    const Case cases[] = {
+        {"divs", "<div>", "</div>", 60000},
+        {"tables", "<table><tr><td>", "</td></tr></table>", 3000},
+        {"lists", "<ul><li>", "</li></ul>", 20000},
+        {"ordered lists", "<ol start=5><li value=2>", "</li></ol>", 20000},
+        {"spans", "<span style='color: red'>", "</span>", 60000},
+        {"spans and divs", "<span><div>", "</div></span>", 5000},
+        {"unclosed fonts", "<font size=2><b>", "", 30000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string page = "<p>before</p>";
+        for (int i = 0; i < c.depth; ++i) page += c.open;
+        page += "deep";
+        for (int i = 0; i < c.depth; ++i) page += c.close;
+        page += "<p>after</p>";
+        open(page);
+        EXPECT_EQ(checkDocument(doc), "");
+        const int before = find(u"before"), deep = find(u"deep"), after = find(u"after");
+        EXPECT_EQ(before, 0);
+        EXPECT_GT(deep, before);
+        EXPECT_GT(after, deep);
+    }
 }
 
 TEST_F(WebPages, TheOpenedPageSavesAsDocx) {

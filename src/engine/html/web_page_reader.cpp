@@ -539,39 +539,50 @@ public:
 private:
     // ---- style sheets --------------------------------------------------------------------------
 
-    void collectStyles(GumboNode* node) {
-        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT) return;
-        if (node->type == GUMBO_NODE_ELEMENT) {
-            const GumboElement& e = node->v.element;
-            if (e.tag == GUMBO_TAG_STYLE) {
-                std::string css;
-                for (unsigned i = 0; i < e.children.length; ++i) {
-                    const auto* child = static_cast<const GumboNode*>(e.children.data[i]);
-                    if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE ||
-                        child->type == GUMBO_NODE_CDATA || child->type == GUMBO_NODE_COMMENT)
-                        css += child->v.text.text;
-                }
-                const std::string media = toLower(attribute(e, "media"));
-                if (media.empty() || media.find("screen") != std::string::npos ||
-                    media.find("all") != std::string::npos)
-                    addSheet(css, m_pageFolder, 0);
-                return;
-            }
-            if (e.tag == GUMBO_TAG_LINK) {
-                const std::string rel = toLower(attribute(e, "rel"));
-                const std::string media = toLower(attribute(e, "media"));
-                if (rel.find("stylesheet") != std::string::npos &&
-                    rel.find("alternate") == std::string::npos &&
-                    (media.empty() || media.find("screen") != std::string::npos ||
-                     media.find("all") != std::string::npos))
-                    addSheetFile(fromUtf8(attribute(e, "href")), m_pageFolder, 0);
-                return;
-            }
+    // Reads the page's <style> elements and linked style sheets in document order. The walk keeps
+    // its own stack: a page may nest far deeper than the call stack could follow.
+    void collectStyles(GumboNode* document) {
+        std::vector<GumboNode*> stack{document};
+        while (!stack.empty()) {
+            GumboNode* node = stack.back();
+            stack.pop_back();
+            if (node->type == GUMBO_NODE_ELEMENT && readStyleElement(node->v.element)) continue;
+            if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT) continue;
+            const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT
+                                              ? node->v.document.children
+                                              : node->v.element.children;
+            for (unsigned i = children.length; i > 0; --i)
+                stack.push_back(static_cast<GumboNode*>(children.data[i - 1]));
         }
-        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children
-                                                                        : node->v.element.children;
-        for (unsigned i = 0; i < children.length; ++i)
-            collectStyles(static_cast<GumboNode*>(children.data[i]));
+    }
+
+    // Adds the style sheet of a <style> or <link> element; false for any other element.
+    bool readStyleElement(const GumboElement& e) {
+        if (e.tag == GUMBO_TAG_STYLE) {
+            std::string css;
+            for (unsigned i = 0; i < e.children.length; ++i) {
+                const auto* child = static_cast<const GumboNode*>(e.children.data[i]);
+                if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE ||
+                    child->type == GUMBO_NODE_CDATA || child->type == GUMBO_NODE_COMMENT)
+                    css += child->v.text.text;
+            }
+            const std::string media = toLower(attribute(e, "media"));
+            if (media.empty() || media.find("screen") != std::string::npos ||
+                media.find("all") != std::string::npos)
+                addSheet(css, m_pageFolder, 0);
+            return true;
+        }
+        if (e.tag == GUMBO_TAG_LINK) {
+            const std::string rel = toLower(attribute(e, "rel"));
+            const std::string media = toLower(attribute(e, "media"));
+            if (rel.find("stylesheet") != std::string::npos &&
+                rel.find("alternate") == std::string::npos &&
+                (media.empty() || media.find("screen") != std::string::npos ||
+                 media.find("all") != std::string::npos))
+                addSheetFile(fromUtf8(attribute(e, "href")), m_pageFolder, 0);
+            return true;
+        }
+        return false;
     }
 
     void addSheet(std::string_view css, const std::u16string& folder, int depth) {
