@@ -13,10 +13,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -1419,10 +1421,59 @@ private:
     Output* m_out = nullptr;
 };
 
-struct GumboDeleter {
-    void operator()(GumboOutput* output) const {
-        gumbo_destroy_output(&kGumboDefaultOptions, output);
+// The memory of one parse. gumbo_destroy_output frees the tree by recursion, one call per level
+// of nesting, which a hostile page nests deep enough to exhaust the stack; gumbo allocates through
+// this instead, and whatever it still holds is freed in one loop when the reading is done.
+class ParseMemory {
+public:
+    ParseMemory() = default;
+    ParseMemory(const ParseMemory&) = delete;
+    ParseMemory& operator=(const ParseMemory&) = delete;
+    ~ParseMemory() {
+        while (m_blocks) {
+            Block* next = m_blocks->next;
+            std::free(m_blocks);
+            m_blocks = next;
+        }
     }
+
+    // Makes a parse with `options` allocate here.
+    void serve(GumboOptions& options) {
+        options.allocator = &allocate;
+        options.deallocator = &deallocate;
+        options.userdata = this;
+    }
+
+private:
+    // Each allocation is preceded by its links in the list of live blocks.
+    struct alignas(std::max_align_t) Block {
+        Block* previous;
+        Block* next;
+    };
+
+    static void* allocate(void* self, std::size_t size) {
+        auto& memory = *static_cast<ParseMemory*>(self);
+        void* raw = std::malloc(sizeof(Block) + size);
+        if (!raw) return nullptr;  // as gumbo's own allocator would
+        auto* block = new (raw) Block{nullptr, memory.m_blocks};
+        if (memory.m_blocks) memory.m_blocks->previous = block;
+        memory.m_blocks = block;
+        return block + 1;
+    }
+
+    static void deallocate(void* self, void* pointer) {
+        if (!pointer) return;
+        auto& memory = *static_cast<ParseMemory*>(self);
+        Block* block = static_cast<Block*>(pointer) - 1;
+        if (block->previous)
+            block->previous->next = block->next;
+        else
+            memory.m_blocks = block->next;
+        if (block->next) block->next->previous = block->previous;
+        std::free(block);
+    }
+
+    Block* m_blocks = nullptr;
 };
 
 }  // namespace
@@ -1437,8 +1488,9 @@ void readWebPage(DocumentModel& model, const std::u16string& path,
     const std::string utf8 = toUtf8(text);
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;  // the parse errors of a messy page are of no use here
-    std::unique_ptr<GumboOutput, GumboDeleter> output(
-        gumbo_parse_with_options(&options, utf8.data(), utf8.size()));
+    ParseMemory memory;      // frees the tree, which is not handed to gumbo_destroy_output
+    memory.serve(options);
+    const GumboOutput* output = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
     if (!output)
         throw std::runtime_error("cannot read " + toUtf8(path) + ": the page could not be parsed");
     const std::u16string pageFolder = fromPath(file.parent_path());
