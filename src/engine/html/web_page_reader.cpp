@@ -860,16 +860,24 @@ private:
         }
     }
 
-    // The text of a subtree too deep to read element by element, without recursion.
+    // The text of a subtree too deep to read element by element, without recursion. Where a
+    // block or a line break would begin or end, a space keeps the words on either side apart.
     void flatText(GumboNode* top, const Computed& style) {
-        std::vector<GumboNode*> stack{top};
+        std::vector<GumboNode*> stack{top};  // null: the end of a block
         while (!stack.empty()) {
             GumboNode* n = stack.back();
             stack.pop_back();
-            if (n->type == GUMBO_NODE_TEXT || n->type == GUMBO_NODE_WHITESPACE ||
-                n->type == GUMBO_NODE_CDATA) {
+            if (!n) {
+                text(u" ", style);
+            } else if (n->type == GUMBO_NODE_TEXT || n->type == GUMBO_NODE_WHITESPACE ||
+                       n->type == GUMBO_NODE_CDATA) {
                 text(fromUtf8(n->v.text.text), style);
             } else if (n->type == GUMBO_NODE_ELEMENT && !isLeftOut(n->v.element.tag)) {
+                const GumboTag tag = n->v.element.tag;
+                if (defaultDisplay(tag) != Display::Inline || tag == GUMBO_TAG_BR) {
+                    text(u" ", style);
+                    stack.push_back(nullptr);
+                }
                 const GumboVector& c = n->v.element.children;
                 for (unsigned i = c.length; i > 0; --i)
                     stack.push_back(static_cast<GumboNode*>(c.data[i - 1]));
