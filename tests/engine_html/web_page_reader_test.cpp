@@ -138,6 +138,31 @@ TEST_F(WebPages, NestedListsAreNumberedAndIndented) {
     }
 }
 
+TEST_F(WebPages, ListNumbersStayWithinRangeWhateverThePageSays) {
+    // Attributes read as browsers read them; numbers clamped so that counting on cannot overflow.
+    struct Case {
+        std::string_view html;
+        std::string_view paragraphs;
+    };
+    const Case cases[] = {
+        {"<ol start=2147483647><li>a<li>b</ol>", "999999999.\ta|999999999.\tb"},
+        {"<ol start=-2147483648><li>a<li>b</ol>", "-999999999.\ta|-999999998.\tb"},
+        {"<ol start=99999999999999999999999><li>a</ol>", "999999999.\ta"},
+        {"<ol><li value=2147483647>a<li>b<li value=-2147483649>c</ol>",
+         "999999999.\ta|999999999.\tb|-999999999.\tc"},
+        {"<ol type=I start=2147483646><li>a<li>b<li>c</ol>",
+         "999999999.\ta|999999999.\tb|999999999.\tc"},
+        {"<ol start=-1><li>a<li>b<li>c</ol>", "-1.\ta|0.\tb|1.\tc"},
+        {"<ol start=' +7th'><li>a<li value=x>b</ol>", "7.\ta|8.\tb"},
+        {"<ol start=abc><li>a</ol>", "1.\ta"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.html);
+        open(c.html);
+        EXPECT_EQ(paragraphs(), c.paragraphs);
+    }
+}
+
 TEST_F(WebPages, TablesKeepSpansHeadersShadingAndNesting) {
     open(
         "<table border=2 width=400><caption>Cap</caption>"

@@ -41,6 +41,10 @@ constexpr int kMaxDepth = 200;
 // Style sheets that import others: how deep the chain may go.
 constexpr int kMaxImportDepth = 4;
 constexpr int kMaxSpan = 1000;  // colspan and rowspan, as browsers clamp them
+// List numbers stay within plus or minus this: a page's start and value attributes are clamped to
+// it, and counting on past it repeats it, so that no attribute or number of items can overflow the
+// counter. Far beyond any list a page shows.
+constexpr int kMaxListNumber = 999'999'999;
 
 // Defaults of the elements, read with the lowest priority as a browser's own style sheet.
 constexpr std::string_view kDefaultCss = R"(
@@ -180,6 +184,25 @@ struct Output {
 std::string attribute(const GumboElement& e, const char* name) {
     const GumboAttribute* a = gumbo_get_attribute(&e.attributes, name);
     return a ? std::string(a->value) : std::string();
+}
+
+// An integer attribute read as browsers read one (white space, a sign, then digits up to the
+// first other character) and clamped to [low, high]; nothing when it holds no number.
+std::optional<int> integerAttribute(const GumboElement& e, const char* name, int low, int high) {
+    const GumboAttribute* a = gumbo_get_attribute(&e.attributes, name);
+    if (!a) return std::nullopt;
+    const std::string_view v = a->value;
+    std::size_t i = v.find_first_not_of(" \t\n\f\r");
+    if (i == std::string_view::npos) return std::nullopt;
+    const bool negative = v[i] == '-';
+    if (v[i] == '-' || v[i] == '+') ++i;
+    if (i == v.size() || v[i] < '0' || v[i] > '9') return std::nullopt;
+    constexpr long long kCap = 1LL << 40;  // beyond any bound, and far from overflowing
+    long long n = 0;
+    for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i)
+        n = std::min(n * 10 + (v[i] - '0'), kCap);
+    return static_cast<int>(
+        std::clamp(negative ? -n : n, static_cast<long long>(low), static_cast<long long>(high)));
 }
 
 bool hasAttribute(const GumboElement& e, const char* name) {
@@ -954,8 +977,8 @@ private:
                                    : (type.empty() ? kBullets[std::min(bulletDepth, 2)] : type);
             }
             inner.listStyle.clear();  // each list chooses its own unless CSS says otherwise
-            if (s.ordered && hasAttribute(e, "start"))
-                s.next = std::atoi(attribute(e, "start").c_str());
+            if (s.ordered)
+                s.next = integerAttribute(e, "start", -kMaxListNumber, kMaxListNumber).value_or(1);
             m_lists.push_back(s);
             list = true;
         }
@@ -971,8 +994,10 @@ private:
                 int number = 1;
                 if (!m_lists.empty()) {
                     ListState& l = m_lists.back();
-                    if (hasAttribute(e, "value")) l.next = std::atoi(attribute(e, "value").c_str());
-                    number = l.next++;
+                    if (auto value = integerAttribute(e, "value", -kMaxListNumber, kMaxListNumber))
+                        l.next = *value;
+                    number = l.next;
+                    l.next = std::min(l.next + 1, kMaxListNumber);
                 }
                 out.marker = listMarker(type, number);
                 out.markerFormat = inner.chars;
@@ -1222,9 +1247,8 @@ private:
                 CellOut cell;
                 cell.row = r;
                 cell.column = column;
-                cell.colSpan = std::clamp(std::atoi(attribute(ce, "colspan").c_str()), 1, kMaxSpan);
-                cell.rowSpan =
-                    std::clamp(std::atoi(attribute(ce, "rowspan").c_str()), 1, rowCount - r);
+                cell.colSpan = integerAttribute(ce, "colspan", 1, kMaxSpan).value_or(1);
+                cell.rowSpan = integerAttribute(ce, "rowspan", 1, rowCount - r).value_or(1);
                 m_path.push_back(keyOf(cellNode));
                 Computed cellStyle = computeStyle(ce, rowStyle);
                 cell.shading = cellStyle.background ? cellStyle.background : rowStyle.background;
