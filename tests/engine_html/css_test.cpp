@@ -44,6 +44,8 @@ TEST(CssValues, LengthsAndFontSizes) {
     EXPECT_EQ(fontSizeAttribute("1"), 7.5);
     EXPECT_EQ(fontSizeAttribute("+1"), 13.5);
     EXPECT_EQ(fontSizeAttribute("9"), 36.0);
+    EXPECT_EQ(fontSizeAttribute("1e300"), 36.0);
+    EXPECT_EQ(fontSizeAttribute("-1e300"), 7.5);
     EXPECT_EQ(parseFontFamilies("'Segoe UI', \"宋体\", sans-serif"),
               (std::vector<std::u16string>{u"Segoe UI", u"宋体", u"Arial"}));
 }

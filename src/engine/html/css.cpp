@@ -464,7 +464,8 @@ std::optional<double> fontSizeAttribute(std::string_view text) {
     std::size_t used = 0;
     const auto n = parseNumber(value, used);
     if (!n) return std::nullopt;
-    int size = static_cast<int>(*n);
+    // Clamped before it becomes an int: a size such as 1e300 does not fit one.
+    int size = static_cast<int>(std::clamp(*n, -100.0, 100.0));
     if (!value.empty() && (value[0] == '+' || value[0] == '-')) size = 3 + size;
     return kPoints[std::clamp(size, 1, 7) - 1];
 }
