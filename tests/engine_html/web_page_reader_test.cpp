@@ -345,6 +345,7 @@ TEST_F(WebPages, DeepNestingIsReadWithoutExhaustingTheStack) {
     const Case cases[] = {
         {"divs", "<div>", "</div>", 60000},
         {"tables", "<table><tr><td>", "</td></tr></table>", 3000},
+        {"table captions", "<table><caption>", "</caption></table>", 3000},
         {"lists", "<ul><li><ol start=5><li value=2>", "</li></ol></li></ul>", 10000},
         {"styled spans", "<span style='color: red'>", "</span>", 60000},
         // Deep enough for a recursive freeing of the parsed tree to exhaust the stack.

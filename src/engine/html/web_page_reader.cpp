@@ -38,6 +38,9 @@ constexpr double kMaxPictureSide = 1584;
 // Elements nested deeper than this are read for their text only, so that a hostile page cannot
 // exhaust the stack; real pages stay far below it.
 constexpr int kMaxDepth = 200;
+// How many of those levels a table counts for: reading one (its rows, cells and caption) takes
+// several times the stack of another element, so tables nest at most a quarter as deep.
+constexpr int kTableDepth = 4;
 // Style sheets that import others: how deep the chain may go.
 constexpr int kMaxImportDepth = 4;
 constexpr int kMaxSpan = 1000;  // colspan and rowspan, as browsers clamp them
@@ -938,7 +941,7 @@ private:
         }
         if (e.tag == GUMBO_TAG_TABLE) {
             const int start = startBlock();
-            table(e, style, depth);
+            table(e, style, depth + kTableDepth - 1);
             if (!anchor.empty()) addBookmark(anchor, start, m_out->pos());
             return;
         }
