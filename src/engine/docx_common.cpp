@@ -8,6 +8,60 @@
 
 namespace quillet::engine::docx {
 
+namespace {
+
+// The Char production of XML 1.0.
+bool isXmlCharacter(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The length of the UTF-8 sequence at text[at], its code point in `c`; 0 when the bytes there are
+// no well-formed sequence (a stray continuation byte, a truncated or overlong one, beyond
+// U+10FFFF).
+std::size_t decodeUtf8(std::string_view text, std::size_t at, char32_t& c) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    char32_t least = 0;
+    if (lead < 0x80) {
+        c = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, least = 0x80, c = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, least = 0x800, c = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, least = 0x10000, c = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (next & 0x3F);
+    }
+    return c >= least && c <= 0x10FFFF ? length : 0;
+}
+
+}  // namespace
+
+std::string xmlCharacters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = decodeUtf8(text, at, c);
+        if (length == 0) {
+            ++at;  // a byte that begins no character; the next one may
+            continue;
+        }
+        if (isXmlCharacter(c)) out.append(text.substr(at, length));
+        at += length;
+    }
+    return out;
+}
+
 std::string colorText(int color) {
     if (color < 0) return "auto";
     char buffer[8];

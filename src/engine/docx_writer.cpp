@@ -52,8 +52,14 @@ pugi::xml_node child(pugi::xml_node parent, const char* name) {
     return parent.append_child(name);
 }
 
+// Attribute values and text reach a part only through attr and setText, which leave out what XML
+// cannot hold (see xmlCharacters).
 void attr(pugi::xml_node node, const char* name, const std::string& value) {
-    node.append_attribute(name).set_value(value.c_str());
+    node.append_attribute(name).set_value(xmlCharacters(value).c_str());
+}
+
+void setText(pugi::xml_node node, const std::string& value) {
+    node.text().set(xmlCharacters(value).c_str());
 }
 
 void valueChild(pugi::xml_node parent, const char* name, const std::string& value) {
@@ -74,11 +80,6 @@ std::string xmlText(const pugi::xml_document& doc) {
     std::ostringstream out;
     doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
     return out.str();
-}
-
-// Characters that XML 1.0 cannot hold are left out of text.
-bool xmlChar(char16_t c) {
-    return c >= 0x20 || c == u'\t' || c == u'\n' || c == u'\r';
 }
 
 // Appends the w:rPr of `f` to `parent` (nothing when it sets nothing).
@@ -340,7 +341,7 @@ void StoryWriter::flush() {
     pugi::xml_node r = openRun(m_pendingFormat, m_pendingPos);
     pugi::xml_node t = child(r, m_pendingCode ? "w:instrText" : "w:t");
     attr(t, "xml:space", "preserve");
-    t.text().set(toUtf8(m_pending).c_str());
+    setText(t, toUtf8(m_pending));
     m_pending.clear();
 }
 
@@ -471,10 +472,10 @@ void StoryWriter::emitShape(const Shape& shape) {
     attr(simple, "y", "0");
     pugi::xml_node h = child(anchor, "wp:positionH");
     attr(h, "relativeFrom", "page");
-    child(h, "wp:posOffset").text().set(num(emu(shape.left)).c_str());
+    setText(child(h, "wp:posOffset"), num(emu(shape.left)));
     pugi::xml_node v = child(anchor, "wp:positionV");
     attr(v, "relativeFrom", "page");
-    child(v, "wp:posOffset").text().set(num(emu(shape.top)).c_str());
+    setText(child(v, "wp:posOffset"), num(emu(shape.top)));
     pugi::xml_node extent = child(anchor, "wp:extent");
     attr(extent, "cx", num(emu(picture.width)));
     attr(extent, "cy", num(emu(picture.height)));
@@ -637,7 +638,6 @@ void StoryWriter::writeParagraph(pugi::xml_node parent, int index) {
             emitSpecial(c, pos);
             continue;
         }
-        if (!xmlChar(c)) continue;
         const bool code = !m_fieldInCode.empty() && m_fieldInCode.back();
         const std::uint32_t format = m_story.charFormatId(pos);
         if (!m_pending.empty() && (format != m_pendingFormat || code != m_pendingCode)) flush();
@@ -818,7 +818,7 @@ void PackageWriter::write(const std::u16string& path) {
         attr(cp, "xmlns:cp",
              "http://schemas.openxmlformats.org/package/2006/metadata/core-properties");
         attr(cp, "xmlns:dc", "http://purl.org/dc/elements/1.1/");
-        child(cp, "dc:creator").text().set("Quillet");
+        setText(child(cp, "dc:creator"), "Quillet");
         addFile("docProps/core.xml", xmlText(core));
         m_overrides.emplace_back("/docProps/core.xml",
                                  "application/vnd.openxmlformats-package.core-properties+xml");
@@ -826,7 +826,7 @@ void PackageWriter::write(const std::u16string& path) {
         pugi::xml_node props = app.append_child("Properties");
         attr(props, "xmlns",
              "http://schemas.openxmlformats.org/officeDocument/2006/extended-properties");
-        child(props, "Application").text().set("Quillet");
+        setText(child(props, "Application"), "Quillet");
         addFile("docProps/app.xml", xmlText(app));
         m_overrides.emplace_back(
             "/docProps/app.xml",

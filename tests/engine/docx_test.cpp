@@ -13,8 +13,10 @@
 #include <zip.h>
 #include <pugixml.hpp>
 
+#include <cstdio>
 #include <fstream>
 #include <optional>
+#include <vector>
 
 namespace quillet::testing {
 namespace {
@@ -47,6 +49,99 @@ pugi::xml_document parseEntry(const std::filesystem::path& file, const char* nam
 
 std::string first(const pugi::xml_document& doc, const char* xpath, const char* attribute) {
     return doc.select_node(xpath).node().attribute(attribute).value();
+}
+
+// The names of every entry in the package.
+std::vector<std::string> entryNames(const std::filesystem::path& file) {
+    std::vector<std::string> names;
+    int error = 0;
+    zip_t* zip = zip_open(file.c_str(), ZIP_RDONLY, &error);
+    if (!zip) return names;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(zip, 0); ++i)
+        names.emplace_back(zip_get_name(zip, static_cast<zip_uint64_t>(i), 0));
+    zip_discard(zip);
+    return names;
+}
+
+// The Char production of XML 1.0.
+bool isXmlCharacter(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The first character of an XML part that XML 1.0 does not allow, written out or as a character
+// reference ("U+FFFF at 812"); empty when there is none. pugixml reads such parts without a word,
+// so its parse alone would not show them.
+std::string illegalCharacter(const std::string& xml) {
+    const std::u16string text = fromUtf8(xml);
+    if (toUtf8(text) != xml) return "bytes that are not UTF-8";
+    auto describe = [](char32_t c, std::size_t at) {
+        char buffer[48];
+        std::snprintf(buffer, sizeof buffer, "U+%04X at %zu", static_cast<unsigned>(c), at);
+        return std::string(buffer);
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00), ++i;
+        if (!isXmlCharacter(c)) return describe(c, i);
+        if (c == u'&' && text.compare(i, 2, u"&#") == 0) {
+            const bool hex = i + 2 < text.size() && text[i + 2] == u'x';
+            char32_t referenced = 0;
+            std::size_t j = i + (hex ? 3 : 2);
+            for (; j < text.size() && text[j] != u';'; ++j) {
+                const char16_t d = text[j];
+                const int digit = d >= u'0' && d <= u'9'          ? d - u'0'
+                                  : hex && d >= u'a' && d <= u'f' ? d - u'a' + 10
+                                  : hex && d >= u'A' && d <= u'F' ? d - u'A' + 10
+                                                                  : -1;
+                if (digit < 0) return "a malformed character reference at " + std::to_string(i);
+                referenced = std::min<char32_t>(referenced * (hex ? 16 : 10) + digit, 0x110000);
+            }
+            if (!isXmlCharacter(referenced)) return describe(referenced, i) + " (referenced)";
+        }
+    }
+    return {};
+}
+
+// Every 16-bit code unit, with a surrogate without partner at either end and a pair in between.
+// U+0000 comes last, so that a writer which stops at it still meets all the others.
+std::u16string everyCodeUnit() {
+    std::u16string text(1, u'\xDC00');
+    for (char32_t c = 1; c <= 0xFFFF; ++c) text += static_cast<char16_t>(c);
+    return text + u"\U0001F600" + u'\0' + u'\xD800';
+}
+
+// What a part keeps of `text`: the characters XML 1.0 allows; a surrogate without partner becomes
+// U+FFFD, as every conversion to UTF-8 here makes it.
+std::u16string keptInXml(std::u16string_view text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            out += text.substr(i++, 2);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            out += u'\xFFFD';
+        } else if (isXmlCharacter(c)) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Where two long texts first differ ("at 12: U+0041, expected U+0042"); empty when they are equal.
+std::string firstDifference(std::u16string_view got, std::u16string_view expected) {
+    const auto [a, b] = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+    if (a == got.end() && b == expected.end()) return {};
+    auto shown = [](auto it, auto end) {
+        char buffer[16] = "the end";
+        if (it != end) std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(*it));
+        return std::string(buffer);
+    };
+    return "at " + std::to_string(a - got.begin()) + ": " + shown(a, got.end()) + ", expected " +
+           shown(b, expected.end());
 }
 
 TEST(BookmarkNames, MapsWhatFilesCannotHoldWithoutCollisions) {
@@ -183,6 +278,144 @@ TEST_F(DocxOutput, TablesSurviveTheRoundTrip) {
     engine::readDocx(back, path);
     EXPECT_EQ(back.checkInvariants(), "");
     EXPECT_EQ(dumpModel(back), dumpModel(model));
+}
+
+TEST_F(DocxOutput, EveryPlaceLeavesOutWhatXmlCannotHold) {
+    // Story text cannot hold the characters that are structure there (marks, fields, pictures).
+    std::u16string storyText = everyCodeUnit();
+    std::erase_if(storyText, [](char16_t c) {
+        return c == engine::kParagraphMark || c == engine::kSectionBreak ||
+               c == engine::kCellMark || c == engine::kLineBreak || c == engine::kPageBreak ||
+               c == engine::kPictureChar || c == engine::kFieldBegin ||
+               c == engine::kFieldSeparator || c == engine::kFieldEnd;
+    });
+    const std::u16string anyText = everyCodeUnit();
+    using Model = engine::DocumentModel;
+    struct Place {
+        const char* name;
+        const std::u16string& given;
+        void (*put)(Model&, const std::u16string&);
+        // What the document read back holds there; null where the writer changes it on purpose
+        // (bookmark names, a linked file's address).
+        std::u16string (*get)(Model&);
+    };
+    const Place places[] = {
+        {"paragraph text", storyText,
+         [](Model& m, const std::u16string& t) {
+             m.insert(m.body(), 0, engine::Fragment::plain(t));
+         },
+         [](Model& m) { return m.body().text(0, m.body().length() - 1); }},
+        {"field code", storyText,
+         [](Model& m, const std::u16string& t) {
+             engine::Fragment f = engine::Fragment::plain(
+                 engine::kFieldBegin + t + engine::kFieldSeparator + u"result" + engine::kFieldEnd);
+             f.fields.push_back({{0, static_cast<int>(f.text.size())}});
+             m.insert(m.body(), 0, std::move(f));
+         },
+         [](Model& m) {
+             return m.body().fields().empty() ? u"no field"
+                                              : m.body().fieldCode(*m.body().fields()[0]);
+         }},
+        {"header text", storyText,
+         [](Model& m, const std::u16string& t) {
+             m.insert(*m.shownStory(0, false, 1), 0, engine::Fragment::plain(t));
+         },
+         [](Model& m) {
+             const engine::Story& header = *m.shownStory(0, false, 1);
+             return header.text(0, header.length() - 1);
+         }},
+        {"hyperlink target", anyText,
+         [](Model& m, const std::u16string& t) {
+             engine::Fragment f = engine::Fragment::plain(u"link");
+             engine::Hyperlink h;
+             h.start = 0;
+             h.end = 4;
+             h.address = t;
+             h.subAddress = t;
+             f.hyperlinks.push_back(h);
+             m.insert(m.body(), 0, std::move(f));
+         },
+         [](Model& m) {
+             return m.body().hyperlinks().empty() ? u"no link" : m.body().hyperlinks()[0]->address;
+         }},
+        {"hyperlink tip", anyText,
+         [](Model& m, const std::u16string& t) {
+             engine::Fragment f = engine::Fragment::plain(u"link");
+             engine::Hyperlink h;
+             h.start = 0;
+             h.end = 4;
+             h.address = u"http://example.com/";
+             h.screenTip = t;
+             f.hyperlinks.push_back(h);
+             m.insert(m.body(), 0, std::move(f));
+         },
+         [](Model& m) {
+             return m.body().hyperlinks().empty() ? u"no link"
+                                                  : m.body().hyperlinks()[0]->screenTip;
+         }},
+        {"picture description", anyText,
+         [](Model& m, const std::u16string& t) {
+             engine::Fragment f = engine::Fragment::plain(std::u16string(1, engine::kPictureChar));
+             engine::InlinePicture p;
+             p.start = 0;
+             p.end = 1;
+             p.picture.linked = true;
+             p.picture.sourcePath = u"/pictures/" + t;  // also the picture's name in the part
+             p.picture.width = p.picture.height = 10;
+             p.picture.altText = t;
+             f.pictures.push_back(p);
+             m.insert(m.body(), 0, std::move(f));
+         },
+         [](Model& m) {
+             return m.body().pictures().empty() ? u"no picture"
+                                                : m.body().pictures()[0]->picture.altText;
+         }},
+        {"font name", anyText,
+         [](Model& m, const std::u16string& t) {
+             engine::CharFormat format;
+             format.font = t;
+             format.eastAsiaFont = t;
+             m.insert(m.body(), 0, engine::Fragment::plain(u"x", format));
+             m.styles().defaults.font = t;
+         },
+         [](Model& m) { return m.body().charFormat(0).font.value_or(u"no font"); }},
+        {"style name", anyText,
+         [](Model& m, const std::u16string& t) {
+             engine::Style style;
+             style.name = t;
+             style.id = t;
+             m.body().paragraphFormat(0).style = m.styles().add(style);
+         },
+         [](Model& m) { return m.styles().at(m.body().paragraphFormat(0).style).name; }},
+        {"bookmark name", anyText,
+         [](Model& m, const std::u16string& t) {
+             m.insert(m.body(), 0, engine::Fragment::plain(u"mark"));
+             m.body().addBookmark(t, 0, 4);
+         },
+         nullptr},
+    };
+    for (const Place& place : places) {
+        SCOPED_TRACE(place.name);
+        engine::DocumentModel model;
+        place.put(model, place.given);
+        ASSERT_EQ(model.checkInvariants(), "");
+        const auto file = dir.path() / "characters.docx";
+        engine::writeDocx(model, fromPath(file));
+        for (const std::string& name : entryNames(file)) {
+            if (!name.ends_with(".xml") && !name.ends_with(".rels")) continue;
+            SCOPED_TRACE(name);
+            const std::string part = readEntry(file, name.c_str()).value_or("");
+            pugi::xml_document xml;
+            EXPECT_EQ(xml.load_buffer(part.data(), part.size()).status, pugi::status_ok);
+            EXPECT_EQ(illegalCharacter(part), "");
+        }
+        engine::DocumentModel back;
+        engine::readDocx(back, fromPath(file));
+        EXPECT_EQ(back.checkInvariants(), "");
+        if (place.get) {
+            EXPECT_EQ(firstDifference(place.get(back), keptInXml(place.given)), "");
+        }
+    }
 }
 
 TEST_F(DocxOutput, ATemplateThatCannotBeReadIsRefusedAtTheCall) {

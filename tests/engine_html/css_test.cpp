@@ -44,6 +44,8 @@ TEST(CssValues, LengthsAndFontSizes) {
     EXPECT_EQ(fontSizeAttribute("1"), 7.5);
     EXPECT_EQ(fontSizeAttribute("+1"), 13.5);
     EXPECT_EQ(fontSizeAttribute("9"), 36.0);
+    EXPECT_EQ(fontSizeAttribute("1e300"), 36.0);
+    EXPECT_EQ(fontSizeAttribute("-1e300"), 7.5);
     EXPECT_EQ(parseFontFamilies("'Segoe UI', \"宋体\", sans-serif"),
               (std::vector<std::u16string>{u"Segoe UI", u"宋体", u"Arial"}));
 }
@@ -87,6 +89,36 @@ TEST(CssSelectors, MatchBySpecificityThenOrder) {
     EXPECT_EQ(cascade(sheet, path), "a h i d f b g c! ");
     EXPECT_EQ(cascade(sheet, {key("body"), key("p")}), "a h i e ");
     EXPECT_EQ(cascade(sheet, {key("h1")}), "g ");
+}
+
+TEST(CssSelectors, CombinatorsMatchDeepElementsWithoutTryingEveryAncestor) {
+    // Two hundred nested divs: a selector that cannot match once had every combination of them
+    // to try. Some need a later ancestor after a nearer one failed (a child combinator).
+    std::vector<ElementKey> deep = {key("html"), key("body")};
+    for (int i = 0; i < 200; ++i) deep.push_back(key("div", {}, {i == 3 ? "third" : "plain"}));
+    deep.push_back(key("p"));
+    const std::vector<ElementKey> list = {key("ul"), key("li"), key("div"), key("li"), key("p")};
+    struct Case {
+        std::string_view selector;
+        const std::vector<ElementKey>& path;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"span div div div div div div div div div p", deep, false},
+        {"div div div div div div div div div div p", deep, true},
+        {"body > div .third div > p", deep, true},
+        {"html > div p", deep, false},
+        {"div.third div div.third p", deep, false},
+        {"ul > li p", list, true},
+        {"ol > li p", list, false},
+        {"ul li > div > li > p", list, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.selector);
+        StyleSheetSet sheet;
+        sheet.add(std::string(c.selector) + " { color: x }");
+        EXPECT_EQ(cascade(sheet, c.path), c.matches ? "x " : "");
+    }
 }
 
 TEST(CssSelectors, ImportsAreReturnedAndDeclarationsParsed) {

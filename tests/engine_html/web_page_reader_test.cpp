@@ -138,6 +138,31 @@ TEST_F(WebPages, NestedListsAreNumberedAndIndented) {
     }
 }
 
+TEST_F(WebPages, ListNumbersStayWithinRangeWhateverThePageSays) {
+    // Attributes read as browsers read them; numbers clamped so that counting on cannot overflow.
+    struct Case {
+        std::string_view html;
+        std::string_view paragraphs;
+    };
+    const Case cases[] = {
+        {"<ol start=2147483647><li>a<li>b</ol>", "999999999.\ta|999999999.\tb"},
+        {"<ol start=-2147483648><li>a<li>b</ol>", "-999999999.\ta|-999999998.\tb"},
+        {"<ol start=99999999999999999999999><li>a</ol>", "999999999.\ta"},
+        {"<ol><li value=2147483647>a<li>b<li value=-2147483649>c</ol>",
+         "999999999.\ta|999999999.\tb|-999999999.\tc"},
+        {"<ol type=I start=2147483646><li>a<li>b<li>c</ol>",
+         "999999999.\ta|999999999.\tb|999999999.\tc"},
+        {"<ol start=-1><li>a<li>b<li>c</ol>", "-1.\ta|0.\tb|1.\tc"},
+        {"<ol start=' +7th'><li>a<li value=x>b</ol>", "7.\ta|8.\tb"},
+        {"<ol start=abc><li>a</ol>", "1.\ta"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.html);
+        open(c.html);
+        EXPECT_EQ(paragraphs(), c.paragraphs);
+    }
+}
+
 TEST_F(WebPages, TablesKeepSpansHeadersShadingAndNesting) {
     open(
         "<table border=2 width=400><caption>Cap</caption>"
@@ -311,11 +336,39 @@ TEST_F(WebPages, AnEmptyOrBrokenPageOpensAsAnEmptyDocument) {
 }
 
 TEST_F(WebPages, DeepNestingIsReadWithoutExhaustingTheStack) {
-    std::string page;
-    for (int i = 0; i < 5000; ++i) page += "<span><div>";
-    page += "deep";
-    open(page);
-    EXPECT_NE(find(u"deep"), -1);
+    // Far deeper than any real page: the structure is read to a depth, the text all the way down.
+    struct Case {
+        const char* name;
+        std::string_view open, close;
+        int depth;
+    };
+    const Case cases[] = {
+        {"divs", "<div>", "</div>", 60000},
+        {"tables", "<table><tr><td>", "</td></tr></table>", 3000},
+        {"table captions", "<table><caption>", "</caption></table>", 3000},
+        {"lists", "<ul><li><ol start=5><li value=2>", "</li></ol></li></ul>", 10000},
+        {"styled spans", "<span style='color: red'>", "</span>", 60000},
+        // Deep enough for a recursive freeing of the parsed tree to exhaust the stack.
+        {"spans", "<span>", "</span>", 500000},
+        {"spans and divs", "<span><div>", "</div></span>", 5000},
+        {"unclosed fonts", "<font size=2><b>", "", 30000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string page = "<p>before</p>";
+        for (int i = 0; i < c.depth; ++i) page += c.open;
+        page += "<p>deep</p><div>est</div>";
+        for (int i = 0; i < c.depth; ++i) page += c.close;
+        page += "<p>after</p>";
+        open(page);
+        EXPECT_EQ(checkDocument(doc), "");
+        // Read flat, the innermost blocks still keep their words apart.
+        const int before = find(u"before"), deep = find(u"deep est"), after = find(u"after");
+        EXPECT_EQ(before, 0);
+        EXPECT_GT(deep, before);
+        EXPECT_GT(after, deep);
+        doc.call(u"SaveAs", {fromPath(root() / "deep.docx"), 12});
+    }
 }
 
 TEST_F(WebPages, TheOpenedPageSavesAsDocx) {

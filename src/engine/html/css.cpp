@@ -133,17 +133,25 @@ bool matchesCompound(const Compound& c, const ElementKey& e) {
     return true;
 }
 
+// How matching a selector from an element ended. A selector that runs out of ancestors fails
+// for every element further out as well: there are fewer ancestors there. Giving up at once then,
+// rather than trying the next ancestor, keeps a selector with many descendant combinators from
+// trying every combination of the ancestors of a deep element.
+enum class Match { Yes, NotHere, Never };
+
 // Whether parts [0, last] match with parts[last] on path[at], walking outwards.
-bool matchesFrom(const Selector& s, int last, const std::vector<ElementKey>& path, int at) {
+Match matchesFrom(const Selector& s, int last, const std::vector<ElementKey>& path, int at) {
     if (!matchesCompound(s.parts[static_cast<std::size_t>(last)],
                          path[static_cast<std::size_t>(at)]))
-        return false;
-    if (last == 0) return true;
+        return Match::NotHere;
+    if (last == 0) return Match::Yes;
     if (s.parts[static_cast<std::size_t>(last)].child)
-        return at > 0 && matchesFrom(s, last - 1, path, at - 1);
-    for (int up = at - 1; up >= 0; --up)
-        if (matchesFrom(s, last - 1, path, up)) return true;
-    return false;
+        return at > 0 ? matchesFrom(s, last - 1, path, at - 1) : Match::Never;
+    for (int up = at - 1; up >= 0; --up) {
+        const Match m = matchesFrom(s, last - 1, path, up);
+        if (m != Match::NotHere) return m;
+    }
+    return Match::Never;
 }
 
 std::optional<double> parseNumber(std::string_view text, std::size_t& used) {
@@ -365,7 +373,8 @@ std::vector<const Rule*> StyleSheetSet::matching(const std::vector<ElementKey>& 
         if (it == m_byTag.end()) continue;
         for (std::size_t index : it->second) {
             const Rule& r = m_rules[index];
-            if (matchesFrom(r.selector, static_cast<int>(r.selector.parts.size()) - 1, path, at))
+            if (matchesFrom(r.selector, static_cast<int>(r.selector.parts.size()) - 1, path, at) ==
+                Match::Yes)
                 out.push_back(&r);
         }
         if (path.back().tag.empty()) break;
@@ -464,7 +473,8 @@ std::optional<double> fontSizeAttribute(std::string_view text) {
     std::size_t used = 0;
     const auto n = parseNumber(value, used);
     if (!n) return std::nullopt;
-    int size = static_cast<int>(*n);
+    // Clamped before it becomes an int: a size such as 1e300 does not fit one.
+    int size = static_cast<int>(std::clamp(*n, -100.0, 100.0));
     if (!value.empty() && (value[0] == '+' || value[0] == '-')) size = 3 + size;
     return kPoints[std::clamp(size, 1, 7) - 1];
 }

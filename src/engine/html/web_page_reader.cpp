@@ -13,10 +13,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -36,9 +38,16 @@ constexpr double kMaxPictureSide = 1584;
 // Elements nested deeper than this are read for their text only, so that a hostile page cannot
 // exhaust the stack; real pages stay far below it.
 constexpr int kMaxDepth = 200;
+// How many of those levels a table counts for: reading one (its rows, cells and caption) takes
+// several times the stack of another element, so tables nest at most a quarter as deep.
+constexpr int kTableDepth = 4;
 // Style sheets that import others: how deep the chain may go.
 constexpr int kMaxImportDepth = 4;
 constexpr int kMaxSpan = 1000;  // colspan and rowspan, as browsers clamp them
+// List numbers stay within plus or minus this: a page's start and value attributes are clamped to
+// it, and counting on past it repeats it, so that no attribute or number of items can overflow the
+// counter. Far beyond any list a page shows.
+constexpr int kMaxListNumber = 999'999'999;
 
 // Defaults of the elements, read with the lowest priority as a browser's own style sheet.
 constexpr std::string_view kDefaultCss = R"(
@@ -178,6 +187,25 @@ struct Output {
 std::string attribute(const GumboElement& e, const char* name) {
     const GumboAttribute* a = gumbo_get_attribute(&e.attributes, name);
     return a ? std::string(a->value) : std::string();
+}
+
+// An integer attribute read as browsers read one (white space, a sign, then digits up to the
+// first other character) and clamped to [low, high]; nothing when it holds no number.
+std::optional<int> integerAttribute(const GumboElement& e, const char* name, int low, int high) {
+    const GumboAttribute* a = gumbo_get_attribute(&e.attributes, name);
+    if (!a) return std::nullopt;
+    const std::string_view v = a->value;
+    std::size_t i = v.find_first_not_of(" \t\n\f\r");
+    if (i == std::string_view::npos) return std::nullopt;
+    const bool negative = v[i] == '-';
+    if (v[i] == '-' || v[i] == '+') ++i;
+    if (i == v.size() || v[i] < '0' || v[i] > '9') return std::nullopt;
+    constexpr long long kCap = 1LL << 40;  // beyond any bound, and far from overflowing
+    long long n = 0;
+    for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i)
+        n = std::min(n * 10 + (v[i] - '0'), kCap);
+    return static_cast<int>(
+        std::clamp(negative ? -n : n, static_cast<long long>(low), static_cast<long long>(high)));
 }
 
 bool hasAttribute(const GumboElement& e, const char* name) {
@@ -539,39 +567,50 @@ public:
 private:
     // ---- style sheets --------------------------------------------------------------------------
 
-    void collectStyles(GumboNode* node) {
-        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT) return;
-        if (node->type == GUMBO_NODE_ELEMENT) {
-            const GumboElement& e = node->v.element;
-            if (e.tag == GUMBO_TAG_STYLE) {
-                std::string css;
-                for (unsigned i = 0; i < e.children.length; ++i) {
-                    const auto* child = static_cast<const GumboNode*>(e.children.data[i]);
-                    if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE ||
-                        child->type == GUMBO_NODE_CDATA || child->type == GUMBO_NODE_COMMENT)
-                        css += child->v.text.text;
-                }
-                const std::string media = toLower(attribute(e, "media"));
-                if (media.empty() || media.find("screen") != std::string::npos ||
-                    media.find("all") != std::string::npos)
-                    addSheet(css, m_pageFolder, 0);
-                return;
-            }
-            if (e.tag == GUMBO_TAG_LINK) {
-                const std::string rel = toLower(attribute(e, "rel"));
-                const std::string media = toLower(attribute(e, "media"));
-                if (rel.find("stylesheet") != std::string::npos &&
-                    rel.find("alternate") == std::string::npos &&
-                    (media.empty() || media.find("screen") != std::string::npos ||
-                     media.find("all") != std::string::npos))
-                    addSheetFile(fromUtf8(attribute(e, "href")), m_pageFolder, 0);
-                return;
-            }
+    // Reads the page's <style> elements and linked style sheets in document order. The walk keeps
+    // its own stack: a page may nest far deeper than the call stack could follow.
+    void collectStyles(GumboNode* document) {
+        std::vector<GumboNode*> stack{document};
+        while (!stack.empty()) {
+            GumboNode* node = stack.back();
+            stack.pop_back();
+            if (node->type == GUMBO_NODE_ELEMENT && readStyleElement(node->v.element)) continue;
+            if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT) continue;
+            const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT
+                                              ? node->v.document.children
+                                              : node->v.element.children;
+            for (unsigned i = children.length; i > 0; --i)
+                stack.push_back(static_cast<GumboNode*>(children.data[i - 1]));
         }
-        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children
-                                                                        : node->v.element.children;
-        for (unsigned i = 0; i < children.length; ++i)
-            collectStyles(static_cast<GumboNode*>(children.data[i]));
+    }
+
+    // Adds the style sheet of a <style> or <link> element; false for any other element.
+    bool readStyleElement(const GumboElement& e) {
+        if (e.tag == GUMBO_TAG_STYLE) {
+            std::string css;
+            for (unsigned i = 0; i < e.children.length; ++i) {
+                const auto* child = static_cast<const GumboNode*>(e.children.data[i]);
+                if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE ||
+                    child->type == GUMBO_NODE_CDATA || child->type == GUMBO_NODE_COMMENT)
+                    css += child->v.text.text;
+            }
+            const std::string media = toLower(attribute(e, "media"));
+            if (media.empty() || media.find("screen") != std::string::npos ||
+                media.find("all") != std::string::npos)
+                addSheet(css, m_pageFolder, 0);
+            return true;
+        }
+        if (e.tag == GUMBO_TAG_LINK) {
+            const std::string rel = toLower(attribute(e, "rel"));
+            const std::string media = toLower(attribute(e, "media"));
+            if (rel.find("stylesheet") != std::string::npos &&
+                rel.find("alternate") == std::string::npos &&
+                (media.empty() || media.find("screen") != std::string::npos ||
+                 media.find("all") != std::string::npos))
+                addSheetFile(fromUtf8(attribute(e, "href")), m_pageFolder, 0);
+            return true;
+        }
+        return false;
     }
 
     void addSheet(std::string_view css, const std::u16string& folder, int depth) {
@@ -847,16 +886,24 @@ private:
         }
     }
 
-    // The text of a subtree too deep to read element by element, without recursion.
+    // The text of a subtree too deep to read element by element, without recursion. Where a
+    // block or a line break would begin or end, a space keeps the words on either side apart.
     void flatText(GumboNode* top, const Computed& style) {
-        std::vector<GumboNode*> stack{top};
+        std::vector<GumboNode*> stack{top};  // null: the end of a block
         while (!stack.empty()) {
             GumboNode* n = stack.back();
             stack.pop_back();
-            if (n->type == GUMBO_NODE_TEXT || n->type == GUMBO_NODE_WHITESPACE ||
-                n->type == GUMBO_NODE_CDATA) {
+            if (!n) {
+                text(u" ", style);
+            } else if (n->type == GUMBO_NODE_TEXT || n->type == GUMBO_NODE_WHITESPACE ||
+                       n->type == GUMBO_NODE_CDATA) {
                 text(fromUtf8(n->v.text.text), style);
             } else if (n->type == GUMBO_NODE_ELEMENT && !isLeftOut(n->v.element.tag)) {
+                const GumboTag tag = n->v.element.tag;
+                if (defaultDisplay(tag) != Display::Inline || tag == GUMBO_TAG_BR) {
+                    text(u" ", style);
+                    stack.push_back(nullptr);
+                }
                 const GumboVector& c = n->v.element.children;
                 for (unsigned i = c.length; i > 0; --i)
                     stack.push_back(static_cast<GumboNode*>(c.data[i - 1]));
@@ -894,7 +941,7 @@ private:
         }
         if (e.tag == GUMBO_TAG_TABLE) {
             const int start = startBlock();
-            table(e, style, depth);
+            table(e, style, depth + kTableDepth - 1);
             if (!anchor.empty()) addBookmark(anchor, start, m_out->pos());
             return;
         }
@@ -933,8 +980,8 @@ private:
                                    : (type.empty() ? kBullets[std::min(bulletDepth, 2)] : type);
             }
             inner.listStyle.clear();  // each list chooses its own unless CSS says otherwise
-            if (s.ordered && hasAttribute(e, "start"))
-                s.next = std::atoi(attribute(e, "start").c_str());
+            if (s.ordered)
+                s.next = integerAttribute(e, "start", -kMaxListNumber, kMaxListNumber).value_or(1);
             m_lists.push_back(s);
             list = true;
         }
@@ -950,8 +997,10 @@ private:
                 int number = 1;
                 if (!m_lists.empty()) {
                     ListState& l = m_lists.back();
-                    if (hasAttribute(e, "value")) l.next = std::atoi(attribute(e, "value").c_str());
-                    number = l.next++;
+                    if (auto value = integerAttribute(e, "value", -kMaxListNumber, kMaxListNumber))
+                        l.next = *value;
+                    number = l.next;
+                    l.next = std::min(l.next + 1, kMaxListNumber);
                 }
                 out.marker = listMarker(type, number);
                 out.markerFormat = inner.chars;
@@ -1201,9 +1250,8 @@ private:
                 CellOut cell;
                 cell.row = r;
                 cell.column = column;
-                cell.colSpan = std::clamp(std::atoi(attribute(ce, "colspan").c_str()), 1, kMaxSpan);
-                cell.rowSpan =
-                    std::clamp(std::atoi(attribute(ce, "rowspan").c_str()), 1, rowCount - r);
+                cell.colSpan = integerAttribute(ce, "colspan", 1, kMaxSpan).value_or(1);
+                cell.rowSpan = integerAttribute(ce, "rowspan", 1, rowCount - r).value_or(1);
                 m_path.push_back(keyOf(cellNode));
                 Computed cellStyle = computeStyle(ce, rowStyle);
                 cell.shading = cellStyle.background ? cellStyle.background : rowStyle.background;
@@ -1408,10 +1456,59 @@ private:
     Output* m_out = nullptr;
 };
 
-struct GumboDeleter {
-    void operator()(GumboOutput* output) const {
-        gumbo_destroy_output(&kGumboDefaultOptions, output);
+// The memory of one parse. gumbo_destroy_output frees the tree by recursion, one call per level
+// of nesting, which a hostile page nests deep enough to exhaust the stack; gumbo allocates through
+// this instead, and whatever it still holds is freed in one loop when the reading is done.
+class ParseMemory {
+public:
+    ParseMemory() = default;
+    ParseMemory(const ParseMemory&) = delete;
+    ParseMemory& operator=(const ParseMemory&) = delete;
+    ~ParseMemory() {
+        while (m_blocks) {
+            Block* next = m_blocks->next;
+            std::free(m_blocks);
+            m_blocks = next;
+        }
     }
+
+    // Makes a parse with `options` allocate here.
+    void serve(GumboOptions& options) {
+        options.allocator = &allocate;
+        options.deallocator = &deallocate;
+        options.userdata = this;
+    }
+
+private:
+    // Each allocation is preceded by its links in the list of live blocks.
+    struct alignas(std::max_align_t) Block {
+        Block* previous;
+        Block* next;
+    };
+
+    static void* allocate(void* self, std::size_t size) {
+        auto& memory = *static_cast<ParseMemory*>(self);
+        void* raw = std::malloc(sizeof(Block) + size);
+        if (!raw) return nullptr;  // as gumbo's own allocator would
+        auto* block = new (raw) Block{nullptr, memory.m_blocks};
+        if (memory.m_blocks) memory.m_blocks->previous = block;
+        memory.m_blocks = block;
+        return block + 1;
+    }
+
+    static void deallocate(void* self, void* pointer) {
+        if (!pointer) return;
+        auto& memory = *static_cast<ParseMemory*>(self);
+        Block* block = static_cast<Block*>(pointer) - 1;
+        if (block->previous)
+            block->previous->next = block->next;
+        else
+            memory.m_blocks = block->next;
+        if (block->next) block->next->previous = block->previous;
+        std::free(block);
+    }
+
+    Block* m_blocks = nullptr;
 };
 
 }  // namespace
@@ -1426,8 +1523,9 @@ void readWebPage(DocumentModel& model, const std::u16string& path,
     const std::string utf8 = toUtf8(text);
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;  // the parse errors of a messy page are of no use here
-    std::unique_ptr<GumboOutput, GumboDeleter> output(
-        gumbo_parse_with_options(&options, utf8.data(), utf8.size()));
+    ParseMemory memory;      // frees the tree, which is not handed to gumbo_destroy_output
+    memory.serve(options);
+    const GumboOutput* output = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
     if (!output)
         throw std::runtime_error("cannot read " + toUtf8(path) + ": the page could not be parsed");
     const std::u16string pageFolder = fromPath(file.parent_path());
