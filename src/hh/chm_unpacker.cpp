@@ -181,6 +181,12 @@ private:
         throw UnpackError("cannot unpack " + m_name + ": " + reason);
     }
 
+    bool stopRequested() const { return m_options.stopRequested && m_options.stopRequested(); }
+
+    void stopIfRequested() const {
+        if (stopRequested()) throw UnpackStopped();
+    }
+
     void unpack() {
         checkLibrary();
         const FileDescriptor input(openInput());
@@ -189,6 +195,7 @@ private:
         for (const HeaderPatch& patch : header.patches) m_result.repairs.push_back(patch.reason);
 
         MspackIo io(header.patches);
+        io.setStopCheck(m_options.stopRequested);
         const Decompressor decompressor(mspack_create_chm_decompressor(io.system()));
         if (!decompressor) fail("out of memory");
         const OpenedHelpFile chm(decompressor.get(), openDirectory(decompressor.get(), io));
@@ -207,11 +214,17 @@ private:
         std::stable_sort(plan.begin(), plan.end(), [](const PlannedFile& a, const PlannedFile& b) {
             return a.compressed != b.compressed ? !a.compressed : a.offset < b.offset;
         });
+        stopIfRequested();
         try {
             OutputTransaction output(m_dir);
-            for (const PlannedFile& planned : plan)
-                extract(decompressor.get(), io, output, planned);
-            for (const PlannedFile& planned : plan) output.place(planned.relative);
+            for (const PlannedFile& planned : plan) {
+                stopIfRequested();
+                extract(decompressor.get(), io, output.stagingPath(planned.relative), planned);
+            }
+            for (const PlannedFile& planned : plan) {
+                stopIfRequested();
+                output.place(planned.relative);
+            }
             output.commit();
         } catch (const fs::filesystem_error& e) {
             fail("cannot write " + e.path1().string() + ": " + e.code().message());
@@ -386,12 +399,15 @@ private:
         }
     }
 
-    void extract(mschm_decompressor* decompressor, const MspackIo& io,
-                 const OutputTransaction& output, const PlannedFile& planned) {
-        const fs::path path = output.stagingPath(planned.relative);
+    // Unpacks `planned` into the file `path`.
+    void extract(mschm_decompressor* decompressor, const MspackIo& io, const fs::path& path,
+                 const PlannedFile& planned) {
         const std::string name = printable(planned.entry->filename);
         const char* section = planned.compressed ? "section 1" : "section 0";
-        switch (decompressor->extract(decompressor, planned.entry, path.c_str())) {
+        const int status = decompressor->extract(decompressor, planned.entry, path.c_str());
+        // A stop request fails the write under way; that is no fault of the file.
+        if (status != MSPACK_ERR_OK) stopIfRequested();
+        switch (status) {
             case MSPACK_ERR_OK:
                 break;
             case MSPACK_ERR_OPEN:

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,11 +19,22 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The unpack was stopped on request (UnpackOptions::stopRequested); nothing of it is left.
+class UnpackStopped : public std::runtime_error {
+public:
+    UnpackStopped() : std::runtime_error("stopped on request") {}
+};
+
 struct UnpackOptions {
     static constexpr std::uint64_t kDefaultMaxSize = std::uint64_t{4} << 30;  // 4 GiB
 
     // The most bytes one unpack may write, all files together.
     std::uint64_t maxSize = kDefaultMaxSize;
+
+    // Asked before each file is written, while it is written and before each is put in place;
+    // once it answers true the unpack takes back what it made and throws UnpackStopped. Unset,
+    // the unpack runs to its end.
+    std::function<bool()> stopRequested = nullptr;
 };
 
 struct UnpackResult {
@@ -38,9 +50,10 @@ struct UnpackResult {
 // name, replacing a file of that name; entries whose name would leave `dir` are skipped with a
 // warning. Throws UnpackError when the file is missing, is not a compiled help file or is corrupt,
 // when its files would need more than options.maxSize bytes or than `dir` has free, or when a file
-// cannot be written. The size checks come before anything is written. On failure nothing of this
-// run is left in `dir`; what was there before stays, except files this run had already replaced
-// when the failure came while putting the unpacked files in place.
+// cannot be written; UnpackStopped when stopped on request. The size checks come before anything
+// is written. On failure nothing of this run is left in `dir`; what was there before stays,
+// except files this run had already replaced when the failure came while putting the unpacked
+// files in place.
 UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
                             const UnpackOptions& options = {});
 

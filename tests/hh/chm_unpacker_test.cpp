@@ -272,7 +272,7 @@ TEST(ChmUnpacker, SizeLimitIsCheckedBeforeWriting) {
     // The output folder and its missing parents are created, and go again on failure.
     const fs::path out = dir.path() / "new" / "out";
     try {
-        unpackHelpFile(fixture, out, UnpackOptions{total - 1});
+        unpackHelpFile(fixture, out, UnpackOptions{.maxSize = total - 1});
         ADD_FAILURE() << "unpacked beyond the limit";
     } catch (const UnpackError& e) {
         EXPECT_NE(std::string(e.what()).find("its files need " + std::to_string(total) +
@@ -283,9 +283,43 @@ TEST(ChmUnpacker, SizeLimitIsCheckedBeforeWriting) {
     }
     EXPECT_FALSE(fs::exists(dir.path() / "new"));
 
-    const UnpackResult result = unpackHelpFile(fixture, out, UnpackOptions{total});
+    const UnpackResult result = unpackHelpFile(fixture, out, UnpackOptions{.maxSize = total});
     EXPECT_EQ(result.byteCount, total);
     EXPECT_EQ(filesUnder(out), filesUnder(dir.path() / "first"));
+}
+
+// Every file and folder under `root`, by its path relative to `root`: what a run left, staging
+// and created folders included.
+std::set<std::string> entriesUnder(const fs::path& root) {
+    std::set<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        entries.insert(entry.path().lexically_relative(root).generic_string());
+    return entries;
+}
+
+TEST(ChmUnpacker, StoppedAtAnyPointTheUnpackTakesBackEverything) {
+    const fs::path fixture = compiledFixture("hh-listing");
+    // How often a whole run asks whether to stop: before the files, before and while writing
+    // each, before placing each.
+    int asked = 0;
+    {
+        TempDir dir;
+        unpackHelpFile(fixture, dir.path() / "out", {.stopRequested = [&] {
+                           ++asked;
+                           return false;
+                       }});
+    }
+    ASSERT_GT(asked, 10);
+
+    for (int stopAt = 1; stopAt <= asked; ++stopAt) {
+        SCOPED_TRACE("stopped at question " + std::to_string(stopAt));
+        TempDir dir;
+        writeBytes(dir.path() / "notes.txt", "there before");
+        int question = 0;
+        const UnpackOptions options{.stopRequested = [&] { return ++question >= stopAt; }};
+        EXPECT_THROW(unpackHelpFile(fixture, dir.path() / "new" / "out", options), UnpackStopped);
+        EXPECT_EQ(entriesUnder(dir.path()), (std::set<std::string>{"notes.txt"}));
+    }
 }
 
 }  // namespace
