@@ -47,13 +47,14 @@ struct UnpackResult {
 };
 
 // Unpacks `file` into `dir`, which is created when missing. An entry is written to `dir` plus its
-// name, replacing a file of that name; entries whose name would leave `dir` are skipped with a
-// warning. Throws UnpackError when the file is missing, is not a compiled help file or is corrupt,
-// when its files would need more than options.maxSize bytes or than `dir` has free, or when a file
-// cannot be written; UnpackStopped when stopped on request. The size checks come before anything
-// is written. On failure nothing of this run is left in `dir`; what was there before stays,
-// except files this run had already replaced when the failure came while putting the unpacked
-// files in place.
+// name, replacing a file of that name; entries whose name would leave `dir`, or whose path there
+// would be longer than the system allows (NAME_MAX for one part, PATH_MAX for the whole), are
+// skipped with a warning. Throws UnpackError when the file is missing, is not a compiled help file
+// or is corrupt, when its files would need more than options.maxSize bytes or than `dir` has free,
+// or when a file cannot be written; UnpackStopped when stopped on request. The size checks come
+// before anything is written. On failure nothing of this run is left in `dir`; what was there
+// before stays, except files this run had already replaced when the failure came while putting
+// the unpacked files in place. Names in warnings and messages are shortened to one line.
 UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
                             const UnpackOptions& options = {});
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -295,6 +296,48 @@ std::set<std::string> entriesUnder(const fs::path& root) {
     for (const auto& entry : fs::recursive_directory_iterator(root))
         entries.insert(entry.path().lexically_relative(root).generic_string());
     return entries;
+}
+
+TEST(ChmUnpacker, OverlongNamesAreSkippedWithAShortWarning) {
+    const std::string whole = readBytes(compiledFixture("hh-long"));
+    const HelpFileHeader header = headerOf(compiledFixture("hh-long"));
+    // The page's entry, not those of its folders.
+    const std::size_t at = whole.rfind("/long-1-", whole.find("/page.htm", header.directoryOffset));
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t firstSlash = whole.find('/', at + 1);
+    ASSERT_EQ(firstSlash, at + 151);
+    TempDir root;
+
+    // Two folders joined into one part of 301 bytes, more than a file name may have.
+    std::string joined = whole;
+    joined[firstSlash] = '-';
+    // An output folder so deep that the 462-byte entry would pass PATH_MAX there, while a short
+    // one still fits.
+    fs::path deep = root.path() / "deep";
+    while (deep.native().size() < PATH_MAX - 400) deep /= std::string(199, 'd');
+    ASSERT_LT((deep / "keep.htm").native().size() + 40, std::size_t{PATH_MAX});
+
+    struct Case {
+        const char* what;
+        const std::string& bytes;
+        fs::path out;
+    };
+    const Case kCases[] = {
+        {"a part longer than NAME_MAX", joined, root.path() / "joined"},
+        {"a path longer than PATH_MAX", whole, deep},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(root.path() / "long.chm", c.bytes);
+        const UnpackResult result = unpackHelpFile(root.path() / "long.chm", c.out);
+        ASSERT_EQ(result.warnings.size(), 1u);
+        const std::string& warning = result.warnings[0];
+        EXPECT_EQ(warning.rfind("skipped /long-1-xxx", 0), 0u) << warning;
+        EXPECT_NE(warning.find("xxx...xxx"), std::string::npos) << warning;
+        EXPECT_NE(warning.find("x/page.htm: "), std::string::npos) << warning;
+        EXPECT_LT(warning.size(), 300u) << warning;
+        EXPECT_EQ(entriesUnder(c.out), (std::set<std::string>{"_#_README_#_", "keep.htm"}));
+    }
 }
 
 TEST(ChmUnpacker, StoppedAtAnyPointTheUnpackTakesBackEverything) {
