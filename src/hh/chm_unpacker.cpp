@@ -393,9 +393,15 @@ private:
         std::uint64_t total = 0;
         for (const PlannedFile& planned : plan)
             total = planned.length > kMax - total ? kMax : total + planned.length;
-        if (total > m_options.maxSize)
+        if (m_options.maxSize && total > *m_options.maxSize)
             fail("its files need " + std::to_string(total) + " bytes, more than the limit of " +
-                 std::to_string(m_options.maxSize) + " bytes");
+                 std::to_string(*m_options.maxSize) +
+                 " bytes that --max-size set; give a larger --max-size to allow more");
+        if (const std::uint64_t limit = defaultSizeLimit(m_fileSize);
+            !m_options.maxSize && total > limit)
+            fail("its files need " + std::to_string(total) + " bytes, more than the limit of " +
+                 std::to_string(limit) + " bytes (" + std::to_string(UnpackOptions::kSizeFactor) +
+                 " times the help file's size); give --max-size BYTES to allow more");
         fs::path at = fs::absolute(m_dir);
         while (!fs::exists(at) && at.has_relative_path()) at = at.parent_path();
         struct statvfs space {};
@@ -478,6 +484,13 @@ private:
 };
 
 }  // namespace
+
+std::uint64_t defaultSizeLimit(std::uint64_t fileSize) {
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    const std::uint64_t scaled =
+        fileSize > kMax / UnpackOptions::kSizeFactor ? kMax : fileSize * UnpackOptions::kSizeFactor;
+    return std::max(scaled, UnpackOptions::kMinimumSizeLimit);
+}
 
 UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
                             const UnpackOptions& options) {

@@ -39,7 +39,9 @@ void catchStopSignals() {
 }
 
 void printUsage(std::FILE* out) {
-    std::fputs(
+    using quillet::UnpackOptions;
+    std::fprintf(
+        out,
         "Usage: quillet-hh -decompile DIR FILE.chm [--max-size BYTES]\n"
         "       quillet-hh --help\n"
         "\n"
@@ -50,13 +52,16 @@ void printUsage(std::FILE* out) {
         "\n"
         "Options:\n"
         "  --max-size BYTES  stop before writing anything when the files would need more\n"
-        "                    than BYTES bytes (default 4294967296, 4 GiB)\n"
+        "                    than BYTES bytes (default: %llu times the size of FILE.chm,\n"
+        "                    at least %llu bytes, %llu MiB)\n"
         "  -h, --help        show this help and exit\n"
         "\n"
         "Exit status: 0 when unpacked, 1 when the file cannot be unpacked, 2 for a usage error,\n"
         "128 + N when signal N (SIGINT, SIGTERM, SIGHUP) stopped it; nothing of an unpack that\n"
         "failed or was stopped is left in DIR.\n",
-        out);
+        static_cast<unsigned long long>(UnpackOptions::kSizeFactor),
+        static_cast<unsigned long long>(UnpackOptions::kMinimumSizeLimit),
+        static_cast<unsigned long long>(UnpackOptions::kMinimumSizeLimit >> 20));
 }
 
 int usageError(const std::string& reason) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -281,6 +282,7 @@ TEST(ChmUnpacker, SizeLimitIsCheckedBeforeWriting) {
                                              std::to_string(total - 1) + " bytes"),
                   std::string::npos)
             << e.what();
+        EXPECT_NE(std::string(e.what()).find("larger --max-size"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(fs::exists(dir.path() / "new"));
 
@@ -363,6 +365,82 @@ TEST(ChmUnpacker, StoppedAtAnyPointTheUnpackTakesBackEverything) {
         EXPECT_THROW(unpackHelpFile(fixture, dir.path() / "new" / "out", options), UnpackStopped);
         EXPECT_EQ(entriesUnder(dir.path()), (std::set<std::string>{"notes.txt"}));
     }
+}
+
+TEST(ChmUnpacker, DefaultSizeLimitGrowsWithTheHelpFile) {
+    constexpr std::uint64_t kFloor = UnpackOptions::kMinimumSizeLimit;
+    const std::pair<std::uint64_t, std::uint64_t> kCases[] = {
+        {0, kFloor},
+        {10'000, kFloor},  // a small help file of pictures still unpacks
+        {543'000, 108'600'000},
+        {std::uint64_t{1} << 62, UINT64_MAX},
+    };
+    for (const auto& [fileSize, limit] : kCases) {
+        SCOPED_TRACE(fileSize);
+        EXPECT_EQ(defaultSizeLimit(fileSize), limit);
+    }
+}
+
+// Reads the directory's variable-length number at `at`; moves `at` past it.
+std::uint64_t readEncInt(const std::string& bytes, std::size_t& at) {
+    std::uint64_t value = 0;
+    unsigned char byte = 0;
+    do {
+        byte = static_cast<unsigned char>(bytes[at++]);
+        value = value << 7 | (byte & 0x7F);
+    } while (byte & 0x80);
+    return value;
+}
+
+// A help file of one compressed file of 2.2 MB whose directory then claims 200 MB: what a
+// crafted file looks like to the size check.
+TEST(ChmUnpacker, AFileClaimingFarMoreThanItsSizeIsRefusedUnlessTheLimitIsRaised) {
+    TempDir dir;
+    const fs::path project = dir.path() / "big";
+    fs::create_directory(project);
+    writeBytes(project / "big.txt", std::string(2'200'000, 'a'));
+    writeBytes(project / "big.hhp",
+               "[OPTIONS]\nCompiled file=big.chm\nTitle=Big\n\n[FILES]\nbig.txt\n");
+    const std::string compile =
+        "cd '" + project.string() + "' && '" QUILLET_CHMCMD "' big.hhp > chmcmd.log 2>&1";
+    ASSERT_EQ(std::system(compile.c_str()), 0) << readBytes(project / "chmcmd.log");
+    std::string bytes = readBytes(project / "big.chm");
+    ASSERT_LT(bytes.size(), 100'000u);
+
+    // After the name: the section, the offset, then the length, here four bytes long.
+    std::size_t at = bytes.find("/big.txt") + 8;
+    ASSERT_EQ(readEncInt(bytes, at), 1u);
+    readEncInt(bytes, at);
+    const std::size_t lengthAt = at;
+    ASSERT_EQ(readEncInt(bytes, at), 2'200'000u);
+    ASSERT_EQ(at - lengthAt, 4u);
+    constexpr std::uint32_t kClaimed = 200'000'000;
+    for (int i = 0; i < 4; ++i)
+        bytes[lengthAt + i] =
+            static_cast<char>(((kClaimed >> (7 * (3 - i))) & 0x7F) | (i < 3 ? 0x80 : 0));
+    writeBytes(dir.path() / "claims.chm", bytes);
+
+    try {
+        unpackHelpFile(dir.path() / "claims.chm", dir.path() / "out");
+        ADD_FAILURE() << "unpacked beyond the limit";
+    } catch (const UnpackError& e) {
+        EXPECT_NE(std::string(e.what()).find("bytes, more than the limit of 67108864 bytes (200 "
+                                             "times the help file's size); give --max-size BYTES "
+                                             "to allow more"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "out"));
+
+    // Past the size check, the file fails as what it is: a stream shorter than its claim.
+    try {
+        unpackHelpFile(dir.path() / "claims.chm", dir.path() / "out",
+                       {.maxSize = std::uint64_t{1} << 30});
+        ADD_FAILURE() << "unpacked a file that claims more than it holds";
+    } catch (const UnpackError& e) {
+        EXPECT_EQ(std::string(e.what()).find("limit"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "out"));
 }
 
 }  // namespace
