@@ -1,6 +1,8 @@
 #include "cli/commands.h"
 
+#include "cli/stop_signals.h"
 #include "distill/chm_distill.h"
+#include "job/chm_to_doc_pdf.h"
 #include "platform/temp_files.h"
 #include "platform/utf.h"
 #include "project/chm_decompile.h"
@@ -43,6 +45,11 @@ std::optional<FileArgs> parseFileArgs(const char* command, const std::vector<std
     return parsed;
 }
 
+int cancelled(const char* command) {
+    std::cerr << "quillet " << command << ": cancelled\n";
+    return kExitCancelled;
+}
+
 // A compiled help file starts with "ITSF"; anything else is refused before any work is done.
 void requireHelpFile(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
@@ -68,6 +75,7 @@ struct FolderGuard {
 }  // namespace
 
 int runInfo(const std::vector<std::string>& args) {
+    // Reading the system information makes nothing on disk, so a stop signal may end it at once.
     const auto parsed = parseFileArgs("info", args);
     if (!parsed) return kExitUsage;
     try {
@@ -96,13 +104,17 @@ int runInfo(const std::vector<std::string>& args) {
 int runContents(const std::vector<std::string>& args) {
     const auto parsed = parseFileArgs("contents", args);
     if (!parsed) return kExitUsage;
+    // A stop signal ends the command at its next check, after its working folder has gone.
+    const StopSignals stopSignals;
     try {
         requireHelpFile(parsed->file);
         TCHMDecompile project;
         project.LoadFromCHM(fromUtf8(parsed->file));
+        project.FOnChange = [](const std::u16string&, int) { StopSignals::throwIfRequested(); };
         FolderGuard guard{NewRootFolderName()};
         project.rootFolder = guard.folder;
         project.decompile();
+        StopSignals::throwIfRequested();
 
         if (parsed->json) {
             nlohmann::json entries = nlohmann::json::array();
@@ -123,11 +135,15 @@ int runContents(const std::vector<std::string>& args) {
                           << toUtf8(e.Url) << '\t' << toUtf8(e.Keywords) << '\n';
             }
         }
-        return kExitOk;
+        std::cout.flush();
+    } catch (const EUserCancel&) {
+        return cancelled("contents");
     } catch (const std::exception& e) {
         std::cerr << "quillet contents: " << e.what() << '\n';
         return kExitFailure;
     }
+    // A listing that a stop signal cut short is no listing.
+    return StopSignals::requested() ? cancelled("contents") : kExitOk;
 }
 
 int runDistill(const std::vector<std::string>& args) {
@@ -166,17 +182,30 @@ int runDistill(const std::vector<std::string>& args) {
         return kExitFailure;
     }
     const bool created = !std::filesystem::exists(folder, ec);
+    // Nothing half-made is left: the folder goes if this run made it, else its content.
+    const auto removeWork = [&] {
+        if (created) {
+            std::filesystem::remove_all(folder, ec);
+        } else {
+            for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+                std::filesystem::remove_all(entry.path(), ec);
+        }
+    };
+    // A stop signal ends the command at its next progress report.
+    const StopSignals stopSignals;
     try {
         requireHelpFile(positional[0]);
         const std::u16string file = fromPath(std::filesystem::absolute(positional[0]));
         project.FOnChange = [](const std::u16string& info, int) {
             if (!info.empty()) std::cout << toUtf8(info) << std::endl;
+            StopSignals::throwIfRequested();
         };
         project.LoadFromCHM(file);
         project.OriginalFile = file;
         project.rootFolder = fromPath(folder) + u"/";
         project.decompile();
         project.Execute();
+        StopSignals::throwIfRequested();
 
         nlohmann::json entries = nlohmann::json::array();
         for (std::size_t i = 0; i < project.List.size(); ++i) {
@@ -194,14 +223,11 @@ int runDistill(const std::vector<std::string>& args) {
         std::cout << "Distilled " << project.List.size() << " entries into " << folder.string()
                   << '\n';
         return kExitOk;
+    } catch (const EUserCancel&) {
+        removeWork();
+        return cancelled("distill");
     } catch (const std::exception& e) {
-        // Nothing half-made is left: the folder goes if this run made it, else its content.
-        if (created) {
-            std::filesystem::remove_all(folder, ec);
-        } else {
-            for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-                std::filesystem::remove_all(entry.path(), ec);
-        }
+        removeWork();
         std::cerr << "quillet distill: " << e.what() << '\n';
         return kExitFailure;
     }

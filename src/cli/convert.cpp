@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 
+#include "cli/stop_signals.h"
 #include "engine/html/web_page_reader.h"
 #include "engine/word_engine.h"
 #include "job/output_word.h"
@@ -14,9 +15,7 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -25,14 +24,6 @@
 namespace quillet::cli {
 
 namespace {
-
-constexpr int kExitCancelled = 130;
-
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void onInterrupt(int) {
-    g_interrupted = true;
-}
 
 bool stderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
@@ -234,6 +225,11 @@ void openWithDesktop(const std::u16string& document) {
     }
 }
 
+int cancelled() {
+    std::cerr << "quillet convert: cancelled\n";
+    return kExitCancelled;
+}
+
 }  // namespace
 
 int runConvert(const std::vector<std::string>& args) {
@@ -244,9 +240,10 @@ int runConvert(const std::vector<std::string>& args) {
         parsed = parseConvert(args, *job->Settings);
         if (parsed.language) languageCodePageValue = languageCodePage(*parsed.language);
     } catch (const Usage& usage) {
-        std::cerr << "quillet convert: " << usage.message << "\n"
-                  << "usage: quillet convert FILE.chm [-o OUT.docx] [options]  (quillet --help "
-                     "lists them)\n";
+        std::cerr
+            << "quillet convert: " << usage.message << "\n"
+            << "usage: quillet convert FILE.chm [-o OUT.docx|OUT.doc] [options]  (quillet --help "
+               "lists them)\n";
         return kExitUsage;
     }
     if (!std::filesystem::is_regular_file(parsed.input)) {
@@ -255,6 +252,10 @@ int runConvert(const std::vector<std::string>& args) {
     }
     const std::u16string input = fromPath(std::filesystem::absolute(parsed.input));
     const std::u16string output = fromPath(std::filesystem::absolute(parsed.output));
+
+    // From here on a stop signal ends the run through its cleanup: the working folder and the
+    // temporary files go.
+    const StopSignals stopSignals;
 
     // The title: as given, else the help file's own, decoded in the chosen language's code page.
     std::u16string title;
@@ -289,33 +290,18 @@ int runConvert(const std::vector<std::string>& args) {
     worker.lbInfo = &progress;
     worker.btnCancel = &button;
 
-    g_interrupted = false;
-    // Ctrl-C, a closed terminal or a polite kill all stop the job the same way, so its
-    // working folder and temporary files go with it.
-    constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction action {};
-    struct sigaction previous[std::size(kStopSignals)]{};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t n = 0; n < std::size(kStopSignals); ++n)
-        ::sigaction(kStopSignals[n], &action, &previous[n]);
-
     worker.Start();
-    // The main thread serves the worker's calls; Ctrl-C asks it to stop at its next report.
+    // The main thread serves the worker's calls. A stop signal is passed on before the calls
+    // are served, so that the worker's next report raises it.
     while (!worker.Finished()) {
+        if (StopSignals::requested()) worker.WantToExit = true;
         worker.checkSynchronize();
-        if (g_interrupted) worker.WantToExit = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     worker.WaitFor();
-    for (std::size_t n = 0; n < std::size(kStopSignals); ++n)
-        ::sigaction(kStopSignals[n], &previous[n], nullptr);
     progress.finish();
 
-    if (worker.WantToExit && !conversion.OK) {
-        std::cerr << "quillet convert: cancelled\n";
-        return kExitCancelled;
-    }
+    if (StopSignals::requested() && !conversion.OK) return cancelled();
     if (conversion.Failed || !conversion.OK) return kExitFailure;
     if (conversion.Abort) {
         std::cerr << "quillet convert: " << toUtf8(output) << " is in use; nothing was written\n";

@@ -47,7 +47,11 @@ void printUsage(std::FILE* out) {
         "\n"
         "Options:\n"
         "  -h, --help     show this help and exit\n"
-        "  -V, --version  show the version and exit\n",
+        "  -V, --version  show the version and exit\n"
+        "\n"
+        "Exit status: 0 done, 1 failed (the reason is on standard error), 2 wrong usage,\n"
+        "130 stopped by Ctrl-C, a hang-up or SIGTERM before the work was done (contents,\n"
+        "distill and convert then leave nothing behind; an existing document stays as it was).\n",
         out);
 }
 
