@@ -3,10 +3,12 @@
 
 #include "cli/commands.h"
 
+#include "cli/staged_output.h"
 #include "cli/stop_signals.h"
 #include "engine/html/web_page_reader.h"
 #include "engine/word_engine.h"
 #include "job/output_word.h"
+#include "platform/file_in_use.h"
 #include "platform/process.h"
 #include "platform/utf.h"
 #include "text/code_pages.h"
@@ -19,6 +21,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace quillet::cli {
@@ -121,6 +124,15 @@ struct ConvertArgs {
     bool open = false;
 };
 
+// Word writes .docx and, through LibreOffice, .doc; any other name would get a document of
+// another name than the one asked for.
+bool isWordDocumentName(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension == ".docx" || extension == ".doc";
+}
+
 ConvertArgs parseConvert(const std::vector<std::string>& args, TDocPDFSettings& s) {
     ConvertArgs parsed;
     s.PaperSize = 7;  // A4, as the main window preselects
@@ -213,6 +225,9 @@ ConvertArgs parseConvert(const std::vector<std::string>& args, TDocPDFSettings& 
     if (parsed.input.empty()) throw Usage{"name the help file to convert"};
     if (parsed.output.empty())
         parsed.output = std::filesystem::path(parsed.input).replace_extension(".docx").string();
+    else if (!isWordDocumentName(parsed.output))
+        throw Usage{"the output must be a file name ending in .docx or .doc, not '" +
+                    parsed.output + "'"};
     return parsed;
 }
 
@@ -228,6 +243,17 @@ void openWithDesktop(const std::u16string& document) {
 int cancelled() {
     std::cerr << "quillet convert: cancelled\n";
     return kExitCancelled;
+}
+
+// The old document stays until the new one replaces it; while another program has it open,
+// the user may close it and retry. False when the user gave up.
+bool waitWhileInUse(const std::u16string& output, UserInterface& ui) {
+    while (IsFileInUse(output)) {
+        if (ui.askAbortRetry(u"\"" + output + u"\" is open in another program; close it to let " +
+                             u"the new document replace it") == AbortRetry::Abort)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -250,11 +276,17 @@ int runConvert(const std::vector<std::string>& args) {
         std::cerr << "quillet convert: cannot open " << parsed.input << ": there is no such file\n";
         return kExitFailure;
     }
+    const std::filesystem::path outputPath = std::filesystem::absolute(parsed.output);
+    if (std::error_code ec; std::filesystem::is_directory(outputPath, ec)) {
+        std::cerr << "quillet convert: cannot write " << outputPath.string()
+                  << ": it is a folder\n";
+        return kExitFailure;
+    }
     const std::u16string input = fromPath(std::filesystem::absolute(parsed.input));
-    const std::u16string output = fromPath(std::filesystem::absolute(parsed.output));
+    const std::u16string output = fromPath(outputPath);
 
     // From here on a stop signal ends the run through its cleanup: the working folder and the
-    // temporary files go.
+    // staged document go, the old document stays.
     const StopSignals stopSignals;
 
     // The title: as given, else the help file's own, decoded in the chosen language's code page.
@@ -270,18 +302,25 @@ int runConvert(const std::vector<std::string>& args) {
         return kExitFailure;
     }
 
+    std::optional<StagedOutput> staged;
+    try {
+        staged.emplace(outputPath);
+    } catch (const std::system_error& e) {
+        std::cerr << "quillet convert: " << e.what() << '\n';
+        return kExitFailure;
+    }
+
     engine::registerWordEngine();
     engine::registerWebPageReader();
     TerminalUserInterface ui;
     TerminalProgress progress;
     NoButton button;
-    job->pdf = output;
+    job->pdf = fromPath(staged->path());
     job->Title = parsed.title ? fromUtf8(*parsed.title) : title;
     job->CodePage = languageCodePageValue;
     job->OriginalFile = input;
-    WordStageOptions stageOptions;
-    if (parsed.open) stageOptions.openDocument = openWithDesktop;
-    job->setWordStage(wordStage(stageOptions));
+    // The document opens once it is in place, not where the Word stage saved it.
+    job->setWordStage(wordStage());
     TChmToDocPDF& conversion = *job;
 
     TOutputWord worker(true, ui, std::move(job));
@@ -301,13 +340,30 @@ int runConvert(const std::vector<std::string>& args) {
     worker.WaitFor();
     progress.finish();
 
-    if (StopSignals::requested() && !conversion.OK) return cancelled();
-    if (conversion.Failed || !conversion.OK) return kExitFailure;
-    if (conversion.Abort) {
+    // A stop signal before the document is in place cancels, even when the conversion failed of
+    // it (a program it ran was stopped too).
+    if (StopSignals::requested()) return cancelled();
+    if (conversion.Failed) return kExitFailure;
+    if (!staged->written()) {
+        std::cerr << "quillet convert: the conversion wrote no document\n";
+        return kExitFailure;
+    }
+    if (!waitWhileInUse(output, ui)) {
+        if (StopSignals::requested()) return cancelled();
         std::cerr << "quillet convert: " << toUtf8(output) << " is in use; nothing was written\n";
         return kExitFailure;
     }
-    std::cout << "Wrote " << toUtf8(output) << '\n';
+    if (StopSignals::requested()) return cancelled();
+    try {
+        staged->place();
+    } catch (const std::system_error& e) {
+        std::cerr << "quillet convert: " << e.what() << '\n';
+        return kExitFailure;
+    }
+    // The new document is in place and the old one gone: the run is done, whatever signal
+    // comes now.
+    std::cout << "Wrote " << toUtf8(output) << std::endl;
+    if (parsed.open) openWithDesktop(output);
     return kExitOk;
 }
 

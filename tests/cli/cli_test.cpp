@@ -243,13 +243,74 @@ bool isDocument(const std::filesystem::path& path) {
     return readFile(path).starts_with("PK");
 }
 
+TEST_F(CliTest, TheOutputMustBeAWordDocumentAndItsRealPathIsReported) {
+    const auto scratch = m_scratch.path();
+    std::filesystem::create_directory(scratch / "folder.docx");
+    std::ofstream(scratch / "locked.docx") << "old document";
+    std::ofstream(scratch / ".~lock.locked.docx#") << "another program";
+    struct Case {
+        std::string output;
+        int exitCode;
+        std::string message;  // in standard error; for a success, the whole standard output
+    };
+    const Case kCases[] = {
+        {(scratch / "x.txt").string(), 2, "must be a file name ending in .docx or .doc"},
+        {(scratch / "same.chm").string(), 2, "must be a file name ending in .docx or .doc"},
+        {scratch.string() + "/", 2, "must be a file name ending in .docx or .doc"},
+        {(scratch / "folder.docx").string(), 1,
+         "cannot write " + (scratch / "folder.docx").string() + ": it is a folder"},
+        {(scratch / "locked.docx").string(), 1,
+         (scratch / "locked.docx").string() + " is in use; nothing was written"},
+        {(scratch / "sub" / "new.DOCX").string(), 0,
+         "Wrote " + (scratch / "sub" / "new.DOCX").string() + "\n"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.output);
+        const CommandRun run = quillet({"convert", fixture("nested.chm"), "-o", c.output});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (c.exitCode == 0) {
+            EXPECT_EQ(run.out, c.message);
+            EXPECT_TRUE(isDocument(c.output));
+        } else {
+            EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+            EXPECT_TRUE(run.out.empty()) << run.out;
+        }
+    }
+    EXPECT_EQ(readFile(scratch / "locked.docx"), "old document");
+    // Only what the cases put there or wrote: no staged document is left beside an output.
+    EXPECT_EQ(scratchNames(), (std::set<std::string>{"folder.docx", "locked.docx",
+                                                     ".~lock.locked.docx#", "sub", "stderr"}));
+}
+
+TEST_F(CliTest, TwoConversionsToOneOutputAtOnceBothSucceed) {
+    const auto output = m_scratch.path() / "shared.docx";
+    const std::vector<std::string> args = {program(), "convert",
+                                           corpusFile("zh-gb2312-winchm-pbootcms-tags.chm"), "-o",
+                                           output.string()};
+    ChildProcess first(args), second(args);
+    EXPECT_EQ(first.finish(), 0) << first.err();
+    EXPECT_EQ(second.finish(), 0) << second.err();
+    EXPECT_TRUE(isDocument(output));
+    EXPECT_EQ(scratchNames(), std::set<std::string>{"shared.docx"});
+}
+
+// Waits until `done` holds; false when it did not within a hang guard's time.
+bool waitFor(const std::function<bool()>& done) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 // Ctrl-C (SIGINT to the whole process group, quillet-hh included), a hang-up or SIGTERM at the
 // moments that matter. Each waits for something it can see before it signals.
 TEST_F(CliTest, AStopSignalLeavesNothingBehindAndTheOldDocumentUntilTheNewOneIsInPlace) {
     const auto output = m_scratch.path() / "out.docx";
     const auto distilled = m_scratch.path() / "distilled";
     const std::string longHelp = corpusFile("ru-cp1251-drexplain-filmcollection.chm");
-    enum class Ready { Unpacking, WordStage, Catching };
+    enum class Ready { Unpacking, WordStage, Replaced, Catching };
     struct Case {
         const char* what;
         std::vector<std::string> args;
@@ -277,6 +338,12 @@ TEST_F(CliTest, AStopSignalLeavesNothingBehindAndTheOldDocumentUntilTheNewOneIsI
          SIGHUP,
          true,
          130},
+        {"Ctrl-C once the document is in place",
+         {"convert", fixture("nested.chm"), "-o", output.string()},
+         Ready::Replaced,
+         SIGINT,
+         true,
+         0},
         {"Ctrl-C while listing the contents",
          {"contents", longHelp},
          Ready::Catching,
@@ -297,13 +364,17 @@ TEST_F(CliTest, AStopSignalLeavesNothingBehindAndTheOldDocumentUntilTheNewOneIsI
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         // Where the program must write to stdout before it is done, it cannot be done before the
         // signal.
-        ChildProcess run(argv, {.blockOutput = c.ready == Ready::Catching});
+        ChildProcess run(argv,
+                         {.blockOutput = c.ready == Ready::Replaced || c.ready == Ready::Catching});
         switch (c.ready) {
             case Ready::Unpacking:
                 ASSERT_TRUE(run.waitForError("Decompiling...")) << run.err();
                 break;
             case Ready::WordStage:
                 ASSERT_TRUE(run.waitForError("Launching Word...")) << run.err();
+                break;
+            case Ready::Replaced:
+                ASSERT_TRUE(waitFor([&] { return isDocument(output); }));
                 break;
             case Ready::Catching:
                 ASSERT_TRUE(run.waitUntilCatching(c.signal));
