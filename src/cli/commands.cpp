@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/arguments.h"
 #include "cli/stop_signals.h"
 #include "distill/chm_distill.h"
 #include "job/chm_to_doc_pdf.h"
@@ -10,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -23,23 +25,37 @@ namespace {
 struct FileArgs {
     std::string file;
     bool json = false;
+    std::uint64_t maxSize = 0;  // 0: quillet-hh's own limit
 };
 
-std::optional<FileArgs> parseFileArgs(const char* command, const std::vector<std::string>& args) {
+// FILE.chm [--json], and [--max-size BYTES] for a command that unpacks.
+std::optional<FileArgs> parseFileArgs(const char* command, const std::vector<std::string>& args,
+                                      bool unpacks) {
+    const std::string usage = std::string("usage: quillet ") + command + " FILE.chm [--json]" +
+                              (unpacks ? " [--max-size BYTES]\n" : "\n");
     FileArgs parsed;
-    for (const std::string& arg : args) {
+    for (std::size_t n = 0; n < args.size(); ++n) {
+        const std::string& arg = args[n];
         if (arg == "--json") {
             parsed.json = true;
+        } else if (unpacks && arg == "--max-size") {
+            const auto bytes = n + 1 < args.size() ? parseByteCount(args[++n]) : std::nullopt;
+            if (!bytes || *bytes == 0) {
+                std::cerr << "quillet " << command << ": --max-size takes a number of bytes\n"
+                          << usage;
+                return std::nullopt;
+            }
+            parsed.maxSize = *bytes;
         } else if (arg.starts_with("-") || !parsed.file.empty()) {
             std::cerr << "quillet " << command << ": unexpected argument '" << arg << "'\n"
-                      << "usage: quillet " << command << " FILE.chm [--json]\n";
+                      << usage;
             return std::nullopt;
         } else {
             parsed.file = arg;
         }
     }
     if (parsed.file.empty()) {
-        std::cerr << "usage: quillet " << command << " FILE.chm [--json]\n";
+        std::cerr << usage;
         return std::nullopt;
     }
     return parsed;
@@ -76,7 +92,7 @@ struct FolderGuard {
 
 int runInfo(const std::vector<std::string>& args) {
     // Reading the system information makes nothing on disk, so a stop signal may end it at once.
-    const auto parsed = parseFileArgs("info", args);
+    const auto parsed = parseFileArgs("info", args, false);
     if (!parsed) return kExitUsage;
     try {
         requireHelpFile(parsed->file);
@@ -102,7 +118,7 @@ int runInfo(const std::vector<std::string>& args) {
 }
 
 int runContents(const std::vector<std::string>& args) {
-    const auto parsed = parseFileArgs("contents", args);
+    const auto parsed = parseFileArgs("contents", args, true);
     if (!parsed) return kExitUsage;
     // A stop signal ends the command at its next check, after its working folder has gone.
     const StopSignals stopSignals;
@@ -110,6 +126,7 @@ int runContents(const std::vector<std::string>& args) {
         requireHelpFile(parsed->file);
         TCHMDecompile project;
         project.LoadFromCHM(fromUtf8(parsed->file));
+        project.MaxUnpackSize = parsed->maxSize;
         project.FOnChange = [](const std::u16string&, int) { StopSignals::throwIfRequested(); };
         FolderGuard guard{NewRootFolderName()};
         project.rootFolder = guard.folder;
@@ -148,7 +165,8 @@ int runContents(const std::vector<std::string>& args) {
 
 int runDistill(const std::vector<std::string>& args) {
     const char* usage =
-        "usage: quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT]\n";
+        "usage: quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] "
+        "[--max-size BYTES]\n";
     std::vector<std::string> positional;
     TCHMDistill project;
     project.Addenda = u"Addenda";
@@ -163,6 +181,13 @@ int runDistill(const std::vector<std::string>& args) {
         } else if (arg == "--hint" && hasValue) {
             project.AddHint = true;
             project.HintFormat = fromUtf8(args[++n]);
+        } else if (arg == "--max-size") {
+            const auto bytes = hasValue ? parseByteCount(args[++n]) : std::nullopt;
+            if (!bytes || *bytes == 0) {
+                std::cerr << "quillet distill: --max-size takes a number of bytes\n" << usage;
+                return kExitUsage;
+            }
+            project.MaxUnpackSize = *bytes;
         } else if (arg.starts_with("-")) {
             std::cerr << "quillet distill: unexpected argument '" << arg << "'\n" << usage;
             return kExitUsage;

@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 
+#include "cli/arguments.h"
 #include "cli/staged_output.h"
 #include "cli/stop_signals.h"
 #include "engine/html/web_page_reader.h"
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -121,6 +123,7 @@ int languageCodePage(const std::string& language) {
 struct ConvertArgs {
     std::string input, output;
     std::optional<std::string> title, language;
+    std::uint64_t maxSize = 0;  // 0: quillet-hh's own limit
     bool open = false;
 };
 
@@ -215,7 +218,11 @@ ConvertArgs parseConvert(const std::vector<std::string>& args, TDocPDFSettings& 
             s.HeadingFont[level] = font;
         } else if (arg == "--open")
             parsed.open = true;
-        else if (arg.starts_with("-"))
+        else if (arg == "--max-size") {
+            const std::optional<std::uint64_t> bytes = parseByteCount(value());
+            if (!bytes || *bytes == 0) throw Usage{"--max-size takes a number of bytes"};
+            parsed.maxSize = *bytes;
+        } else if (arg.starts_with("-"))
             throw Usage{"unknown option '" + arg + "'"};
         else if (parsed.input.empty())
             parsed.input = arg;
@@ -319,6 +326,7 @@ int runConvert(const std::vector<std::string>& args) {
     job->Title = parsed.title ? fromUtf8(*parsed.title) : title;
     job->CodePage = languageCodePageValue;
     job->OriginalFile = input;
+    job->MaxUnpackSize = parsed.maxSize;
     // The document opens once it is in place, not where the Word stage saved it.
     job->setWordStage(wordStage());
     TChmToDocPDF& conversion = *job;

@@ -140,6 +140,13 @@ TEST_F(CliTest, BadInputGivesOneClearLineAndLeavesNothing) {
         {{"contents", corrupt.string()}, 1, "cannot unpack"},
         {{"info"}, 2, "usage: quillet info"},
         {{"contents", "a.chm", "b.chm"}, 2, "unexpected argument 'b.chm'"},
+        {{"contents", fixture("nested.chm"), "--max-size", "100"},
+         1,
+         "more than the limit of 100 bytes that --max-size set"},
+        {{"distill", "a.chm", "dir", "--max-size", "lots"},
+         2,
+         "--max-size takes a number of bytes"},
+        {{"info", "a.chm", "--max-size", "100"}, 2, "unexpected argument '--max-size'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());
