@@ -1,6 +1,9 @@
 #include "cli/commands.h"
 
+#include "cli/arguments.h"
+#include "cli/stop_signals.h"
 #include "distill/chm_distill.h"
+#include "job/chm_to_doc_pdf.h"
 #include "platform/temp_files.h"
 #include "platform/utf.h"
 #include "project/chm_decompile.h"
@@ -8,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,26 +25,45 @@ namespace {
 struct FileArgs {
     std::string file;
     bool json = false;
+    std::uint64_t maxSize = 0;  // 0: quillet-hh's own limit
 };
 
-std::optional<FileArgs> parseFileArgs(const char* command, const std::vector<std::string>& args) {
+// FILE.chm [--json], and [--max-size BYTES] for a command that unpacks.
+std::optional<FileArgs> parseFileArgs(const char* command, const std::vector<std::string>& args,
+                                      bool unpacks) {
+    const std::string usage = std::string("usage: quillet ") + command + " FILE.chm [--json]" +
+                              (unpacks ? " [--max-size BYTES]\n" : "\n");
     FileArgs parsed;
-    for (const std::string& arg : args) {
+    for (std::size_t n = 0; n < args.size(); ++n) {
+        const std::string& arg = args[n];
         if (arg == "--json") {
             parsed.json = true;
+        } else if (unpacks && arg == "--max-size") {
+            const auto bytes = n + 1 < args.size() ? parseByteCount(args[++n]) : std::nullopt;
+            if (!bytes || *bytes == 0) {
+                std::cerr << "quillet " << command << ": --max-size takes a number of bytes\n"
+                          << usage;
+                return std::nullopt;
+            }
+            parsed.maxSize = *bytes;
         } else if (arg.starts_with("-") || !parsed.file.empty()) {
             std::cerr << "quillet " << command << ": unexpected argument '" << arg << "'\n"
-                      << "usage: quillet " << command << " FILE.chm [--json]\n";
+                      << usage;
             return std::nullopt;
         } else {
             parsed.file = arg;
         }
     }
     if (parsed.file.empty()) {
-        std::cerr << "usage: quillet " << command << " FILE.chm [--json]\n";
+        std::cerr << usage;
         return std::nullopt;
     }
     return parsed;
+}
+
+int cancelled(const char* command) {
+    std::cerr << "quillet " << command << ": cancelled\n";
+    return kExitCancelled;
 }
 
 // A compiled help file starts with "ITSF"; anything else is refused before any work is done.
@@ -68,7 +91,8 @@ struct FolderGuard {
 }  // namespace
 
 int runInfo(const std::vector<std::string>& args) {
-    const auto parsed = parseFileArgs("info", args);
+    // Reading the system information makes nothing on disk, so a stop signal may end it at once.
+    const auto parsed = parseFileArgs("info", args, false);
     if (!parsed) return kExitUsage;
     try {
         requireHelpFile(parsed->file);
@@ -94,15 +118,20 @@ int runInfo(const std::vector<std::string>& args) {
 }
 
 int runContents(const std::vector<std::string>& args) {
-    const auto parsed = parseFileArgs("contents", args);
+    const auto parsed = parseFileArgs("contents", args, true);
     if (!parsed) return kExitUsage;
+    // A stop signal ends the command at its next check, after its working folder has gone.
+    const StopSignals stopSignals;
     try {
         requireHelpFile(parsed->file);
         TCHMDecompile project;
         project.LoadFromCHM(fromUtf8(parsed->file));
+        project.MaxUnpackSize = parsed->maxSize;
+        project.FOnChange = [](const std::u16string&, int) { StopSignals::throwIfRequested(); };
         FolderGuard guard{NewRootFolderName()};
         project.rootFolder = guard.folder;
         project.decompile();
+        StopSignals::throwIfRequested();
 
         if (parsed->json) {
             nlohmann::json entries = nlohmann::json::array();
@@ -123,16 +152,21 @@ int runContents(const std::vector<std::string>& args) {
                           << toUtf8(e.Url) << '\t' << toUtf8(e.Keywords) << '\n';
             }
         }
-        return kExitOk;
+        std::cout.flush();
+    } catch (const EUserCancel&) {
+        return cancelled("contents");
     } catch (const std::exception& e) {
         std::cerr << "quillet contents: " << e.what() << '\n';
         return kExitFailure;
     }
+    // A listing that a stop signal cut short is no listing.
+    return StopSignals::requested() ? cancelled("contents") : kExitOk;
 }
 
 int runDistill(const std::vector<std::string>& args) {
     const char* usage =
-        "usage: quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT]\n";
+        "usage: quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] "
+        "[--max-size BYTES]\n";
     std::vector<std::string> positional;
     TCHMDistill project;
     project.Addenda = u"Addenda";
@@ -147,6 +181,13 @@ int runDistill(const std::vector<std::string>& args) {
         } else if (arg == "--hint" && hasValue) {
             project.AddHint = true;
             project.HintFormat = fromUtf8(args[++n]);
+        } else if (arg == "--max-size") {
+            const auto bytes = hasValue ? parseByteCount(args[++n]) : std::nullopt;
+            if (!bytes || *bytes == 0) {
+                std::cerr << "quillet distill: --max-size takes a number of bytes\n" << usage;
+                return kExitUsage;
+            }
+            project.MaxUnpackSize = *bytes;
         } else if (arg.starts_with("-")) {
             std::cerr << "quillet distill: unexpected argument '" << arg << "'\n" << usage;
             return kExitUsage;
@@ -166,17 +207,30 @@ int runDistill(const std::vector<std::string>& args) {
         return kExitFailure;
     }
     const bool created = !std::filesystem::exists(folder, ec);
+    // Nothing half-made is left: the folder goes if this run made it, else its content.
+    const auto removeWork = [&] {
+        if (created) {
+            std::filesystem::remove_all(folder, ec);
+        } else {
+            for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+                std::filesystem::remove_all(entry.path(), ec);
+        }
+    };
+    // A stop signal ends the command at its next progress report.
+    const StopSignals stopSignals;
     try {
         requireHelpFile(positional[0]);
         const std::u16string file = fromPath(std::filesystem::absolute(positional[0]));
         project.FOnChange = [](const std::u16string& info, int) {
             if (!info.empty()) std::cout << toUtf8(info) << std::endl;
+            StopSignals::throwIfRequested();
         };
         project.LoadFromCHM(file);
         project.OriginalFile = file;
         project.rootFolder = fromPath(folder) + u"/";
         project.decompile();
         project.Execute();
+        StopSignals::throwIfRequested();
 
         nlohmann::json entries = nlohmann::json::array();
         for (std::size_t i = 0; i < project.List.size(); ++i) {
@@ -194,14 +248,11 @@ int runDistill(const std::vector<std::string>& args) {
         std::cout << "Distilled " << project.List.size() << " entries into " << folder.string()
                   << '\n';
         return kExitOk;
+    } catch (const EUserCancel&) {
+        removeWork();
+        return cancelled("distill");
     } catch (const std::exception& e) {
-        // Nothing half-made is left: the folder goes if this run made it, else its content.
-        if (created) {
-            std::filesystem::remove_all(folder, ec);
-        } else {
-            for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-                std::filesystem::remove_all(entry.path(), ec);
-        }
+        removeWork();
         std::cerr << "quillet distill: " << e.what() << '\n';
         return kExitFailure;
     }

@@ -3,9 +3,13 @@
 
 #include "cli/commands.h"
 
+#include "cli/arguments.h"
+#include "cli/staged_output.h"
+#include "cli/stop_signals.h"
 #include "engine/html/web_page_reader.h"
 #include "engine/word_engine.h"
 #include "job/output_word.h"
+#include "platform/file_in_use.h"
 #include "platform/process.h"
 #include "platform/utf.h"
 #include "text/code_pages.h"
@@ -14,25 +18,17 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace quillet::cli {
 
 namespace {
-
-constexpr int kExitCancelled = 130;
-
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void onInterrupt(int) {
-    g_interrupted = true;
-}
 
 bool stderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
@@ -127,8 +123,18 @@ int languageCodePage(const std::string& language) {
 struct ConvertArgs {
     std::string input, output;
     std::optional<std::string> title, language;
+    std::uint64_t maxSize = 0;  // 0: quillet-hh's own limit
     bool open = false;
 };
+
+// Word writes .docx and, through LibreOffice, .doc; any other name would get a document of
+// another name than the one asked for.
+bool isWordDocumentName(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension == ".docx" || extension == ".doc";
+}
 
 ConvertArgs parseConvert(const std::vector<std::string>& args, TDocPDFSettings& s) {
     ConvertArgs parsed;
@@ -212,7 +218,11 @@ ConvertArgs parseConvert(const std::vector<std::string>& args, TDocPDFSettings& 
             s.HeadingFont[level] = font;
         } else if (arg == "--open")
             parsed.open = true;
-        else if (arg.starts_with("-"))
+        else if (arg == "--max-size") {
+            const std::optional<std::uint64_t> bytes = parseByteCount(value());
+            if (!bytes || *bytes == 0) throw Usage{"--max-size takes a number of bytes"};
+            parsed.maxSize = *bytes;
+        } else if (arg.starts_with("-"))
             throw Usage{"unknown option '" + arg + "'"};
         else if (parsed.input.empty())
             parsed.input = arg;
@@ -222,6 +232,9 @@ ConvertArgs parseConvert(const std::vector<std::string>& args, TDocPDFSettings& 
     if (parsed.input.empty()) throw Usage{"name the help file to convert"};
     if (parsed.output.empty())
         parsed.output = std::filesystem::path(parsed.input).replace_extension(".docx").string();
+    else if (!isWordDocumentName(parsed.output))
+        throw Usage{"the output must be a file name ending in .docx or .doc, not '" +
+                    parsed.output + "'"};
     return parsed;
 }
 
@@ -234,6 +247,22 @@ void openWithDesktop(const std::u16string& document) {
     }
 }
 
+int cancelled() {
+    std::cerr << "quillet convert: cancelled\n";
+    return kExitCancelled;
+}
+
+// The old document stays until the new one replaces it; while another program has it open,
+// the user may close it and retry. False when the user gave up.
+bool waitWhileInUse(const std::u16string& output, UserInterface& ui) {
+    while (IsFileInUse(output)) {
+        if (ui.askAbortRetry(u"\"" + output + u"\" is open in another program; close it to let " +
+                             u"the new document replace it") == AbortRetry::Abort)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int runConvert(const std::vector<std::string>& args) {
@@ -244,17 +273,28 @@ int runConvert(const std::vector<std::string>& args) {
         parsed = parseConvert(args, *job->Settings);
         if (parsed.language) languageCodePageValue = languageCodePage(*parsed.language);
     } catch (const Usage& usage) {
-        std::cerr << "quillet convert: " << usage.message << "\n"
-                  << "usage: quillet convert FILE.chm [-o OUT.docx] [options]  (quillet --help "
-                     "lists them)\n";
+        std::cerr
+            << "quillet convert: " << usage.message << "\n"
+            << "usage: quillet convert FILE.chm [-o OUT.docx|OUT.doc] [options]  (quillet --help "
+               "lists them)\n";
         return kExitUsage;
     }
     if (!std::filesystem::is_regular_file(parsed.input)) {
         std::cerr << "quillet convert: cannot open " << parsed.input << ": there is no such file\n";
         return kExitFailure;
     }
+    const std::filesystem::path outputPath = std::filesystem::absolute(parsed.output);
+    if (std::error_code ec; std::filesystem::is_directory(outputPath, ec)) {
+        std::cerr << "quillet convert: cannot write " << outputPath.string()
+                  << ": it is a folder\n";
+        return kExitFailure;
+    }
     const std::u16string input = fromPath(std::filesystem::absolute(parsed.input));
-    const std::u16string output = fromPath(std::filesystem::absolute(parsed.output));
+    const std::u16string output = fromPath(outputPath);
+
+    // From here on a stop signal ends the run through its cleanup: the working folder and the
+    // staged document go, the old document stays.
+    const StopSignals stopSignals;
 
     // The title: as given, else the help file's own, decoded in the chosen language's code page.
     std::u16string title;
@@ -269,18 +309,26 @@ int runConvert(const std::vector<std::string>& args) {
         return kExitFailure;
     }
 
+    std::optional<StagedOutput> staged;
+    try {
+        staged.emplace(outputPath);
+    } catch (const std::system_error& e) {
+        std::cerr << "quillet convert: " << e.what() << '\n';
+        return kExitFailure;
+    }
+
     engine::registerWordEngine();
     engine::registerWebPageReader();
     TerminalUserInterface ui;
     TerminalProgress progress;
     NoButton button;
-    job->pdf = output;
+    job->pdf = fromPath(staged->path());
     job->Title = parsed.title ? fromUtf8(*parsed.title) : title;
     job->CodePage = languageCodePageValue;
     job->OriginalFile = input;
-    WordStageOptions stageOptions;
-    if (parsed.open) stageOptions.openDocument = openWithDesktop;
-    job->setWordStage(wordStage(stageOptions));
+    job->MaxUnpackSize = parsed.maxSize;
+    // The document opens once it is in place, not where the Word stage saved it.
+    job->setWordStage(wordStage());
     TChmToDocPDF& conversion = *job;
 
     TOutputWord worker(true, ui, std::move(job));
@@ -289,39 +337,41 @@ int runConvert(const std::vector<std::string>& args) {
     worker.lbInfo = &progress;
     worker.btnCancel = &button;
 
-    g_interrupted = false;
-    // Ctrl-C, a closed terminal or a polite kill all stop the job the same way, so its
-    // working folder and temporary files go with it.
-    constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction action {};
-    struct sigaction previous[std::size(kStopSignals)]{};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t n = 0; n < std::size(kStopSignals); ++n)
-        ::sigaction(kStopSignals[n], &action, &previous[n]);
-
     worker.Start();
-    // The main thread serves the worker's calls; Ctrl-C asks it to stop at its next report.
+    // The main thread serves the worker's calls. A stop signal is passed on before the calls
+    // are served, so that the worker's next report raises it.
     while (!worker.Finished()) {
+        if (StopSignals::requested()) worker.WantToExit = true;
         worker.checkSynchronize();
-        if (g_interrupted) worker.WantToExit = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     worker.WaitFor();
-    for (std::size_t n = 0; n < std::size(kStopSignals); ++n)
-        ::sigaction(kStopSignals[n], &previous[n], nullptr);
     progress.finish();
 
-    if (worker.WantToExit && !conversion.OK) {
-        std::cerr << "quillet convert: cancelled\n";
-        return kExitCancelled;
+    // A stop signal before the document is in place cancels, even when the conversion failed of
+    // it (a program it ran was stopped too).
+    if (StopSignals::requested()) return cancelled();
+    if (conversion.Failed) return kExitFailure;
+    if (!staged->written()) {
+        std::cerr << "quillet convert: the conversion wrote no document\n";
+        return kExitFailure;
     }
-    if (conversion.Failed || !conversion.OK) return kExitFailure;
-    if (conversion.Abort) {
+    if (!waitWhileInUse(output, ui)) {
+        if (StopSignals::requested()) return cancelled();
         std::cerr << "quillet convert: " << toUtf8(output) << " is in use; nothing was written\n";
         return kExitFailure;
     }
-    std::cout << "Wrote " << toUtf8(output) << '\n';
+    if (StopSignals::requested()) return cancelled();
+    try {
+        staged->place();
+    } catch (const std::system_error& e) {
+        std::cerr << "quillet convert: " << e.what() << '\n';
+        return kExitFailure;
+    }
+    // The new document is in place and the old one gone: the run is done, whatever signal
+    // comes now.
+    std::cout << "Wrote " << toUtf8(output) << std::endl;
+    if (parsed.open) openWithDesktop(output);
     return kExitOk;
 }
 

@@ -22,12 +22,14 @@ void printUsage(std::FILE* out) {
         "\n"
         "Commands:\n"
         "  info FILE.chm [--json]      show the title, default topic, language and code page\n"
-        "  contents FILE.chm [--json]  list the contents entries (level, status, title, page,\n"
+        "  contents FILE.chm [--json] [--max-size BYTES]\n"
+        "                              list the contents entries (level, status, title, page,\n"
         "                              index keywords)\n"
-        "  distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT]\n"
+        "  distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] [--max-size BYTES]\n"
         "                              unpack and distil into DIR, with DIR/contents.json\n"
         "  convert FILE.chm [-o OUT.docx|OUT.doc] [options]\n"
-        "                              convert into a Word document (default: FILE.docx)\n"
+        "                              convert into a Word document (default: FILE.docx);\n"
+        "                              the output name must end in .docx or .doc\n"
         "\n"
         "Options of convert (defaults in brackets):\n"
         "  --title TEXT                the document title [the help file's title]\n"
@@ -44,10 +46,17 @@ void printUsage(std::FILE* out) {
         "[Addenda]\n"
         "  --heading-font L=Name,Size,Color,[BIUS]   font of heading level L [Calibri]\n"
         "  --open                      open the document when done\n"
+        "  --max-size BYTES            unpack at most BYTES bytes from the help file (also for\n"
+        "                              contents and distill) [200 times its size, at least\n"
+        "                              64 MiB]\n"
         "\n"
         "Options:\n"
         "  -h, --help     show this help and exit\n"
-        "  -V, --version  show the version and exit\n",
+        "  -V, --version  show the version and exit\n"
+        "\n"
+        "Exit status: 0 done, 1 failed (the reason is on standard error), 2 wrong usage,\n"
+        "130 stopped by Ctrl-C, a hang-up or SIGTERM before the work was done (contents,\n"
+        "distill and convert then leave nothing behind; an existing document stays as it was).\n",
         out);
 }
 

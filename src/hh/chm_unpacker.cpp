@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -30,16 +31,39 @@ namespace fs = std::filesystem;
 // The folder, beside the unpacked files, that holds them until every one has come out whole.
 constexpr const char* kStagingPattern = ".quillet-hh-XXXXXX";
 
+// A name longer than this is shown by its start and end: a hostile entry may be kilobytes long,
+// and a warning or message stays one readable line.
+constexpr std::size_t kShownNameStart = 60;
+constexpr std::size_t kShownNameEnd = 30;
+
 std::string errnoText(int error) {
     return std::generic_category().message(error);
 }
 
-// An entry name as stored, fit for one line of text: control bytes become "?".
+bool isUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// An entry name as stored, or a path, fit for one line of text: control bytes become "?", and a
+// long one keeps its first and last characters around "...", cut between UTF-8 sequences.
 std::string printable(std::string_view name) {
-    std::string out(name);
+    std::string out;
+    if (name.size() <= kShownNameStart + kShownNameEnd + 3) {
+        out = name;
+    } else {
+        std::size_t head = kShownNameStart;
+        while (head > 0 && isUtf8Continuation(name[head])) --head;
+        std::size_t tail = name.size() - kShownNameEnd;
+        while (tail < name.size() && isUtf8Continuation(name[tail])) ++tail;
+        out = std::string(name.substr(0, head)) + "..." + std::string(name.substr(tail));
+    }
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return out;
+}
+
+std::string printablePath(const fs::path& path) {
+    return printable(std::string_view(path.native()));
 }
 
 // Closes the descriptor when the scope ends.
@@ -90,9 +114,10 @@ struct PlannedFile {
     std::uint64_t length = 0;
 };
 
-// The files of one run: each is unpacked into a staging folder inside the output folder, and
-// moved into place only when all of them came out whole. Until commit() the destructor takes
-// back everything this run made: the staging folder, moved files, created folders.
+// The files of one run: each is unpacked into a staging folder inside the output folder, under
+// its number in the plan (so that only its final path has to fit the system's limits), and moved
+// into place only when all of them came out whole. Until commit() the destructor takes back
+// everything this run made: the staging folder, moved files, created folders.
 class OutputTransaction {
 public:
     explicit OutputTransaction(fs::path dir) : m_dir(std::move(dir)) {
@@ -118,20 +143,17 @@ public:
     OutputTransaction(const OutputTransaction&) = delete;
     OutputTransaction& operator=(const OutputTransaction&) = delete;
 
-    // Where to unpack `relative` for now; its folders are created.
-    fs::path stagingPath(const fs::path& relative) const {
-        const fs::path path = m_staging / relative;
-        fs::create_directories(path.parent_path());
-        return path;
-    }
+    // Where to unpack file number `index` of the plan for now.
+    fs::path stagingPath(std::size_t index) const { return m_staging / std::to_string(index); }
 
-    // Moves `relative` from the staging folder into the output folder, replacing a file there.
-    void place(const fs::path& relative) {
+    // Moves file number `index` from the staging folder to `relative` in the output folder,
+    // replacing a file there.
+    void place(std::size_t index, const fs::path& relative) {
         const fs::path target = m_dir / relative;
         createFolders(target.parent_path());
         std::error_code ec;
         const bool existed = fs::exists(fs::symlink_status(target, ec));
-        fs::rename(m_staging / relative, target);
+        fs::rename(stagingPath(index), target);
         if (!existed) m_placedFiles.push_back(target);
     }
 
@@ -181,6 +203,12 @@ private:
         throw UnpackError("cannot unpack " + m_name + ": " + reason);
     }
 
+    bool stopRequested() const { return m_options.stopRequested && m_options.stopRequested(); }
+
+    void stopIfRequested() const {
+        if (stopRequested()) throw UnpackStopped();
+    }
+
     void unpack() {
         checkLibrary();
         const FileDescriptor input(openInput());
@@ -189,6 +217,7 @@ private:
         for (const HeaderPatch& patch : header.patches) m_result.repairs.push_back(patch.reason);
 
         MspackIo io(header.patches);
+        io.setStopCheck(m_options.stopRequested);
         const Decompressor decompressor(mspack_create_chm_decompressor(io.system()));
         if (!decompressor) fail("out of memory");
         const OpenedHelpFile chm(decompressor.get(), openDirectory(decompressor.get(), io));
@@ -207,14 +236,20 @@ private:
         std::stable_sort(plan.begin(), plan.end(), [](const PlannedFile& a, const PlannedFile& b) {
             return a.compressed != b.compressed ? !a.compressed : a.offset < b.offset;
         });
+        stopIfRequested();
         try {
             OutputTransaction output(m_dir);
-            for (const PlannedFile& planned : plan)
-                extract(decompressor.get(), io, output, planned);
-            for (const PlannedFile& planned : plan) output.place(planned.relative);
+            for (std::size_t n = 0; n < plan.size(); ++n) {
+                stopIfRequested();
+                extract(decompressor.get(), io, output.stagingPath(n), plan[n]);
+            }
+            for (std::size_t n = 0; n < plan.size(); ++n) {
+                stopIfRequested();
+                output.place(n, plan[n].relative);
+            }
             output.commit();
         } catch (const fs::filesystem_error& e) {
-            fail("cannot write " + e.path1().string() + ": " + e.code().message());
+            fail("cannot write " + printablePath(e.path1()) + ": " + e.code().message());
         }
     }
 
@@ -281,6 +316,15 @@ private:
                 continue;
             }
             if (where.kind != EntryKind::File) continue;
+            // The system takes paths of PATH_MAX bytes with the terminating NUL.
+            if (const std::size_t length = (m_dir / where.path).native().size();
+                length >= PATH_MAX) {
+                m_result.warnings.push_back("skipped " + printable(name) + ": its path in " +
+                                            printablePath(m_dir) + " would be " +
+                                            std::to_string(length) +
+                                            " bytes long, longer than the system allows");
+                continue;
+            }
             if (entry->section == nullptr || entry->offset < 0 || entry->length < 0)
                 fail("the directory is corrupt: " + printable(name) + " has no valid place");
             PlannedFile planned{entry, where.path, entry->section->id == 1,
@@ -349,17 +393,23 @@ private:
         std::uint64_t total = 0;
         for (const PlannedFile& planned : plan)
             total = planned.length > kMax - total ? kMax : total + planned.length;
-        if (total > m_options.maxSize)
+        if (m_options.maxSize && total > *m_options.maxSize)
             fail("its files need " + std::to_string(total) + " bytes, more than the limit of " +
-                 std::to_string(m_options.maxSize) + " bytes");
+                 std::to_string(*m_options.maxSize) +
+                 " bytes that --max-size set; give a larger --max-size to allow more");
+        if (const std::uint64_t limit = defaultSizeLimit(m_fileSize);
+            !m_options.maxSize && total > limit)
+            fail("its files need " + std::to_string(total) + " bytes, more than the limit of " +
+                 std::to_string(limit) + " bytes (" + std::to_string(UnpackOptions::kSizeFactor) +
+                 " times the help file's size); give --max-size BYTES to allow more");
         fs::path at = fs::absolute(m_dir);
         while (!fs::exists(at) && at.has_relative_path()) at = at.parent_path();
         struct statvfs space {};
         if (::statvfs(at.c_str(), &space) != 0)
-            fail("cannot tell the free space of " + at.string() + ": " + errnoText(errno));
+            fail("cannot tell the free space of " + printablePath(at) + ": " + errnoText(errno));
         const std::uint64_t available = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
         if (total > available)
-            fail("its files need " + std::to_string(total) + " bytes, but " + at.string() +
+            fail("its files need " + std::to_string(total) + " bytes, but " + printablePath(at) +
                  " has only " + std::to_string(available) + " bytes free");
     }
 
@@ -369,7 +419,7 @@ private:
         std::error_code ec;
         const fs::file_status dirStatus = fs::status(m_dir, ec);
         if (fs::exists(dirStatus) && !fs::is_directory(dirStatus))
-            fail(m_dir.string() + " is not a folder");
+            fail(printablePath(m_dir) + " is not a folder");
         std::set<fs::path> checked;
         for (const PlannedFile& planned : plan) {
             fs::path at = m_dir;
@@ -378,25 +428,28 @@ private:
                 if (!checked.insert(at).second) continue;
                 const fs::file_status status = fs::symlink_status(at, ec);
                 if (fs::exists(status) && !fs::is_directory(status))
-                    fail(at.string() + " is in the way: it is not a folder");
+                    fail(printablePath(at) + " is in the way: it is not a folder");
             }
             const fs::path target = m_dir / planned.relative;
             if (fs::is_directory(fs::symlink_status(target, ec)))
-                fail(target.string() + " is in the way: it is a folder");
+                fail(printablePath(target) + " is in the way: it is a folder");
         }
     }
 
-    void extract(mschm_decompressor* decompressor, const MspackIo& io,
-                 const OutputTransaction& output, const PlannedFile& planned) {
-        const fs::path path = output.stagingPath(planned.relative);
+    // Unpacks `planned` into the file `path`.
+    void extract(mschm_decompressor* decompressor, const MspackIo& io, const fs::path& path,
+                 const PlannedFile& planned) {
         const std::string name = printable(planned.entry->filename);
         const char* section = planned.compressed ? "section 1" : "section 0";
-        switch (decompressor->extract(decompressor, planned.entry, path.c_str())) {
+        const int status = decompressor->extract(decompressor, planned.entry, path.c_str());
+        // A stop request fails the write under way; that is no fault of the file.
+        if (status != MSPACK_ERR_OK) stopIfRequested();
+        switch (status) {
             case MSPACK_ERR_OK:
                 break;
             case MSPACK_ERR_OPEN:
             case MSPACK_ERR_WRITE:
-                fail("cannot write " + (m_dir / planned.relative).string() + ": " +
+                fail("cannot write " + printablePath(m_dir / planned.relative) + ": " +
                      errnoText(io.lastErrno()));
             case MSPACK_ERR_READ:
             case MSPACK_ERR_SEEK:
@@ -431,6 +484,13 @@ private:
 };
 
 }  // namespace
+
+std::uint64_t defaultSizeLimit(std::uint64_t fileSize) {
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    const std::uint64_t scaled =
+        fileSize > kMax / UnpackOptions::kSizeFactor ? kMax : fileSize * UnpackOptions::kSizeFactor;
+    return std::max(scaled, UnpackOptions::kMinimumSizeLimit);
+}
 
 UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
                             const UnpackOptions& options) {

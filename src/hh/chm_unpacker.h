@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,12 +20,34 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct UnpackOptions {
-    static constexpr std::uint64_t kDefaultMaxSize = std::uint64_t{4} << 30;  // 4 GiB
-
-    // The most bytes one unpack may write, all files together.
-    std::uint64_t maxSize = kDefaultMaxSize;
+// The unpack was stopped on request (UnpackOptions::stopRequested); nothing of it is left.
+class UnpackStopped : public std::runtime_error {
+public:
+    UnpackStopped() : std::runtime_error("stopped on request") {}
 };
+
+struct UnpackOptions {
+    // Without a limit given, the files may take this many times the help file's size: ordinary
+    // help files unpack to well under 20 times theirs, while a crafted one whose entries all
+    // share one compressed stream unpacks a 543 KB file to 3.7 GB.
+    static constexpr std::uint64_t kSizeFactor = 200;
+    // ... and never less than this, so that a small help file of pictures and tables, whose
+    // files compress well, still unpacks.
+    static constexpr std::uint64_t kMinimumSizeLimit = std::uint64_t{64} << 20;  // 64 MiB
+
+    // The most bytes one unpack may write, all files together; unset, defaultSizeLimit() of the
+    // help file's size.
+    std::optional<std::uint64_t> maxSize = std::nullopt;
+
+    // Asked before each file is written, while it is written and before each is put in place;
+    // once it answers true the unpack takes back what it made and throws UnpackStopped. Unset,
+    // the unpack runs to its end.
+    std::function<bool()> stopRequested = nullptr;
+};
+
+// The size limit for a help file of `fileSize` bytes when none is given: kSizeFactor times it,
+// at least kMinimumSizeLimit, at most the largest 64-bit number.
+std::uint64_t defaultSizeLimit(std::uint64_t fileSize);
 
 struct UnpackResult {
     std::size_t fileCount = 0;    // files written
@@ -35,12 +59,14 @@ struct UnpackResult {
 };
 
 // Unpacks `file` into `dir`, which is created when missing. An entry is written to `dir` plus its
-// name, replacing a file of that name; entries whose name would leave `dir` are skipped with a
-// warning. Throws UnpackError when the file is missing, is not a compiled help file or is corrupt,
-// when its files would need more than options.maxSize bytes or than `dir` has free, or when a file
-// cannot be written. The size checks come before anything is written. On failure nothing of this
-// run is left in `dir`; what was there before stays, except files this run had already replaced
-// when the failure came while putting the unpacked files in place.
+// name, replacing a file of that name; entries whose name would leave `dir`, or whose path there
+// would be longer than the system allows (NAME_MAX for one part, PATH_MAX for the whole), are
+// skipped with a warning. Throws UnpackError when the file is missing, is not a compiled help file
+// or is corrupt, when its files would need more than the size limit or than `dir` has free, or
+// when a file cannot be written; UnpackStopped when stopped on request. The size checks come
+// before anything is written. On failure nothing of this run is left in `dir`; what was there
+// before stays, except files this run had already replaced when the failure came while putting
+// the unpacked files in place. Names in warnings and messages are shortened to one line.
 UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
                             const UnpackOptions& options = {});
 

@@ -4,6 +4,7 @@
 #include "hh/chm_unpacker.h"
 
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -15,22 +16,52 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// The signal that asked this run to stop (Ctrl-C, a closed terminal, a polite kill); 0 while none
+// has. The unpack notices it between files and while writing, takes back what it made, and the
+// program ends with 128 + the signal, as a shell reports a program that the signal ended.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void onStopSignal(int signal) {
+    g_stopSignal = signal;
+}
+
+// A signal ignored when the program started (run under nohup, or in the background of a script)
+// stays ignored.
+void catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
 void printUsage(std::FILE* out) {
-    std::fputs(
+    using quillet::UnpackOptions;
+    std::fprintf(
+        out,
         "Usage: quillet-hh -decompile DIR FILE.chm [--max-size BYTES]\n"
         "       quillet-hh --help\n"
         "\n"
         "Unpacks every stored file of a compiled HTML Help file into DIR, with its folders,\n"
         "leaving out the help system's own data (names starting with #, $ or ::).\n"
-        "Entries whose names would lead out of DIR are skipped with a warning.\n"
+        "Entries whose names would lead out of DIR, or whose path there would be longer\n"
+        "than the system allows, are skipped with a warning.\n"
         "\n"
         "Options:\n"
         "  --max-size BYTES  stop before writing anything when the files would need more\n"
-        "                    than BYTES bytes (default 4294967296, 4 GiB)\n"
+        "                    than BYTES bytes (default: %llu times the size of FILE.chm,\n"
+        "                    at least %llu bytes, %llu MiB)\n"
         "  -h, --help        show this help and exit\n"
         "\n"
-        "Exit status: 0 when unpacked, 1 when the file cannot be unpacked, 2 for a usage error.\n",
-        out);
+        "Exit status: 0 when unpacked, 1 when the file cannot be unpacked, 2 for a usage error,\n"
+        "128 + N when signal N (SIGINT, SIGTERM, SIGHUP) stopped it; nothing of an unpack that\n"
+        "failed or was stopped is left in DIR.\n",
+        static_cast<unsigned long long>(UnpackOptions::kSizeFactor),
+        static_cast<unsigned long long>(UnpackOptions::kMinimumSizeLimit),
+        static_cast<unsigned long long>(UnpackOptions::kMinimumSizeLimit >> 20));
 }
 
 int usageError(const std::string& reason) {
@@ -50,8 +81,10 @@ std::optional<std::uint64_t> parseBytes(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    catchStopSignals();
     std::optional<std::string> dir, file;
     quillet::UnpackOptions options;
+    options.stopRequested = [] { return g_stopSignal != 0; };
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -82,6 +115,10 @@ int main(int argc, char** argv) {
         for (const std::string& warning : result.warnings)
             std::fprintf(stderr, "quillet-hh: %s\n", warning.c_str());
         return kExitOk;
+    } catch (const quillet::UnpackStopped&) {
+        std::fprintf(stderr, "quillet-hh: stopped; nothing of this run is left in %s\n",
+                     dir->c_str());
+        return 128 + g_stopSignal;
     } catch (const quillet::UnpackError& e) {
         std::fprintf(stderr, "quillet-hh: %s\n", e.what());
     } catch (const std::exception& e) {

@@ -106,6 +106,10 @@ int MspackIo::read(mspack_file* handle, void* buffer, int bytes) {
 int MspackIo::write(mspack_file* handle, void* buffer, int bytes) {
     File* file = fileOf(handle);
     if (bytes < 0) return -1;
+    if (file->owner->m_stopRequested && file->owner->m_stopRequested()) {
+        file->owner->m_lastErrno = EINTR;
+        return -1;
+    }
     const auto* in = static_cast<const unsigned char*>(buffer);
     const auto wanted = static_cast<std::size_t>(bytes);
     std::size_t done = 0;

@@ -7,6 +7,7 @@
 
 #include <mspack.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,12 @@ public:
 
     // The errno of the last open, read, write or seek that failed; 0 when none did.
     int lastErrno() const { return m_lastErrno; }
+
+    // Asked before every write; once it answers true, writes fail (with EINTR), so that
+    // libmspack gives up the file it is writing. Unset, writes go on.
+    void setStopCheck(std::function<bool()> stopRequested) {
+        m_stopRequested = std::move(stopRequested);
+    }
 
 private:
     // libmspack hands back the table it was given; the owner sits right behind it.
@@ -51,6 +58,7 @@ private:
     System m_system;
     std::vector<HeaderPatch> m_patches;
     std::vector<std::string> m_messages;
+    std::function<bool()> m_stopRequested;
     int m_lastErrno = 0;
 };
 

@@ -3,11 +3,15 @@
 #include "platform/utf.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -87,6 +91,43 @@ private:
     int m_fds[2] = {-1, -1};
 };
 
+// Reads `fd` to its end into `output` (keeping the last kMaxOutput bytes), calling `whileWaiting`
+// every kWaitCheckInterval while it waits.
+void drain(int fd, std::string& output, const std::function<void()>& whileWaiting) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kInterval = std::chrono::milliseconds(kWaitCheckInterval);
+    auto nextCheck = Clock::now() + kInterval;
+    char buffer[4096];
+    for (;;) {
+        if (whileWaiting) {
+            if (Clock::now() >= nextCheck) {
+                whileWaiting();
+                nextCheck = Clock::now() + kInterval;
+            }
+            pollfd ready{fd, POLLIN, 0};
+            const auto wait =
+                std::chrono::ceil<std::chrono::milliseconds>(nextCheck - Clock::now());
+            if (::poll(&ready, 1, static_cast<int>(std::max<long long>(wait.count(), 0))) <= 0)
+                continue;  // time to check again, or a signal came
+        }
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            output.append(buffer, static_cast<std::size_t>(n));
+            if (output.size() > kMaxOutput) output.erase(0, output.size() - kMaxOutput);
+        } else if (n == 0 || errno != EINTR) {
+            return;
+        }
+    }
+}
+
+int waitForExit(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status)
+                             : (WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1);
+}
+
 }  // namespace
 
 std::filesystem::path executableFolder() {
@@ -95,7 +136,8 @@ std::filesystem::path executableFolder() {
     return ec ? std::filesystem::current_path() : self.parent_path();
 }
 
-ProcessResult RunAndWait(const std::u16string& commandLine, const std::filesystem::path& folder) {
+ProcessResult RunAndWait(const std::u16string& commandLine, const std::filesystem::path& folder,
+                         const std::function<void()>& whileWaiting) {
     const std::vector<std::string> words = splitWords(toUtf8(commandLine));
     if (words.empty())
         throw std::system_error(std::make_error_code(std::errc::invalid_argument),
@@ -123,22 +165,16 @@ ProcessResult RunAndWait(const std::u16string& commandLine, const std::filesyste
     pipe.closeWrite();
 
     ProcessResult result;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(pipe.read(), buffer, sizeof buffer);
-        if (n > 0) {
-            result.output.append(buffer, static_cast<std::size_t>(n));
-            if (result.output.size() > kMaxOutput)
-                result.output.erase(0, result.output.size() - kMaxOutput);
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
+    try {
+        drain(pipe.read(), result.output, whileWaiting);
+    } catch (...) {
+        ::kill(pid, SIGTERM);
+        std::string ignored;
+        drain(pipe.read(), ignored, {});
+        waitForExit(pid);
+        throw;
     }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status)
-                                        : (WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1);
+    result.exitCode = waitForExit(pid);
     return result;
 }
 

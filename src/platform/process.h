@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace quillet {
@@ -17,7 +18,15 @@ struct ProcessResult {
 // pipe never stalls it. Standard input is this program's own. The program is looked up in the
 // folder of the running executable first, then on PATH. Throws std::system_error when the
 // program is not found or cannot be started.
-ProcessResult RunAndWait(const std::u16string& commandLine, const std::filesystem::path& folder);
+//
+// While the program runs, `whileWaiting` (when given) is called about every kWaitCheckInterval.
+// When it throws, the program is asked to stop with SIGTERM and waited for, so that it can clean
+// up, and the exception goes on to the caller: a cancel request reaches the program this way.
+ProcessResult RunAndWait(const std::u16string& commandLine, const std::filesystem::path& folder,
+                         const std::function<void()>& whileWaiting = {});
+
+// How often RunAndWait calls its `whileWaiting`: soon enough that a cancel feels immediate.
+inline constexpr int kWaitCheckInterval = 100;  // milliseconds
 
 // The folder of the running executable.
 std::filesystem::path executableFolder();

@@ -13,6 +13,7 @@
 #include "text/text_files.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -106,6 +107,12 @@ std::u16string decimal(int n) {
     return fromUtf8(std::to_string(n));
 }
 
+// The exit codes of a program ended by SIGHUP, SIGINT or SIGTERM, whether the signal killed it
+// or it caught the signal, cleaned up and exited with 128 + the signal as quillet-hh does.
+bool endedByStopSignal(int exitCode) {
+    return exitCode == 128 + SIGHUP || exitCode == 128 + SIGINT || exitCode == 128 + SIGTERM;
+}
+
 }  // namespace
 
 void TCHMDecompile::LoadFromCHM(const std::u16string& ChmFile) {
@@ -163,10 +170,26 @@ void TCHMDecompile::decompile() {
                 std::filesystem::remove(path, ignored);
             }
         } removeCopy{copy};
-        const ProcessResult result = RunAndWait(u"quillet-hh -decompile . _$$.chm", root);
+        std::u16string command = Unpacker + u" -decompile . _$$.chm";
+        if (MaxUnpackSize != 0)
+            command += u" --max-size " + fromUtf8(std::to_string(MaxUnpackSize));
+        const auto askForCancel = [this] {
+            if (FOnChange) FOnChange(u"", 0);
+        };
+        const ProcessResult result = RunAndWait(command, root, askForCancel);
         if (result.exitCode != 0) {
+            // Ctrl-C and a closed terminal reach quillet-hh together with this program, so
+            // quillet-hh often ends of the signal before a cancel request has been noticed here.
+            // Ended so while a cancel is pending, it is that cancel and no failure: the progress
+            // event raises it (and the quillet command exits 130, as for any cancel). Without a
+            // pending cancel it is a failure like any other.
+            const bool stopped = endedByStopSignal(result.exitCode);
+            if (stopped) askForCancel();
             std::string reason = lastLine(result.output);
-            if (reason.empty())
+            if (stopped)
+                reason = "quillet-hh was stopped by a signal (exit code " +
+                         std::to_string(result.exitCode) + ")";
+            else if (reason.empty())
                 reason = "quillet-hh failed with exit code " + std::to_string(result.exitCode);
             // quillet-hh names the working copy it was given; the user knows the file by its name.
             constexpr std::string_view kCopyPrefix = "quillet-hh: cannot unpack _$$.chm: ";

@@ -5,6 +5,7 @@
 
 #include "project/title_list.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,7 +31,9 @@ public:
 
     // Unpacks chmFile into rootFolder with quillet-hh, then reads the contents and index files.
     // Throws when the folder cannot be made or the help file cannot be unpacked. When the
-    // contents give no entry, the default topic becomes the one entry.
+    // contents give no entry, the default topic becomes the one entry. While quillet-hh runs,
+    // the progress event is called with nothing to show (every kWaitCheckInterval), so that a
+    // cancel it raises stops quillet-hh and comes through here.
     virtual void decompile();
 
     // Appends the entries of hhcFile to List; adds the keywords of hhkFile (none when empty).
@@ -56,6 +59,11 @@ public:
     std::u16string OriginalFile;
     std::u16string FileName;
     TProcEvent FOnChange;
+    // How decompile runs quillet-hh: the program (a name looked up as RunAndWait does, or a path
+    // without blanks), and the most bytes it may unpack (0: quillet-hh's own limit, relative to
+    // the help file's size).
+    std::u16string Unpacker = u"quillet-hh";
+    std::uint64_t MaxUnpackSize = 0;
 
 private:
     void addDefaultTopicEntry();

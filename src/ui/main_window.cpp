@@ -31,6 +31,9 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <utility>
+#include <variant>
+#include <vector>
 
 namespace quillet::ui {
 
@@ -81,7 +84,83 @@ QSpinBox* numberBox(int minimum, int maximum, int value) {
     return box;
 }
 
+// The default settings under AppRegistryKey, in the order they are written. Flags are stored as
+// the numbers 1 and 0. The source and document file names have no default.
+using DefaultValue = std::variant<std::int32_t, std::u16string>;
+const std::vector<std::pair<std::u16string, DefaultValue>>& defaultSettings() {
+    static const auto table = [] {
+        std::vector<std::pair<std::u16string, DefaultValue>> values = {
+            {u"PaperSize", 4},
+            {u"Height", 0},
+            {u"Width", 0},
+            {u"Top", 25},
+            {u"Bottom", 25},
+            {u"Left", 30},
+            {u"Right", 30},
+            {u"Cover", 1},
+            {u"Header", 1},
+            {u"Footer", 1},
+            {u"Toc", 1},
+            {u"ShowLevel", 9},
+            {u"TOCCaption", u"Table of Contents"},
+            {u"TitleNumber", 1},
+            {u"AddHint", 1},
+            {u"HintFormat", u"See [Title No.]"},
+            {u"StartNewPage", 0},
+            {u"Discard", 0},
+            {u"Addenda", u"Addenda"},
+            {u"Heading1", u"Calibri,27,0,[BU]"},
+        };
+        for (int level = 2; level <= 9; ++level)
+            values.emplace_back(u"Heading" + fromUtf8(std::to_string(level)),
+                                u"Calibri," + fromUtf8(std::to_string(29 - 2 * level)) + u",0,[]");
+        return values;
+    }();
+    return table;
+}
+
+const DefaultValue* findDefault(const std::u16string& name) {
+    for (const auto& [key, value] : defaultSettings())
+        if (key == name) return &value;
+    return nullptr;
+}
+
 }  // namespace
+
+// The values that readSettings shows: the store's, or the defaults laid over the store's (what
+// the store would hold after WriteDefaultSettings, for when it cannot be written). A missing or
+// mistyped value throws SettingsError, as the store does. It refers to the store, which must
+// outlive it (a temporary lives through the call it is made for).
+class SettingsSource {
+public:
+    SettingsSource(const SettingsStore& store, bool defaults)
+        : m_store(store), m_defaults(defaults) {}
+
+    bool valueExists(const std::u16string& name) const {
+        return fromDefaults(name) != nullptr || m_store.valueExists(AppRegistryKey, name);
+    }
+    std::u16string readString(const std::u16string& name) const {
+        const DefaultValue* value = fromDefaults(name);
+        if (value == nullptr) return m_store.readString(AppRegistryKey, name);
+        if (const auto* text = std::get_if<std::u16string>(value)) return *text;
+        throw SettingsError("setting \"" + toUtf8(name) + "\" is not a string");
+    }
+    std::int32_t readInteger(const std::u16string& name) const {
+        const DefaultValue* value = fromDefaults(name);
+        if (value == nullptr) return m_store.readInteger(AppRegistryKey, name);
+        if (const auto* number = std::get_if<std::int32_t>(value)) return *number;
+        throw SettingsError("setting \"" + toUtf8(name) + "\" is not a DWORD");
+    }
+    bool readBool(const std::u16string& name) const { return readInteger(name) != 0; }
+
+private:
+    const DefaultValue* fromDefaults(const std::u16string& name) const {
+        return m_defaults ? findDefault(name) : nullptr;
+    }
+
+    const SettingsStore& m_store;
+    bool m_defaults;
+};
 
 TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<DialogUserInterface>(this)) {
@@ -365,48 +444,28 @@ void TfrmMain::connectHandlers() {
 
 void TfrmMain::WriteDefaultSettings() {
     SettingsStore store;
-    const std::u16string& key = AppRegistryKey;
-    store.writeInteger(key, u"PaperSize", 4);
-    store.writeInteger(key, u"Height", 0);
-    store.writeInteger(key, u"Width", 0);
-    store.writeInteger(key, u"Top", 25);
-    store.writeInteger(key, u"Bottom", 25);
-    store.writeInteger(key, u"Left", 30);
-    store.writeInteger(key, u"Right", 30);
-    store.writeBool(key, u"Cover", true);
-    store.writeBool(key, u"Header", true);
-    store.writeBool(key, u"Footer", true);
-    store.writeBool(key, u"Toc", true);
-    store.writeInteger(key, u"ShowLevel", 9);
-    store.writeString(key, u"TOCCaption", u"Table of Contents");
-    store.writeBool(key, u"TitleNumber", true);
-    store.writeBool(key, u"AddHint", true);
-    store.writeString(key, u"HintFormat", u"See [Title No.]");
-    store.writeInteger(key, u"StartNewPage", 0);
-    store.writeBool(key, u"Discard", false);
-    store.writeString(key, u"Addenda", u"Addenda");
-    store.writeString(key, u"Heading1", u"Calibri,27,0,[BU]");
-    for (int level = 2; level <= 9; ++level)
-        store.writeString(key, u"Heading" + fromUtf8(std::to_string(level)),
-                          u"Calibri," + fromUtf8(std::to_string(29 - 2 * level)) + u",0,[]");
+    for (const auto& [name, value] : defaultSettings()) {
+        if (const auto* number = std::get_if<std::int32_t>(&value))
+            store.writeInteger(AppRegistryKey, name, *number);
+        else
+            store.writeString(AppRegistryKey, name, std::get<std::u16string>(value));
+    }
 }
 
-void TfrmMain::readSettings(bool lenient) {
-    const SettingsStore store;
-    const std::u16string& key = AppRegistryKey;
+void TfrmMain::readSettings(const SettingsSource& values, bool lenient) {
     // A missing text is empty; a value of the other type fails (or, for the file names of a
     // second pass, reads as empty: the defaults never rewrite them).
     const auto text = [&](const char16_t* name, bool fileName = false) -> QString {
-        if (!store.valueExists(key, name)) return {};
+        if (!values.valueExists(name)) return {};
         try {
-            return QString::fromStdU16String(store.readString(key, name));
+            return QString::fromStdU16String(values.readString(name));
         } catch (const SettingsError&) {
             if (lenient && fileName) return {};
             throw;
         }
     };
-    const auto number = [&](const char16_t* name) { return store.readInteger(key, name); };
-    const auto flag = [&](const char16_t* name) { return store.readBool(key, name); };
+    const auto number = [&](const char16_t* name) { return values.readInteger(name); };
+    const auto flag = [&](const char16_t* name) { return values.readBool(name); };
     const auto index = [](QComboBox* list, int value) {
         list->setCurrentIndex(value >= 0 && value < list->count() ? value : -1);
     };
@@ -442,20 +501,34 @@ void TfrmMain::readSettings(bool lenient) {
     edtAddenda->setText(text(u"Addenda"));
     for (int level = 1; level <= 9; ++level) {
         const std::u16string name = u"Heading" + fromUtf8(std::to_string(level));
-        if (!store.valueExists(key, name)) throw SettingsError("missing " + toUtf8(name));
-        StringToFont(store.readString(key, name), HeadingFont[level]);
+        if (!values.valueExists(name)) throw SettingsError("missing " + toUtf8(name));
+        StringToFont(values.readString(name), HeadingFont[level]);
     }
 }
 
 void TfrmMain::LoadSettings() {
     try {
-        readSettings(false);
+        readSettings(SettingsSource(SettingsStore(), false), false);
         return;
     } catch (const std::exception&) {
         // A missing or mistyped value: the whole default set replaces what is stored.
     }
-    WriteDefaultSettings();
-    readSettings(true);
+    try {
+        WriteDefaultSettings();
+    } catch (const SettingsError& e) {
+        // Nothing can be stored: the window starts with the defaults all the same, and says so
+        // once the event loop runs and the window can be seen.
+        readSettings(SettingsSource(SettingsStore(), true), true);
+        m_settingsUnsaved = true;
+        const std::u16string text =
+            u"Settings cannot be saved, so Quillet starts with the "
+            u"default settings and will not keep changes to them (" +
+            fromUtf8(e.what()) + u").";
+        QTimer::singleShot(0, this,
+                           [this, text] { m_ui->showMessage(MessageKind::Warning, text); });
+        return;
+    }
+    readSettings(SettingsSource(SettingsStore(), false), true);
 }
 
 void TfrmMain::writeControlValues() {
@@ -505,6 +578,8 @@ void TfrmMain::loadDefaultsReporting() {
         WriteDefaultSettings();
         LoadSettings();
     } catch (const std::exception& e) {
+        // The defaults are shown all the same; only keeping them failed.
+        readSettings(SettingsSource(SettingsStore(), true), true);
         m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));
     }
 }
@@ -707,7 +782,8 @@ void TfrmMain::btnConvertClick() {
     try {
         writeControlValues();
     } catch (const std::exception& e) {
-        m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));
+        // The user was told at the start when the settings cannot be saved at all.
+        if (!m_settingsUnsaved) m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));
     }
     if (copied) removeFile(temp);
     Action1Update();

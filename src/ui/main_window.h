@@ -25,6 +25,7 @@
 namespace quillet::ui {
 
 class TfrmProgress;
+class SettingsSource;
 
 extern const QString AppName;
 extern const QString AppVersion;
@@ -119,6 +120,10 @@ public:
     std::function<void(TfrmProgress& progress)> onProgressShown;
 
     void WriteDefaultSettings();
+    // Shows the stored settings. When a value is missing or mistyped, the defaults replace what
+    // is stored; when they cannot be stored (an unwritable folder, a folder named settings.reg),
+    // the window shows them all the same and says once, when the event loop runs, that settings
+    // cannot be saved.
     void LoadSettings();
     void SaveSettings();
 
@@ -145,15 +150,18 @@ private:
     void buildControls();
     void buildMenus();
     void connectHandlers();
-    // One reading pass of LoadSettings; throws SettingsError or NumberConversionError on a
-    // missing or mistyped value. In `lenient` mode a mistyped file name reads as empty.
-    void readSettings(bool lenient);
+    // One reading pass of LoadSettings over `values`; throws SettingsError or
+    // NumberConversionError on a missing or mistyped value. In `lenient` mode a mistyped file
+    // name reads as empty.
+    void readSettings(const SettingsSource& values, bool lenient);
     // The values that SaveSettings and a conversion write, without the heading fonts.
     void writeControlValues();
     void saveSettingsReporting();
     void loadDefaultsReporting();
 
     std::unique_ptr<UserInterface> m_ui;
+    // The settings could not be saved when the window started, and the user was told so.
+    bool m_settingsUnsaved = false;
     QString m_openFolder;
     QTimer* m_idle;
 };

@@ -1,3 +1,4 @@
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/test_paths.h"
 
@@ -7,14 +8,21 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
+#include <thread>
 
 namespace quillet {
 namespace {
 
+using testing::ChildProcess;
 using testing::ScopedEnv;
 using testing::TempDir;
 
@@ -57,6 +65,22 @@ protected:
     static std::string fixture(const char* name) {
         return (testing::fixturesFolder() / name).string();
     }
+
+    static std::string corpusFile(const char* name) {
+        return (testing::testDataFolder() / "corpus" / name).string();
+    }
+
+    static std::string program() { return (testing::binFolder() / "quillet").string(); }
+
+    // The names in the scratch folder, hidden ones (a staged document's folder) included.
+    std::set<std::string> scratchNames() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_scratch.path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    bool tmpIsEmpty() const { return std::filesystem::is_empty(m_tmp.path()); }
 
     void TearDown() override {
         for (const auto& entry : std::filesystem::directory_iterator(m_tmp.path()))
@@ -116,6 +140,13 @@ TEST_F(CliTest, BadInputGivesOneClearLineAndLeavesNothing) {
         {{"contents", corrupt.string()}, 1, "cannot unpack"},
         {{"info"}, 2, "usage: quillet info"},
         {{"contents", "a.chm", "b.chm"}, 2, "unexpected argument 'b.chm'"},
+        {{"contents", fixture("nested.chm"), "--max-size", "100"},
+         1,
+         "more than the limit of 100 bytes that --max-size set"},
+        {{"distill", "a.chm", "dir", "--max-size", "lots"},
+         2,
+         "--max-size takes a number of bytes"},
+        {{"info", "a.chm", "--max-size", "100"}, 2, "unexpected argument '--max-size'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());
@@ -143,26 +174,6 @@ TEST_F(CliTest, EveryCorpusFileHasInformationAndContents) {
         EXPECT_FALSE(nlohmann::json::parse(contents.out).empty());
     }
     EXPECT_GT(files, 0);
-}
-
-TEST_F(CliTest, AStoppedConversionLeavesNothingBehind) {
-    const auto output = m_scratch.path() / "stopped.docx";
-    const std::string command =
-        quoted((testing::binFolder() / "quillet").string()) + " convert " +
-        quoted((testing::testDataFolder() / "corpus" / "ru-cp1251-drexplain-filmcollection.chm")
-                   .string()) +
-        " -o " + quoted(output.string()) +
-        " </dev/null >/dev/null 2>&1 & sleep 1; kill -TERM $!; wait $!";
-    const int status = std::system(command.c_str());
-    const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    // Stopped (130), or done already on a fast machine (0); never half-written either way.
-    EXPECT_TRUE(exitCode == 130 || exitCode == 0) << exitCode;
-    if (exitCode == 130) {
-        EXPECT_FALSE(std::filesystem::exists(output));
-    }
-    for (const auto& entry : std::filesystem::directory_iterator(m_scratch.path()))
-        EXPECT_EQ(entry.path().filename(), exitCode == 0 ? "stopped.docx" : "stderr")
-            << entry.path();
 }
 
 TEST_F(CliTest, DistillLeavesTheDistilledProjectAndItsContents) {
@@ -224,6 +235,174 @@ TEST_F(CliTest, EveryCorpusFileDistilsWithOneEntryPerContentsEntry) {
                 EXPECT_EQ(entries[n]["level"], 1);
         }
         std::filesystem::remove_all(folder);
+    }
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// What a finished conversion leaves: a .docx package, a ZIP archive.
+bool isDocument(const std::filesystem::path& path) {
+    return readFile(path).starts_with("PK");
+}
+
+TEST_F(CliTest, TheOutputMustBeAWordDocumentAndItsRealPathIsReported) {
+    const auto scratch = m_scratch.path();
+    std::filesystem::create_directory(scratch / "folder.docx");
+    std::ofstream(scratch / "locked.docx") << "old document";
+    std::ofstream(scratch / ".~lock.locked.docx#") << "another program";
+    struct Case {
+        std::string output;
+        int exitCode;
+        std::string message;  // in standard error; for a success, the whole standard output
+    };
+    const Case kCases[] = {
+        {(scratch / "x.txt").string(), 2, "must be a file name ending in .docx or .doc"},
+        {(scratch / "same.chm").string(), 2, "must be a file name ending in .docx or .doc"},
+        {scratch.string() + "/", 2, "must be a file name ending in .docx or .doc"},
+        {(scratch / "folder.docx").string(), 1,
+         "cannot write " + (scratch / "folder.docx").string() + ": it is a folder"},
+        {(scratch / "locked.docx").string(), 1,
+         (scratch / "locked.docx").string() + " is in use; nothing was written"},
+        {(scratch / "sub" / "new.DOCX").string(), 0,
+         "Wrote " + (scratch / "sub" / "new.DOCX").string() + "\n"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.output);
+        const CommandRun run = quillet({"convert", fixture("nested.chm"), "-o", c.output});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (c.exitCode == 0) {
+            EXPECT_EQ(run.out, c.message);
+            EXPECT_TRUE(isDocument(c.output));
+        } else {
+            EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+            EXPECT_TRUE(run.out.empty()) << run.out;
+        }
+    }
+    EXPECT_EQ(readFile(scratch / "locked.docx"), "old document");
+    // Only what the cases put there or wrote: no staged document is left beside an output.
+    EXPECT_EQ(scratchNames(), (std::set<std::string>{"folder.docx", "locked.docx",
+                                                     ".~lock.locked.docx#", "sub", "stderr"}));
+}
+
+TEST_F(CliTest, TwoConversionsToOneOutputAtOnceBothSucceed) {
+    const auto output = m_scratch.path() / "shared.docx";
+    const std::vector<std::string> args = {program(), "convert",
+                                           corpusFile("zh-gb2312-winchm-pbootcms-tags.chm"), "-o",
+                                           output.string()};
+    ChildProcess first(args), second(args);
+    EXPECT_EQ(first.finish(), 0) << first.err();
+    EXPECT_EQ(second.finish(), 0) << second.err();
+    EXPECT_TRUE(isDocument(output));
+    EXPECT_EQ(scratchNames(), std::set<std::string>{"shared.docx"});
+}
+
+// Waits until `done` holds; false when it did not within a hang guard's time.
+bool waitFor(const std::function<bool()>& done) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Ctrl-C (SIGINT to the whole process group, quillet-hh included), a hang-up or SIGTERM at the
+// moments that matter. Each waits for something it can see before it signals.
+TEST_F(CliTest, AStopSignalLeavesNothingBehindAndTheOldDocumentUntilTheNewOneIsInPlace) {
+    const auto output = m_scratch.path() / "out.docx";
+    const auto distilled = m_scratch.path() / "distilled";
+    const std::string longHelp = corpusFile("ru-cp1251-drexplain-filmcollection.chm");
+    enum class Ready { Unpacking, WordStage, Replaced, Catching };
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        Ready ready;
+        int signal;
+        bool toGroup;
+        int exitCode;
+    };
+    const Case kCases[] = {
+        {"Ctrl-C while unpacking",
+         {"convert", longHelp, "-o", output.string()},
+         Ready::Unpacking,
+         SIGINT,
+         true,
+         130},
+        {"SIGTERM to quillet alone while unpacking",
+         {"convert", longHelp, "-o", output.string()},
+         Ready::Unpacking,
+         SIGTERM,
+         false,
+         130},
+        {"a hang-up in the Word stage",
+         {"convert", longHelp, "-o", output.string()},
+         Ready::WordStage,
+         SIGHUP,
+         true,
+         130},
+        {"Ctrl-C once the document is in place",
+         {"convert", fixture("nested.chm"), "-o", output.string()},
+         Ready::Replaced,
+         SIGINT,
+         true,
+         0},
+        {"Ctrl-C while listing the contents",
+         {"contents", longHelp},
+         Ready::Catching,
+         SIGINT,
+         true,
+         130},
+        {"SIGTERM while distilling",
+         {"distill", longHelp, distilled.string()},
+         Ready::Catching,
+         SIGTERM,
+         false,
+         130},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(output) << "old document";
+        std::vector<std::string> argv = {program()};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        // Where the program must write to stdout before it is done, it cannot be done before the
+        // signal.
+        ChildProcess run(argv,
+                         {.blockOutput = c.ready == Ready::Replaced || c.ready == Ready::Catching});
+        switch (c.ready) {
+            case Ready::Unpacking:
+                ASSERT_TRUE(run.waitForError("Decompiling...")) << run.err();
+                break;
+            case Ready::WordStage:
+                ASSERT_TRUE(run.waitForError("Launching Word...")) << run.err();
+                break;
+            case Ready::Replaced:
+                ASSERT_TRUE(waitFor([&] { return isDocument(output); }));
+                break;
+            case Ready::Catching:
+                ASSERT_TRUE(run.waitUntilCatching(c.signal));
+                break;
+        }
+        if (c.toGroup)
+            run.signalGroup(c.signal);
+        else
+            run.signal(c.signal);
+        EXPECT_EQ(run.finish(), c.exitCode) << run.err();
+        if (c.exitCode == 130) {
+            EXPECT_NE(run.err().find("quillet " + c.args[0] + ": cancelled\n"), std::string::npos)
+                << run.err();
+            EXPECT_EQ(run.err().find("error:"), std::string::npos) << run.err();
+            EXPECT_EQ(readFile(output), "old document");
+        } else {
+            EXPECT_TRUE(isDocument(output));
+            EXPECT_EQ(run.err().find("cancelled"), std::string::npos) << run.err();
+        }
+        EXPECT_TRUE(tmpIsEmpty());
+        EXPECT_EQ(scratchNames(), std::set<std::string>{"out.docx"});
     }
 }
 

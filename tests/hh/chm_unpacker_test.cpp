@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -272,7 +274,7 @@ TEST(ChmUnpacker, SizeLimitIsCheckedBeforeWriting) {
     // The output folder and its missing parents are created, and go again on failure.
     const fs::path out = dir.path() / "new" / "out";
     try {
-        unpackHelpFile(fixture, out, UnpackOptions{total - 1});
+        unpackHelpFile(fixture, out, UnpackOptions{.maxSize = total - 1});
         ADD_FAILURE() << "unpacked beyond the limit";
     } catch (const UnpackError& e) {
         EXPECT_NE(std::string(e.what()).find("its files need " + std::to_string(total) +
@@ -280,12 +282,165 @@ TEST(ChmUnpacker, SizeLimitIsCheckedBeforeWriting) {
                                              std::to_string(total - 1) + " bytes"),
                   std::string::npos)
             << e.what();
+        EXPECT_NE(std::string(e.what()).find("larger --max-size"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(fs::exists(dir.path() / "new"));
 
-    const UnpackResult result = unpackHelpFile(fixture, out, UnpackOptions{total});
+    const UnpackResult result = unpackHelpFile(fixture, out, UnpackOptions{.maxSize = total});
     EXPECT_EQ(result.byteCount, total);
     EXPECT_EQ(filesUnder(out), filesUnder(dir.path() / "first"));
+}
+
+// Every file and folder under `root`, by its path relative to `root`: what a run left, staging
+// and created folders included.
+std::set<std::string> entriesUnder(const fs::path& root) {
+    std::set<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        entries.insert(entry.path().lexically_relative(root).generic_string());
+    return entries;
+}
+
+TEST(ChmUnpacker, OverlongNamesAreSkippedWithAShortWarning) {
+    const std::string whole = readBytes(compiledFixture("hh-long"));
+    const HelpFileHeader header = headerOf(compiledFixture("hh-long"));
+    // The page's entry, not those of its folders.
+    const std::size_t at = whole.rfind("/long-1-", whole.find("/page.htm", header.directoryOffset));
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t firstSlash = whole.find('/', at + 1);
+    ASSERT_EQ(firstSlash, at + 151);
+    TempDir root;
+
+    // Two folders joined into one part of 301 bytes, more than a file name may have.
+    std::string joined = whole;
+    joined[firstSlash] = '-';
+    // An output folder so deep that the 462-byte entry would pass PATH_MAX there, while a short
+    // one still fits.
+    fs::path deep = root.path() / "deep";
+    while (deep.native().size() < PATH_MAX - 400) deep /= std::string(199, 'd');
+    ASSERT_LT((deep / "keep.htm").native().size() + 40, std::size_t{PATH_MAX});
+
+    struct Case {
+        const char* what;
+        const std::string& bytes;
+        fs::path out;
+    };
+    const Case kCases[] = {
+        {"a part longer than NAME_MAX", joined, root.path() / "joined"},
+        {"a path longer than PATH_MAX", whole, deep},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(root.path() / "long.chm", c.bytes);
+        const UnpackResult result = unpackHelpFile(root.path() / "long.chm", c.out);
+        ASSERT_EQ(result.warnings.size(), 1u);
+        const std::string& warning = result.warnings[0];
+        EXPECT_EQ(warning.rfind("skipped /long-1-xxx", 0), 0u) << warning;
+        EXPECT_NE(warning.find("xxx...xxx"), std::string::npos) << warning;
+        EXPECT_NE(warning.find("x/page.htm: "), std::string::npos) << warning;
+        EXPECT_LT(warning.size(), 300u) << warning;
+        EXPECT_EQ(entriesUnder(c.out), (std::set<std::string>{"_#_README_#_", "keep.htm"}));
+    }
+}
+
+TEST(ChmUnpacker, StoppedAtAnyPointTheUnpackTakesBackEverything) {
+    const fs::path fixture = compiledFixture("hh-listing");
+    // How often a whole run asks whether to stop: before the files, before and while writing
+    // each, before placing each.
+    int asked = 0;
+    {
+        TempDir dir;
+        unpackHelpFile(fixture, dir.path() / "out", {.stopRequested = [&] {
+                           ++asked;
+                           return false;
+                       }});
+    }
+    ASSERT_GT(asked, 10);
+
+    for (int stopAt = 1; stopAt <= asked; ++stopAt) {
+        SCOPED_TRACE("stopped at question " + std::to_string(stopAt));
+        TempDir dir;
+        writeBytes(dir.path() / "notes.txt", "there before");
+        int question = 0;
+        const UnpackOptions options{.stopRequested = [&] { return ++question >= stopAt; }};
+        EXPECT_THROW(unpackHelpFile(fixture, dir.path() / "new" / "out", options), UnpackStopped);
+        EXPECT_EQ(entriesUnder(dir.path()), (std::set<std::string>{"notes.txt"}));
+    }
+}
+
+TEST(ChmUnpacker, DefaultSizeLimitGrowsWithTheHelpFile) {
+    constexpr std::uint64_t kFloor = UnpackOptions::kMinimumSizeLimit;
+    const std::pair<std::uint64_t, std::uint64_t> kCases[] = {
+        {0, kFloor},
+        {10'000, kFloor},  // a small help file of pictures still unpacks
+        {543'000, 108'600'000},
+        {std::uint64_t{1} << 62, UINT64_MAX},
+    };
+    for (const auto& [fileSize, limit] : kCases) {
+        SCOPED_TRACE(fileSize);
+        EXPECT_EQ(defaultSizeLimit(fileSize), limit);
+    }
+}
+
+// Reads the directory's variable-length number at `at`; moves `at` past it.
+std::uint64_t readEncInt(const std::string& bytes, std::size_t& at) {
+    std::uint64_t value = 0;
+    unsigned char byte = 0;
+    do {
+        byte = static_cast<unsigned char>(bytes[at++]);
+        value = value << 7 | (byte & 0x7F);
+    } while (byte & 0x80);
+    return value;
+}
+
+// A help file of one compressed file of 2.2 MB whose directory then claims 200 MB: what a
+// crafted file looks like to the size check.
+TEST(ChmUnpacker, AFileClaimingFarMoreThanItsSizeIsRefusedUnlessTheLimitIsRaised) {
+    TempDir dir;
+    const fs::path project = dir.path() / "big";
+    fs::create_directory(project);
+    writeBytes(project / "big.txt", std::string(2'200'000, 'a'));
+    writeBytes(project / "big.hhp",
+               "[OPTIONS]\nCompiled file=big.chm\nTitle=Big\n\n[FILES]\nbig.txt\n");
+    const std::string compile =
+        "cd '" + project.string() + "' && '" QUILLET_CHMCMD "' big.hhp > chmcmd.log 2>&1";
+    ASSERT_EQ(std::system(compile.c_str()), 0) << readBytes(project / "chmcmd.log");
+    std::string bytes = readBytes(project / "big.chm");
+    ASSERT_LT(bytes.size(), 100'000u);
+
+    // After the name: the section, the offset, then the length, here four bytes long.
+    std::size_t at = bytes.find("/big.txt") + 8;
+    ASSERT_EQ(readEncInt(bytes, at), 1u);
+    readEncInt(bytes, at);
+    const std::size_t lengthAt = at;
+    ASSERT_EQ(readEncInt(bytes, at), 2'200'000u);
+    ASSERT_EQ(at - lengthAt, 4u);
+    constexpr std::uint32_t kClaimed = 200'000'000;
+    for (int i = 0; i < 4; ++i)
+        bytes[lengthAt + i] =
+            static_cast<char>(((kClaimed >> (7 * (3 - i))) & 0x7F) | (i < 3 ? 0x80 : 0));
+    writeBytes(dir.path() / "claims.chm", bytes);
+
+    try {
+        unpackHelpFile(dir.path() / "claims.chm", dir.path() / "out");
+        ADD_FAILURE() << "unpacked beyond the limit";
+    } catch (const UnpackError& e) {
+        EXPECT_NE(std::string(e.what()).find("bytes, more than the limit of 67108864 bytes (200 "
+                                             "times the help file's size); give --max-size BYTES "
+                                             "to allow more"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "out"));
+
+    // Past the size check, the file fails as what it is: a stream shorter than its claim.
+    try {
+        unpackHelpFile(dir.path() / "claims.chm", dir.path() / "out",
+                       {.maxSize = std::uint64_t{1} << 30});
+        ADD_FAILURE() << "unpacked a file that claims more than it holds";
+    } catch (const UnpackError& e) {
+        EXPECT_EQ(std::string(e.what()).find("limit"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "out"));
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The quillet-hh program as the converter starts it: exit codes, messages, what it leaves.
 
 #include "hh/unpack_test_support.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -15,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::binFolder;
+using testing::ChildProcess;
 using testing::compiledFixture;
 using testing::filesUnder;
 using testing::readBytes;
@@ -132,6 +136,37 @@ TEST(QuilletHhCommand, UsageErrorsGiveExitCode2AndTheUsage) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Usage: quillet-hh -decompile DIR FILE"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(QuilletHhCommand, AStopSignalTakesBackTheUnpackAndEndsWith128PlusIt) {
+    const fs::path helpFile =
+        testing::testDataFolder() / "corpus" / "ru-cp1251-drexplain-filmcollection.chm";
+    struct Case {
+        int signal;
+        int exitCode;
+    };
+    const Case kCases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(strsignal(c.signal));
+        TempDir dir;
+        writeBytes(dir.path() / "notes.txt", "there before");
+        ChildProcess hh(
+            {(binFolder() / "quillet-hh").string(), "-decompile", "out", helpFile.string()},
+            {.folder = dir.path()});
+        ASSERT_TRUE(hh.waitUntilCatching(c.signal));
+        hh.signal(c.signal);
+        const int exitCode = hh.finish();
+        // The signal comes while the files are unpacked, or on a fast machine after the unpack
+        // was whole; never half-way. Stopping at each step is ChmUnpacker's test.
+        if (exitCode == 0) {
+            EXPECT_TRUE(fs::is_regular_file(dir.path() / "out" / "Main.htm"));
+            continue;
+        }
+        EXPECT_EQ(exitCode, c.exitCode) << hh.err();
+        EXPECT_EQ(hh.err(), "quillet-hh: stopped; nothing of this run is left in out\n");
+        EXPECT_EQ(namesUnder(dir.path()), std::set<std::string>{"notes.txt"});
+        EXPECT_FALSE(fs::exists(dir.path() / "out"));
+    }
 }
 
 }  // namespace

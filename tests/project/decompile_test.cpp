@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 
 namespace quillet {
 namespace {
@@ -39,7 +40,9 @@ protected:
 TEST_F(DecompileTest, UnpacksAndReadsContentsAndIndex) {
     TCHMDecompile project;
     std::vector<std::pair<std::u16string, int>> reports;
-    project.FOnChange = [&](const std::u16string& info, int p) { reports.emplace_back(info, p); };
+    project.FOnChange = [&](const std::u16string& info, int p) {
+        if (!info.empty() || p != 0) reports.emplace_back(info, p);  // not the calls while waiting
+    };
     unpack(project, "nested.chm");
 
     EXPECT_EQ(reports, (std::vector<std::pair<std::u16string, int>>{{u"Decompiling...", 1}}));
@@ -81,6 +84,82 @@ TEST_F(DecompileTest, AFileThatCannotBeUnpackedIsAnError) {
         EXPECT_NE(std::string(e.what()).find("cannot unpack"), std::string::npos) << e.what();
         EXPECT_NE(std::string(e.what()).find("bad.chm"), std::string::npos) << e.what();
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "root" / "_$$.chm"));
+}
+
+// An unpacker that stands in for quillet-hh: a shell script with `body`.
+std::u16string fakeUnpacker(const std::filesystem::path& folder, const std::string& body) {
+    const auto script = folder / "fake-hh";
+    std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    return fromPath(script);
+}
+
+// What the progress event throws when a cancel is pending, as the worker's does.
+struct Cancelled {};
+
+TEST_F(DecompileTest, AnUnpackerEndedByAStopSignalIsTheCancelWhenOneIsPending) {
+    struct Case {
+        const char* what;
+        std::string body;
+        bool cancelPending;
+        const char* message;  // expected in the error; empty: the cancel comes through
+        std::uint64_t maxSize = 0;
+    };
+    const Case kCases[] = {
+        {"killed by SIGINT", "kill -INT $$", true, ""},
+        {"killed by SIGHUP", "kill -HUP $$", true, ""},
+        {"caught SIGINT and cleaned up", "exit 130", true, ""},
+        {"caught SIGTERM and cleaned up", "exit 143", true, ""},
+        {"killed by SIGINT, no cancel", "kill -INT $$", false,
+         "cannot unpack nested.chm: quillet-hh was stopped by a signal (exit code 130)"},
+        {"caught SIGTERM, no cancel", "exit 143", false,
+         "cannot unpack nested.chm: quillet-hh was stopped by a signal (exit code 143)"},
+        {"a failure during a cancel", "echo 'quillet-hh: cannot unpack _$$.chm: broken'; exit 1",
+         true, "cannot unpack nested.chm: broken"},
+        {"the size limit is passed on", "echo 'quillet-hh: cannot unpack _$$.chm: '\"$*\"; exit 1",
+         false, "cannot unpack nested.chm: -decompile . _$$.chm --max-size 12345", 12345},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        TCHMDecompile project;
+        project.LoadFromCHM(fromPath(fixture("nested.chm")));
+        project.OriginalFile = u"nested.chm";
+        project.rootFolder = fromPath(dir.path()) + u"/root/";
+        project.Unpacker = fakeUnpacker(dir.path(), c.body);
+        project.MaxUnpackSize = c.maxSize;
+        project.FOnChange = [&](const std::u16string& info, int) {
+            if (info.empty() && c.cancelPending) throw Cancelled();
+        };
+        try {
+            project.decompile();
+            ADD_FAILURE() << "no error";
+        } catch (const Cancelled&) {
+            EXPECT_STREQ(c.message, "");
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(e.what(), std::string(c.message));
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "root" / "_$$.chm"));
+    }
+}
+
+TEST_F(DecompileTest, ACancelWhileUnpackingStopsTheUnpacker) {
+    TCHMDecompile project;
+    project.LoadFromCHM(fromPath(fixture("nested.chm")));
+    project.rootFolder = fromPath(dir.path()) + u"/root/";
+    // It says when it is ready to be stopped, and what stopped it.
+    project.Unpacker = fakeUnpacker(dir.path(),
+                                    "trap 'echo TERM > ../stopped; exit 143' TERM\n"
+                                    "touch ../ready\n"
+                                    "while :; do sleep 0.05; done");
+    project.FOnChange = [&](const std::u16string&, int) {
+        if (std::filesystem::exists(dir.path() / "ready")) throw Cancelled();
+    };
+    EXPECT_THROW(project.decompile(), Cancelled);
+    std::ifstream stopped(dir.path() / "stopped");
+    std::string signal;
+    stopped >> signal;
+    EXPECT_EQ(signal, "TERM");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "root" / "_$$.chm"));
 }
 

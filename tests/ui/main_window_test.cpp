@@ -14,10 +14,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <QCoreApplication>
 #include <QTest>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <optional>
 
 namespace quillet::ui {
 namespace {
@@ -167,6 +172,62 @@ TEST_F(MainWindowTest, AnUnreadableValueReplacesEverythingWithTheDefaults) {
         EXPECT_EQ(FontToString(w->HeadingFont[4]), u"Calibri,21,0,[]");
         EXPECT_EQ(w->edtSourceFile->text(), "/kept/help.chm");
         EXPECT_EQ(store().readInteger(AppRegistryKey, u"Left"), 30);
+    }
+}
+
+TEST_F(MainWindowTest, SettingsThatCannotBeSavedGiveTheDefaultsAndOneMessage) {
+    namespace fs = std::filesystem;
+    const fs::path file = SettingsStore::defaultFile();
+    const fs::path blocked = m_dir.path() / "a-file" / "config";
+    struct Case {
+        const char* what;
+        std::function<void()> spoil;
+        fs::path configDir;     // instead of the test's own, when given
+        bool needsPermissions;  // the superuser writes regardless
+    };
+    const Case cases[] = {
+        {"settings.reg is a folder", [&] { fs::create_directories(file / "inside"); }, {}, false},
+        {"its folder cannot be made", [&] { std::ofstream(m_dir.path() / "a-file") << "x"; },
+         blocked, false},
+        {"damaged in a read-only folder",
+         [&] {
+             std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Zandrel\\Quillet]\n"
+                                    "\"Top\"=\"ten\"\n";
+             fs::permissions(m_dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+         },
+         {},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsPermissions && ::geteuid() == 0) continue;
+        m_messages.clear();
+        c.spoil();
+        std::optional<ScopedEnv> config;
+        if (!c.configDir.empty()) config.emplace("QUILLET_CONFIG_DIR", c.configDir.string());
+
+        auto w = openWindow();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(m_messages.size(), 1u);
+        EXPECT_EQ(m_messages[0].kind, MessageKind::Warning);
+        EXPECT_TRUE(m_messages[0].text.starts_with(u"Settings cannot be saved"));
+        EXPECT_EQ(w->seLeft->value(), 30);
+        EXPECT_EQ(w->seTop->value(), 25);
+        EXPECT_EQ(w->edtHintFormat->text(), "See [Title No.]");
+        EXPECT_EQ(FontToString(w->HeadingFont[4]), u"Calibri,21,0,[]");
+
+        // Saving later reports what went wrong, and the defaults can still be brought back.
+        w->seLeft->setValue(12);
+        w->SaveCurrentSettings1->trigger();
+        w->Loaddefaultsetting1->trigger();
+        EXPECT_EQ(w->seLeft->value(), 30);
+        ASSERT_EQ(m_messages.size(), 3u);
+        EXPECT_EQ(m_messages[1].kind, MessageKind::Error);
+        EXPECT_EQ(m_messages[2].kind, MessageKind::Error);
+
+        fs::permissions(m_dir.path(), fs::perms::owner_all);
+        for (const auto& entry : fs::directory_iterator(m_dir.path())) fs::remove_all(entry.path());
     }
 }
 
