@@ -6,9 +6,13 @@
 #include "platform/utf.h"
 #include "text/confined_path.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -379,6 +383,22 @@ std::u16string lowerAscii(std::u16string s) {
     return s;
 }
 
+// A new empty file beside `target`, named after it and unique (".~quillet-NAME-XXXXXX.docx"),
+// so that two conversions to one output never write into each other's temporary file.
+std::filesystem::path reserveTemporaryBeside(const std::filesystem::path& target) {
+    const std::string extension = target.extension().string();
+    std::string name =
+        (target.parent_path() / (".~quillet-" + target.stem().string() + "-XXXXXX" + extension))
+            .string();
+    const int fd = ::mkstemps(name.data(), static_cast<int>(extension.size()));
+    if (fd < 0) {
+        const int err = errno;
+        throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(err));
+    }
+    ::close(fd);
+    return name;
+}
+
 void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
     report(job, u"保存文档...", 98);
     std::error_code ec;
@@ -396,9 +416,7 @@ void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
         // Written beside the output under a temporary name and renamed over it only once whole,
         // so a failure never leaves a half-written document where a good one stood.
         const std::filesystem::path target = toPath(session.OutputPath);
-        const std::filesystem::path temporary =
-            target.parent_path() /
-            (".~quillet-" + target.stem().string() + target.extension().string());
+        const std::filesystem::path temporary = reserveTemporaryBeside(target);
         try {
             session.Doc.call(u"SaveAs", {fromPath(temporary), named(u"FileFormat", docx ? 12 : 0),
                                          named(u"AddToRecentFiles", false)});
@@ -408,7 +426,8 @@ void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
         }
         std::filesystem::rename(temporary, target, ec);
         if (ec) {
-            std::filesystem::remove(temporary, ec);
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
             throw std::runtime_error("cannot write " + target.string() + ": " + ec.message());
         }
     }

@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <map>
+#include <regex>
 
 namespace quillet {
 namespace {
@@ -203,6 +204,27 @@ TEST_F(WordStageTest, AFailureIsReportedAndNothingIsWritten) {
     EXPECT_EQ(text, "the old document");
     EXPECT_TRUE(logged("Word.Options.LabelSmartTags=Bool True")) << "options restored";
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "root"));
+}
+
+// The document is saved under a temporary name of its own beside the output; a rename that
+// fails says why and leaves nothing of it behind.
+TEST_F(WordStageTest, SavesUnderAUniqueTemporaryNameAndReportsTheRealCauseOfAFailedRename) {
+    const auto output = dir.path() / "out" / "Guide.DOCX";
+    std::filesystem::create_directories(output / "in the way");  // a folder where the file goes
+    OutputWord(job);
+    EXPECT_TRUE(job.Failed);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("cannot write " + output.string() + ": Is a directory"),
+              std::string::npos)
+        << errors[0];
+    const auto saved =
+        std::find_if(recording->log.rbegin(), recording->log.rend(),
+                     [](const std::string& e) { return e.find(".SaveAs(") != e.npos; });
+    ASSERT_NE(saved, recording->log.rend());
+    EXPECT_TRUE(std::regex_search(*saved, std::regex("/\\.~quillet-Guide-[A-Za-z0-9]{6}\\.DOCX\"")))
+        << *saved;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "out"))
+        EXPECT_EQ(entry.path().filename(), "Guide.DOCX");
 }
 
 TEST_F(WordStageTest, AnEmptyContentsTreeGivesCoverAndContentsOnly) {
