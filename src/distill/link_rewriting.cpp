@@ -221,9 +221,11 @@ std::u16string TCHMDistill::ProcessDecompiledUrl(const std::u16string& Url,
 
 std::u16string TCHMDistill::confinedUrl(const std::u16string& Url,
                                         const std::u16string& CurrentUrl) const {
-    // Web addresses, mail and script links lead to no file here.
+    // Web addresses, mail and script links lead to no file here; "file:" ones name files of
+    // this machine, which a help file has no business pointing at.
     const std::size_t colon = Url.find(u':');
-    if (colon != std::u16string::npos && colon < Url.find_first_of(u"/\\")) return Url;
+    if (colon != std::u16string::npos && colon < Url.find_first_of(u"/\\"))
+        return startsWithIgnoringAsciiCase(Url, u"file:") ? std::u16string() : Url;
     std::u16string page, anchor;
     SplitUrlAnchor(Url.substr(0, Url.find(u'?')), page, anchor);
     if (page.empty() || pathInsideFolder(folderOf(CurrentUrl) + page, rootFolder)) return Url;

@@ -117,6 +117,21 @@ with zipfile.ZipFile(sys.argv[1]) as z:
 print("\n".join(sorted(set(re.findall(r"LEAK[A-Z]+ [a-z-]+", text)))))
 EOF
 )
+# No link may lead to the victim either: refused links stay text, and what is left of the others
+# is a name inside the help file (no "..", no absolute path, no "file:").
+if /usr/bin/python3 - "$work/out/hostile.docx" <<'EOF'
+import re, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    rels = z.read("word/_rels/document.xml.rels").decode("utf-8")
+targets = [t for t in re.findall(r'Target="([^"]*)"', rels) if "victim" in t]
+bad = [t for t in targets if t.startswith("/") or ".." in t or t.lower().startswith("file:")]
+print("\n".join(bad))
+sys.exit(0 if bad else 1)
+EOF
+then
+    echo "a link in the document leads to the victim folder"
+    exit 1
+fi
 if [[ -n $leaks ]]; then
     echo "text from outside the help file reached the document:"
     echo "$leaks"

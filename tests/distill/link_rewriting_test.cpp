@@ -73,6 +73,7 @@ TEST_F(LinkTest, LinksAreMadeToWorkInsideTheWorkingFolder) {
         {u"%2e%2e/%2e%2e/%2e%2e/escape.htm#a", u""},
         {u"/%2E%2E/%2E%2E/escape.htm", u""},
         {u"sub%2f..%2f..%2f..%2fescape.htm", u""},
+        {u"FILE:///etc/passwd", u""},
         {u"  http://example.com/a.htm ", u"http://example.com/a.htm"},
         {u"mailto:someone@example.com", u"mailto:someone@example.com"},
         {u"ab", u"ab"},
