@@ -125,7 +125,8 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     rels = z.read("word/_rels/document.xml.rels").decode("utf-8")
 targets = [t for t in re.findall(r'Target="([^"]*)"', rels) if "victim" in t]
 bad = [t for t in targets if t.startswith("/") or ".." in t or t.lower().startswith("file:")]
-print("\n".join(bad))
+if bad:
+    print("\n".join(bad))
 sys.exit(0 if bad else 1)
 EOF
 then
