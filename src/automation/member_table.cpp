@@ -1,5 +1,6 @@
 #include "automation/member_table.h"
 
+#include "platform/ascii.h"
 #include "platform/utf.h"
 
 #include <exception>
@@ -55,10 +56,7 @@ void valueOutOfRange(const Variant& value) {
 namespace detail {
 
 std::u16string memberKey(std::u16string_view name) {
-    std::u16string key(name);
-    for (char16_t& c : key)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-    return key;
+    return lowerAscii(name);
 }
 
 std::vector<const Variant*> bindArguments(const std::vector<std::u16string_view>& params,

@@ -2,6 +2,7 @@
 
 #include "automation/automation_error.h"
 #include "automation/object.h"
+#include "platform/ascii.h"
 #include "platform/utf.h"
 
 #include <charconv>
@@ -11,17 +12,6 @@
 namespace quillet {
 
 namespace {
-
-bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i], y = b[i];
-        if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x + 32);
-        if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // A decimal number spelled in `text` (surrounding blanks allowed), or false.
 bool parseNumber(std::u16string_view text, double& out) {
@@ -79,8 +69,8 @@ bool Variant::toBool() const {
             return std::get<double>(m_value) != 0.0;
         case Type::String: {
             const auto& s = std::get<std::u16string>(m_value);
-            if (equalsIgnoringCase(s, u"true")) return true;
-            if (equalsIgnoringCase(s, u"false")) return false;
+            if (equalsIgnoringAsciiCase(s, u"true")) return true;
+            if (equalsIgnoringAsciiCase(s, u"false")) return false;
             double d = 0;
             if (parseNumber(s, d)) return d != 0.0;
             break;

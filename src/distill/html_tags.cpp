@@ -1,5 +1,7 @@
 #include "distill/html_tags.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 
 namespace quillet {
@@ -8,15 +10,6 @@ namespace {
 
 char16_t upperAscii(char16_t c) {
     return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c;
-}
-char16_t lowerAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
-}
-
-std::u16string foldName(std::u16string_view name) {
-    std::u16string out(name);
-    for (char16_t& c : out) c = lowerAscii(c);
-    return out;
 }
 
 // The lists, in the order their entries were added.
@@ -62,7 +55,7 @@ void THtmlTags::reset() {
 void THtmlTags::setCount(int count) {
     while (Count() > std::max(count, 0)) {
         const int index = Count() - 1;
-        auto open = m_open.find(foldName(m_items.back().Name));
+        auto open = m_open.find(lowerAscii(m_items.back().Name));
         if (open != m_open.end() && !open->second.empty() && open->second.back() == index)
             open->second.pop_back();
         m_items.pop_back();
@@ -71,7 +64,7 @@ void THtmlTags::setCount(int count) {
 
 THtmlTag& THtmlTags::push(std::u16string name, std::u16string start) {
     const bool nonDoc = top().NonDoc || IsNonDocTag(name);
-    m_open[foldName(name)].push_back(Count());
+    m_open[lowerAscii(name)].push_back(Count());
     THtmlTag& tag = m_items.emplace_back();
     tag.Name = std::move(name);
     tag.Start = std::move(start);
@@ -80,7 +73,7 @@ THtmlTag& THtmlTags::push(std::u16string name, std::u16string start) {
 }
 
 std::optional<int> THtmlTags::findOpen(std::u16string_view name) const {
-    const auto open = m_open.find(foldName(name));
+    const auto open = m_open.find(lowerAscii(name));
     if (open == m_open.end() || open->second.empty()) return std::nullopt;
     return open->second.back();
 }
@@ -212,7 +205,7 @@ SplitPage SplitHtmlBody(std::u16string_view source) {
             }
             if (readingName && endsName) {
                 readingName = false;
-                if (foldName(name) == u"body") bodySeen = true;
+                if (lowerAscii(name) == u"body") bodySeen = true;
             } else if (readingName) {
                 name += c;
             }
@@ -238,7 +231,7 @@ SplitPage SplitHtmlBody(std::u16string_view source) {
                 candidate = u"y";
                 collecting = true;
             } else if (c == u'<' && collecting) {
-                if (foldName(candidate) == u"/body") {
+                if (lowerAscii(candidate) == u"/body") {
                     bodyEnd = p;
                     break;
                 }
@@ -255,7 +248,7 @@ SplitPage SplitHtmlBody(std::u16string_view source) {
     std::u16string_view body = source.substr(bodyStart, bodyEnd - bodyStart);
     // A second body end tag inside: the body stops at the first.
     for (std::size_t i = 0; i + 6 <= body.size(); ++i) {
-        if (body[i] == u'<' && foldName(body.substr(i, 6)) == u"</body") {
+        if (body[i] == u'<' && lowerAscii(body.substr(i, 6)) == u"</body") {
             body = body.substr(0, i);
             break;
         }

@@ -6,6 +6,7 @@
 
 #include "distill/html_tags.h"
 #include "distill/working_files.h"
+#include "platform/ascii.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/utf.h"
 #include "text/confined_path.h"
@@ -19,21 +20,6 @@
 namespace quillet {
 
 namespace {
-
-char16_t lowerAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
-}
-
-bool startsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t k = 0; k < prefix.size(); ++k)
-        if (lowerAscii(text[k]) != lowerAscii(prefix[k])) return false;
-    return true;
-}
-
-bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && startsWithIgnoringAsciiCase(a, b);
-}
 
 // The part after the last "/" or "\".
 std::u16string fileNameOf(std::u16string_view path) {

@@ -7,6 +7,7 @@
 
 #include "distill/html_tags.h"
 #include "distill/working_files.h"
+#include "platform/ascii.h"
 #include "text/html_text.h"
 #include "text/paths.h"
 #include "text/text_files.h"
@@ -20,13 +21,6 @@
 namespace quillet {
 
 namespace {
-
-std::u16string foldAscii(std::u16string_view s) {
-    std::u16string out(s);
-    for (char16_t& c : out)
-        if (c >= u'A' && c <= u'Z') c += u'a' - u'A';
-    return out;
-}
 
 // Which pages share a page's current block, as IsSimilarText(other's block, page's block)
 // decides. Only the first `contentsCount` pages vote.
@@ -43,7 +37,7 @@ public:
     // Page n's block has changed.
     void update(int n) {
         if (!m_fast) return;
-        std::u16string key = foldAscii(m_pages[static_cast<std::size_t>(n)]->Text);
+        std::u16string key = lowerAscii(m_pages[static_cast<std::size_t>(n)]->Text);
         std::u16string& old = m_keys[static_cast<std::size_t>(n)];
         if (key == old && m_grouped.count(n)) return;
         if (m_grouped.count(n)) leave(n, old);

@@ -2,6 +2,7 @@
 
 #include "distill/chm_distill.h"
 #include "distill/working_files.h"
+#include "platform/ascii.h"
 #include "platform/case_insensitive_path.h"
 #include "text/entities.h"
 #include "text/html_text.h"
@@ -13,17 +14,6 @@
 namespace quillet {
 
 namespace {
-
-bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t k = 0; k < a.size(); ++k) {
-        char16_t x = a[k], y = b[k];
-        if (x >= u'A' && x <= u'Z') x += u'a' - u'A';
-        if (y >= u'A' && y <= u'Z') y += u'a' - u'A';
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // A block's text as the walkers compare it: blanks collapsed, entities decoded, ends trimmed.
 std::u16string normalizedBlock(std::u16string_view text, bool trimAllControls) {

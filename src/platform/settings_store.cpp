@@ -1,5 +1,6 @@
 #include "platform/settings_store.h"
 
+#include "platform/ascii.h"
 #include "platform/utf.h"
 
 #include <fcntl.h>
@@ -21,10 +22,6 @@ namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER\\";
-
-char16_t foldAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
-}
 
 // "\Software\X\" and "Software\X" name the same key.
 std::u16string normalizeKey(const std::u16string& key) {
@@ -115,7 +112,7 @@ bool SettingsStore::CaseInsensitiveLess::operator()(const std::u16string& a,
                                                     const std::u16string& b) const {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const char16_t x = foldAscii(a[i]), y = foldAscii(b[i]);
+        const char16_t x = lowerAscii(a[i]), y = lowerAscii(b[i]);
         if (x != y) return x < y;
     }
     return a.size() < b.size();

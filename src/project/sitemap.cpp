@@ -1,5 +1,6 @@
 #include "project/sitemap.h"
 
+#include "platform/ascii.h"
 #include "text/entities.h"
 #include "text/numbers.h"
 
@@ -12,23 +13,6 @@
 namespace quillet {
 
 namespace {
-
-char16_t lowerAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
-}
-
-bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
-std::u16string foldAscii(std::u16string_view s) {
-    std::u16string out(s);
-    for (char16_t& c : out) c = lowerAscii(c);
-    return out;
-}
 
 enum class ListTag { Open, Close, Item };
 
@@ -69,8 +53,8 @@ void scanListStructure(std::u16string_view text, std::u16string& item, OnListTag
 
 // Replaces every occurrence of `word`, in any ASCII letter case, by `word` itself.
 void normalizeSpelling(std::u16string& text, std::u16string_view word) {
-    const std::u16string folded = foldAscii(word);
-    const std::u16string haystack = foldAscii(text);
+    const std::u16string folded = lowerAscii(word);
+    const std::u16string haystack = lowerAscii(text);
     for (std::size_t at = haystack.find(folded); at != std::u16string::npos;
          at = haystack.find(folded, at + word.size()))
         text.replace(at, word.size(), word);
@@ -180,7 +164,7 @@ struct IndexReader {
 
     explicit IndexReader(TTitleLists& list) {
         for (std::size_t i = 0; i < list.size(); ++i)
-            byUrl[foldAscii(list[i].Url)].push_back(&list[i]);
+            byUrl[lowerAscii(list[i].Url)].push_back(&list[i]);
     }
 
     void finish(std::u16string& item) {
@@ -198,7 +182,7 @@ struct IndexReader {
         for (const auto& k : keywords) path += k + u'/';
         for (std::size_t i = 1; i < params.size(); ++i) {
             if (!params[i].has(kLocal)) continue;
-            const auto found = byUrl.find(foldAscii(replacePercent20(decodedValue(params[i]))));
+            const auto found = byUrl.find(lowerAscii(replacePercent20(decodedValue(params[i]))));
             if (found == byUrl.end()) continue;
             for (TTitleList* entry : found->second) {
                 if (!entry->Keywords.empty()) entry->Keywords += u"`\\";

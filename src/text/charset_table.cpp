@@ -1,5 +1,7 @@
 #include "text/charset_table.h"
 
+#include "platform/ascii.h"
+
 #include <cassert>
 #include <set>
 
@@ -204,13 +206,6 @@ constexpr const char16_t* kCharsetEntries[] = {
     // 65001
     u"utf-8|65001",
 };
-
-std::u16string lowerAscii(std::u16string_view s) {
-    std::u16string out(s);
-    for (char16_t& c : out)
-        if (c >= u'A' && c <= u'Z') c += u'a' - u'A';
-    return out;
-}
 
 }  // namespace
 

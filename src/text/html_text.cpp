@@ -1,5 +1,6 @@
 #include "text/html_text.h"
 
+#include "platform/ascii.h"
 #include "text/entities.h"
 
 #include <array>
@@ -16,26 +17,9 @@ constexpr std::u16string_view kHtmlExtensions[] = {u".HTML", u".HTM", u".SHTML",
 constexpr std::u16string_view kTitleOpen = u"<title>";
 constexpr std::u16string_view kTitleClose = u"</title>";
 
-char16_t lowerAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
-
-std::u16string lowerAscii(std::u16string_view s) {
-    std::u16string out(s);
-    for (char16_t& c : out) c = lowerAscii(c);
-    return out;
-}
-
-bool sameTextAscii(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
 bool isOneOf(std::u16string_view name, const auto& list) {
     for (std::u16string_view entry : list)
-        if (sameTextAscii(name, entry)) return true;
+        if (equalsIgnoringAsciiCase(name, entry)) return true;
     return false;
 }
 
@@ -45,7 +29,7 @@ bool isOneOf(std::u16string_view name, const auto& list) {
 std::size_t findAscii(std::u16string_view s, std::u16string_view pattern, std::size_t from) {
     if (pattern.size() > s.size()) return std::u16string_view::npos;
     for (std::size_t i = from; i + pattern.size() <= s.size(); ++i)
-        if (sameTextAscii(s.substr(i, pattern.size()), pattern)) return i;
+        if (equalsIgnoringAsciiCase(s.substr(i, pattern.size()), pattern)) return i;
     return std::u16string_view::npos;
 }
 
@@ -130,7 +114,8 @@ std::u16string GetAttributeValue(std::u16string_view TagText, std::u16string_vie
                     state = State::ReadingName;
                     nameStart = i + 1;
                 } else if (state == State::ReadingName && c == u'=') {
-                    nameMatches = sameTextAscii(TagText.substr(nameStart, i - nameStart), Name);
+                    nameMatches =
+                        equalsIgnoringAsciiCase(TagText.substr(nameStart, i - nameStart), Name);
                     state = State::Value;
                     if (i + 1 < TagText.size() &&
                         (TagText[i + 1] == u'"' || TagText[i + 1] == u'\'')) {
@@ -164,7 +149,7 @@ std::u16string GetAttributeValue(std::u16string_view TagText, std::u16string_vie
 
 bool IsSimilarText(std::u16string_view S1, std::u16string_view S2) {
     if (S1.empty() || S2.empty()) return false;
-    if (sameTextAscii(S1, S2)) return true;
+    if (equalsIgnoringAsciiCase(S1, S2)) return true;
     if (S1.size() < 5 || S2.size() < 5) return false;
     const std::u16string_view a = S1.size() <= S2.size() ? S1 : S2;  // the shorter
     const std::u16string_view b = S1.size() <= S2.size() ? S2 : S1;

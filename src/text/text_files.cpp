@@ -1,5 +1,6 @@
 #include "text/text_files.h"
 
+#include "platform/ascii.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_in_use.h"
 #include "platform/temp_files.h"
@@ -25,10 +26,6 @@
 namespace quillet {
 
 namespace {
-
-char16_t lowerAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
-}
 
 bool endsCharsetName(char16_t c) {
     return c == u'\t' || c == u'\n' || c == u'\r' || c == u'"' || c == u'\'' || c == u'>';
