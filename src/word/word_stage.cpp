@@ -1,6 +1,7 @@
 #include "word/word_stage.h"
 
 #include "automation/class_registry.h"
+#include "platform/ascii.h"
 #include "platform/file_in_use.h"
 #include "platform/temp_files.h"
 #include "platform/utf.h"
@@ -375,12 +376,6 @@ std::u16string extensionOf(const std::u16string& path) {
 
 std::u16string withExtension(const std::u16string& path, const std::u16string& extension) {
     return fromPath(toPath(path).replace_extension(toPath(extension)));
-}
-
-std::u16string lowerAscii(std::u16string s) {
-    for (char16_t& c : s)
-        if (c >= u'A' && c <= u'Z') c += u'a' - u'A';
-    return s;
 }
 
 // A new empty file beside `target`, named after it and unique (".~quillet-NAME-XXXXXX.docx"),
