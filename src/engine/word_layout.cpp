@@ -12,7 +12,6 @@ namespace quillet::engine {
 
 namespace {
 
-constexpr double kMaxLength = 1584;  // points: 22 inches, the largest page or shape Word allows
 constexpr int kInlineLinkedPicture = 4;
 constexpr int kInlinePicture = 3;
 

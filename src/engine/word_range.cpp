@@ -197,16 +197,22 @@ const std::vector<ParaProperty>& paraProperties() {
              p.outlineLevel = level;
          }},
         {u"LeftIndent", [](const ParaFormat& p) { return Variant(p.leftIndent.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.leftIndent, v, -1584, 1584); }},
+         [](ParaFormat& p, const Variant& v) {
+             setPoints(p.leftIndent, v, -kMaxLength, kMaxLength);
+         }},
         {u"RightIndent", [](const ParaFormat& p) { return Variant(p.rightIndent.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.rightIndent, v, -1584, 1584); }},
+         [](ParaFormat& p, const Variant& v) {
+             setPoints(p.rightIndent, v, -kMaxLength, kMaxLength);
+         }},
         {u"FirstLineIndent",
          [](const ParaFormat& p) { return Variant(p.firstLineIndent.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.firstLineIndent, v, -1584, 1584); }},
+         [](ParaFormat& p, const Variant& v) {
+             setPoints(p.firstLineIndent, v, -kMaxLength, kMaxLength);
+         }},
         {u"SpaceBefore", [](const ParaFormat& p) { return Variant(p.spaceBefore.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.spaceBefore, v, 0, 1584); }},
+         [](ParaFormat& p, const Variant& v) { setPoints(p.spaceBefore, v, 0, kMaxLength); }},
         {u"SpaceAfter", [](const ParaFormat& p) { return Variant(p.spaceAfter.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.spaceAfter, v, 0, 1584); }},
+         [](ParaFormat& p, const Variant& v) { setPoints(p.spaceAfter, v, 0, kMaxLength); }},
         {u"PageBreakBefore",
          [](const ParaFormat& p) { return Variant(p.pageBreakBefore.value_or(false)); },
          [](ParaFormat& p, const Variant& v) { p.pageBreakBefore = flag(v); }},
