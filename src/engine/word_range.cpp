@@ -39,6 +39,12 @@ void checkOpen(const DocumentState& doc) {
     if (doc.closed) throw AutomationError(u"the document is closed");
 }
 
+std::size_t itemIndex(const CallArgs& a, std::size_t arg, int count) {
+    const int index = a.integer(arg);
+    if (index < 1 || index > count) a.outOfRange(arg);
+    return static_cast<std::size_t>(index - 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Effective formatting
 
@@ -223,6 +229,20 @@ const std::vector<ParaProperty>& paraProperties() {
     return properties;
 }
 
+// One member a property of `properties`, read and written through Self's read(p) and
+// write(p, value): what the range and style forms of Font and ParagraphFormat share.
+template <class Self, class Property>
+std::vector<typename MemberTable<Self>::Member> propertyMembers(
+    const std::vector<Property>& properties) {
+    std::vector<typename MemberTable<Self>::Member> list;
+    for (const Property& p : properties)
+        list.emplace_back(
+            p.name, std::vector<std::u16string_view>{},
+            [&p](Self& f, const CallArgs&) { return f.read(p); },
+            [&p](Self& f, const CallArgs& a) { f.write(p, a.value()); });
+    return list;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Font
 
@@ -230,19 +250,11 @@ class RangeFont : public TableDispatch<RangeFont> {
 public:
     explicit RangeFont(std::shared_ptr<RangeObject> range) : m_range(std::move(range)) {}
     static const MemberTable<RangeFont>& members() {
-        static const MemberTable<RangeFont> table = [] {
-            std::vector<MemberTable<RangeFont>::Member> list;
-            for (const FontProperty& p : fontProperties())
-                list.emplace_back(
-                    p.name, std::vector<std::u16string_view>{},
-                    [&p](RangeFont& f, const CallArgs&) { return f.read(p); },
-                    [&p](RangeFont& f, const CallArgs& a) { f.write(p, a.value()); });
-            return MemberTable<RangeFont>(u"Font", std::move(list));
-        }();
+        static const MemberTable<RangeFont> table(u"Font",
+                                                  propertyMembers<RangeFont>(fontProperties()));
         return table;
     }
 
-private:
     Variant read(const FontProperty& p) const {
         const DocumentModel& model = m_range->doc().model;
         const Story& story = *m_range->story();
@@ -265,7 +277,7 @@ private:
         return value.value_or(p.read(effectiveCharFormat(model, story, from)));
     }
     void write(const FontProperty& p, const Variant& v) {
-        m_range->doc();
+        checkOpen(*m_range->docState());
         CharFormat probe;
         p.write(probe, v);  // refuses a bad value before anything changes
         Story& story = *m_range->story();
@@ -273,6 +285,7 @@ private:
                                [&](CharFormat& f) { p.write(f, v); });
     }
 
+private:
     std::shared_ptr<RangeObject> m_range;
 };
 
@@ -281,22 +294,18 @@ public:
     StyleFont(std::shared_ptr<DocumentState> doc, int style)
         : m_doc(std::move(doc)), m_style(style) {}
     static const MemberTable<StyleFont>& members() {
-        static const MemberTable<StyleFont> table = [] {
-            std::vector<MemberTable<StyleFont>::Member> list;
-            for (const FontProperty& p : fontProperties())
-                list.emplace_back(
-                    p.name, std::vector<std::u16string_view>{},
-                    [&p](StyleFont& f, const CallArgs&) {
-                        checkOpen(*f.m_doc);
-                        return p.read(f.m_doc->model.styles().resolvedFont(f.m_style));
-                    },
-                    [&p](StyleFont& f, const CallArgs& a) {
-                        checkOpen(*f.m_doc);
-                        p.write(f.m_doc->model.styles().at(f.m_style).font, a.value());
-                    });
-            return MemberTable<StyleFont>(u"Font", std::move(list));
-        }();
+        static const MemberTable<StyleFont> table(u"Font",
+                                                  propertyMembers<StyleFont>(fontProperties()));
         return table;
+    }
+
+    Variant read(const FontProperty& p) const {
+        checkOpen(*m_doc);
+        return p.read(m_doc->model.styles().resolvedFont(m_style));
+    }
+    void write(const FontProperty& p, const Variant& v) {
+        checkOpen(*m_doc);
+        p.write(m_doc->model.styles().at(m_style).font, v);
     }
 
 private:
@@ -313,12 +322,7 @@ public:
     static const MemberTable<RangeParagraphFormat>& members() {
         static const MemberTable<RangeParagraphFormat> table = [] {
             using Self = RangeParagraphFormat;
-            std::vector<MemberTable<Self>::Member> list;
-            for (const ParaProperty& p : paraProperties())
-                list.emplace_back(
-                    p.name, std::vector<std::u16string_view>{},
-                    [&p](Self& f, const CallArgs&) { return f.read(p); },
-                    [&p](Self& f, const CallArgs& a) { f.write(p, a.value()); });
+            std::vector<MemberTable<Self>::Member> list = propertyMembers<Self>(paraProperties());
             list.emplace_back(
                 u"Style", std::vector<std::u16string_view>{},
                 [](Self& f, const CallArgs&) { return f.m_range->style(); },
@@ -328,7 +332,6 @@ public:
         return table;
     }
 
-private:
     Variant read(const ParaProperty& p) const {
         const DocumentModel& model = m_range->doc().model;
         const Story& story = *m_range->story();
@@ -340,7 +343,7 @@ private:
         return value;
     }
     void write(const ParaProperty& p, const Variant& v) {
-        m_range->doc();
+        checkOpen(*m_range->docState());
         ParaFormat probe;
         p.write(probe, v);
         Story& story = *m_range->story();
@@ -348,6 +351,7 @@ private:
         for (int i = first; i <= last; ++i) p.write(story.paragraphFormat(i), v);
     }
 
+private:
     std::shared_ptr<RangeObject> m_range;
 };
 
@@ -356,23 +360,18 @@ public:
     StyleParagraphFormat(std::shared_ptr<DocumentState> doc, int style)
         : m_doc(std::move(doc)), m_style(style) {}
     static const MemberTable<StyleParagraphFormat>& members() {
-        static const MemberTable<StyleParagraphFormat> table = [] {
-            using Self = StyleParagraphFormat;
-            std::vector<MemberTable<Self>::Member> list;
-            for (const ParaProperty& p : paraProperties())
-                list.emplace_back(
-                    p.name, std::vector<std::u16string_view>{},
-                    [&p](Self& f, const CallArgs&) {
-                        checkOpen(*f.m_doc);
-                        return p.read(f.m_doc->model.styles().resolvedParagraph(f.m_style));
-                    },
-                    [&p](Self& f, const CallArgs& a) {
-                        checkOpen(*f.m_doc);
-                        p.write(f.m_doc->model.styles().at(f.m_style).paragraph, a.value());
-                    });
-            return MemberTable<Self>(u"ParagraphFormat", std::move(list));
-        }();
+        static const MemberTable<StyleParagraphFormat> table(
+            u"ParagraphFormat", propertyMembers<StyleParagraphFormat>(paraProperties()));
         return table;
+    }
+
+    Variant read(const ParaProperty& p) const {
+        checkOpen(*m_doc);
+        return p.read(m_doc->model.styles().resolvedParagraph(m_style));
+    }
+    void write(const ParaProperty& p, const Variant& v) {
+        checkOpen(*m_doc);
+        p.write(m_doc->model.styles().at(m_style).paragraph, v);
     }
 
 private:
@@ -430,59 +429,53 @@ public:
         using Self = ParagraphsObject;
         static const MemberTable<Self> table(
             u"Paragraphs",
-            {
-                {u"Count",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     const auto [first, last] = p.touched();
-                     return Variant(last - first + 1);
-                 }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& p, const CallArgs& a) {
-                     const auto [first, last] = p.touched();
-                     const int index = a.integer(0);
-                     if (index < 1 || index > last - first + 1) a.outOfRange(0);
-                     return p.paragraph(first + index - 1);
-                 }},
-                {u"First",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.paragraph(p.touched().first); }},
-                {u"Last",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.paragraph(p.touched().second); }},
-                {u"Format",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return Variant(makeRangeParagraphFormat(p.m_range));
-                 }},
-                {u"Style",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.m_range->style(); },
-                 [](Self& p, const CallArgs& a) { p.m_range->setStyle(a.value()); }},
-                {u"Alignment",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return makeRangeParagraphFormat(p.m_range).get(u"Alignment");
-                 },
-                 [](Self& p, const CallArgs& a) {
-                     makeRangeParagraphFormat(p.m_range).put(u"Alignment", a.value());
-                 }},
-                {u"OutlineLevel",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return makeRangeParagraphFormat(p.m_range).get(u"OutlineLevel");
-                 },
-                 [](Self& p, const CallArgs& a) {
-                     makeRangeParagraphFormat(p.m_range).put(u"OutlineLevel", a.value());
-                 }},
-            });
+            collectionMembers<Self>(
+                [](Self& p) {
+                    const auto [first, last] = p.touched();
+                    return last - first + 1;
+                },
+                [](Self& p, std::size_t i) {
+                    return p.paragraph(p.touched().first + static_cast<int>(i));
+                },
+                {
+                    {u"First",
+                     {},
+                     [](Self& p, const CallArgs&) { return p.paragraph(p.touched().first); }},
+                    {u"Last",
+                     {},
+                     [](Self& p, const CallArgs&) { return p.paragraph(p.touched().second); }},
+                    {u"Format",
+                     {},
+                     [](Self& p, const CallArgs&) {
+                         return Variant(makeRangeParagraphFormat(p.m_range));
+                     }},
+                    {u"Style",
+                     {},
+                     [](Self& p, const CallArgs&) { return p.m_range->style(); },
+                     [](Self& p, const CallArgs& a) { p.m_range->setStyle(a.value()); }},
+                    {u"Alignment",
+                     {},
+                     [](Self& p, const CallArgs&) {
+                         return makeRangeParagraphFormat(p.m_range).get(u"Alignment");
+                     },
+                     [](Self& p, const CallArgs& a) {
+                         makeRangeParagraphFormat(p.m_range).put(u"Alignment", a.value());
+                     }},
+                    {u"OutlineLevel",
+                     {},
+                     [](Self& p, const CallArgs&) {
+                         return makeRangeParagraphFormat(p.m_range).get(u"OutlineLevel");
+                     },
+                     [](Self& p, const CallArgs& a) {
+                         makeRangeParagraphFormat(p.m_range).put(u"OutlineLevel", a.value());
+                     }},
+                }));
         return table;
     }
 
 private:
     std::pair<int, int> touched() const {
-        m_range->doc();
+        checkOpen(*m_range->docState());
         return m_range->story()->paragraphsTouched(m_range->start(), m_range->end());
     }
     Variant paragraph(int index) const {
@@ -550,7 +543,7 @@ RangeObject* asRange(const Variant& value) {
 }
 
 void RangeObject::collapse(int direction) {
-    doc();
+    checkOpen(*m_doc);
     if (direction == kCollapseStart) {
         setSpan(start(), start());
     } else {
@@ -640,17 +633,16 @@ void RangeObject::setStyle(const Variant& value) {
 }
 
 Variant RangeObject::style() const {
-    DocumentState& d = doc();
+    checkOpen(*m_doc);
     const auto [first, last] = m_story->paragraphsTouched(start(), end());
     const int style = m_story->paragraphFormat(first).style;
     for (int i = first + 1; i <= last; ++i)
         if (m_story->paragraphFormat(i).style != style) return Variant::nothing();
-    (void)d;
     return Variant(makeStyle(m_doc, style));
 }
 
 int RangeObject::expand(int unit) {
-    doc();
+    checkOpen(*m_doc);
     const int before = end() - start();
     if (unit == kUnitParagraph) {
         const auto [first, last] = m_story->paragraphsTouched(start(), end());
@@ -729,7 +721,7 @@ void RangeObject::copy() const {
 }
 
 void RangeObject::paste() {
-    doc();
+    checkOpen(*m_doc);
     std::optional<Fragment> content = clipboardContent();
     if (!content) throw AutomationError(u"the clipboard is empty");
     replaceWith(std::move(*content));
@@ -743,35 +735,35 @@ const MemberTable<RangeObject>& RangeObject::members() {
             {u"Start",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(r.start());
              },
              [](Self& r, const CallArgs& a) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  const int s = a.value().toInt();
                  r.setSpan(s, std::max(s, r.end()));
              }},
             {u"End",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(r.end());
              },
              [](Self& r, const CallArgs& a) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  const int e = a.value().toInt();
                  r.setSpan(std::min(r.start(), e), e);
              }},
             {u"StoryLength",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(r.story()->length());
              }},
             {u"Text",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(r.story()->text(r.start(), r.end()));
              },
              [](Self& r, const CallArgs& a) { r.setText(a.value().toString()); }},
@@ -786,7 +778,7 @@ const MemberTable<RangeObject>& RangeObject::members() {
             {u"SetRange",
              {u"Start", u"End"},
              [](Self& r, const CallArgs& a) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  const int s = a.integer(0), e = a.integer(1);
                  r.setSpan(std::min(s, e), std::max(s, e));
                  return Variant();
@@ -837,25 +829,25 @@ const MemberTable<RangeObject>& RangeObject::members() {
             {u"Font",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(makeRangeFont(r.shared_from_this()));
              }},
             {u"ParagraphFormat",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(makeRangeParagraphFormat(r.shared_from_this()));
              }},
             {u"Paragraphs",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(makeParagraphs(r.shared_from_this()));
              }},
             {u"Duplicate",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(makeRange(r.docState(), r.story(), r.start(), r.end()));
              }},
             {u"Expand",
