@@ -428,7 +428,7 @@ public:
     static const MemberTable<ShapesObject>& members() {
         using Self = ShapesObject;
         static const MemberTable<Self> table(
-            u"Shapes",
+            u"Shapes",  // Count and Item, then the ways to add a shape
             collectionMembers<Self>(
                 [](Self& s) { return static_cast<int>(s.story()->shapes().size()); },
                 [](Self& s, std::size_t i) {
@@ -440,20 +440,11 @@ public:
                     {u"AddLine",
                      {u"BeginX", u"BeginY", u"EndX", u"EndY", u"Anchor"},
                      [](Self& s, const CallArgs& a) {
-                         Shape shape;
-                         shape.type = kShapeLine;
                          const double x1 = a.number(0), y1 = a.number(1), x2 = a.number(2),
                                       y2 = a.number(3);
                          for (std::size_t i = 0; i < 4; ++i)
                              if (!(std::fabs(a.number(i)) <= kMaxLength)) a.outOfRange(i);
-                         shape.left = std::min(x1, x2);
-                         shape.top = std::min(y1, y2);
-                         shape.picture.width = shape.picture.naturalWidth = std::fabs(x2 - x1);
-                         shape.picture.height = shape.picture.naturalHeight = std::fabs(y2 - y1);
-                         shape.picture.lockAspectRatio = false;
-                         shape.flipHorizontal = x2 < x1;
-                         shape.flipVertical = y2 < y1;
-                         return s.add(a, 4, shape);
+                         return s.add(a, 4, lineShape(x1, y1, x2, y2));
                      }},
                     {u"AddPicture",
                      {u"FileName", u"LinkToFile", u"SaveWithDocument", u"Left", u"Top", u"Width",

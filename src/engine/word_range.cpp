@@ -382,43 +382,49 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Paragraphs and Paragraph
 
+// Format, Style, Alignment and OutlineLevel of the paragraphs that the range `range` of Self
+// covers: what a Paragraph and Paragraphs share.
+template <class Self>
+std::vector<typename MemberTable<Self>::Member> paragraphMembers(
+    std::shared_ptr<RangeObject> Self::*range) {
+    std::vector<typename MemberTable<Self>::Member> list;
+    list.emplace_back(
+        u"Format", std::vector<std::u16string_view>{},
+        [range](Self& p, const CallArgs&) { return Variant(makeRangeParagraphFormat(p.*range)); });
+    list.emplace_back(
+        u"Style", std::vector<std::u16string_view>{},
+        [range](Self& p, const CallArgs&) { return (p.*range)->style(); },
+        [range](Self& p, const CallArgs& a) { (p.*range)->setStyle(a.value()); });
+    for (const std::u16string_view name : {u"Alignment", u"OutlineLevel"})
+        list.emplace_back(
+            name, std::vector<std::u16string_view>{},
+            [range, name](Self& p, const CallArgs&) {
+                return makeRangeParagraphFormat(p.*range).get(name);
+            },
+            [range, name](Self& p, const CallArgs& a) {
+                makeRangeParagraphFormat(p.*range).put(name, a.value());
+            });
+    return list;
+}
+
 class ParagraphObject : public TableDispatch<ParagraphObject> {
 public:
     explicit ParagraphObject(std::shared_ptr<RangeObject> range) : m_range(std::move(range)) {}
     static const MemberTable<ParagraphObject>& members() {
         using Self = ParagraphObject;
-        static const MemberTable<Self> table(
-            u"Paragraph",
-            {
-                {u"Range",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return Variant(makeRange(p.m_range->docState(), p.m_range->story(),
-                                              p.m_range->start(), p.m_range->end()));
-                 }},
-                {u"Format",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return Variant(makeRangeParagraphFormat(p.m_range));
-                 }},
-                {u"Style",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.m_range->style(); },
-                 [](Self& p, const CallArgs& a) { p.m_range->setStyle(a.value()); }},
-                {u"Alignment",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.format().get(u"Alignment"); },
-                 [](Self& p, const CallArgs& a) { p.format().put(u"Alignment", a.value()); }},
-                {u"OutlineLevel",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.format().get(u"OutlineLevel"); },
-                 [](Self& p, const CallArgs& a) { p.format().put(u"OutlineLevel", a.value()); }},
-            });
+        static const MemberTable<Self> table = [] {
+            std::vector<MemberTable<Self>::Member> list = paragraphMembers(&Self::m_range);
+            list.emplace_back(
+                u"Range", std::vector<std::u16string_view>{}, [](Self& p, const CallArgs&) {
+                    return Variant(makeRange(p.m_range->docState(), p.m_range->story(),
+                                             p.m_range->start(), p.m_range->end()));
+                });
+            return MemberTable<Self>(u"Paragraph", std::move(list));
+        }();
         return table;
     }
 
 private:
-    Object format() const { return makeRangeParagraphFormat(m_range); }
     std::shared_ptr<RangeObject> m_range;
 };
 
@@ -427,9 +433,8 @@ public:
     explicit ParagraphsObject(std::shared_ptr<RangeObject> range) : m_range(std::move(range)) {}
     static const MemberTable<ParagraphsObject>& members() {
         using Self = ParagraphsObject;
-        static const MemberTable<Self> table(
-            u"Paragraphs",
-            collectionMembers<Self>(
+        static const MemberTable<Self> table = [] {
+            std::vector<MemberTable<Self>::Member> list = collectionMembers<Self>(
                 [](Self& p) {
                     const auto [first, last] = p.touched();
                     return last - first + 1;
@@ -444,32 +449,10 @@ public:
                     {u"Last",
                      {},
                      [](Self& p, const CallArgs&) { return p.paragraph(p.touched().second); }},
-                    {u"Format",
-                     {},
-                     [](Self& p, const CallArgs&) {
-                         return Variant(makeRangeParagraphFormat(p.m_range));
-                     }},
-                    {u"Style",
-                     {},
-                     [](Self& p, const CallArgs&) { return p.m_range->style(); },
-                     [](Self& p, const CallArgs& a) { p.m_range->setStyle(a.value()); }},
-                    {u"Alignment",
-                     {},
-                     [](Self& p, const CallArgs&) {
-                         return makeRangeParagraphFormat(p.m_range).get(u"Alignment");
-                     },
-                     [](Self& p, const CallArgs& a) {
-                         makeRangeParagraphFormat(p.m_range).put(u"Alignment", a.value());
-                     }},
-                    {u"OutlineLevel",
-                     {},
-                     [](Self& p, const CallArgs&) {
-                         return makeRangeParagraphFormat(p.m_range).get(u"OutlineLevel");
-                     },
-                     [](Self& p, const CallArgs& a) {
-                         makeRangeParagraphFormat(p.m_range).put(u"OutlineLevel", a.value());
-                     }},
-                }));
+                });
+            for (auto& member : paragraphMembers(&Self::m_range)) list.push_back(std::move(member));
+            return MemberTable<Self>(u"Paragraphs", std::move(list));
+        }();
         return table;
     }
 
