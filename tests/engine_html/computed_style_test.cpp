@@ -2,6 +2,7 @@
 // style in, the computed values out.
 #include "engine/html/computed_style.h"
 
+#include "engine/engine_fixture.h"
 #include "platform/utf.h"
 
 #include <gtest/gtest.h>
@@ -17,19 +18,7 @@ std::string describe(const Computed& c) {
     static const char* const kDisplays[] = {"inline", "block", "list-item", "none"};
     std::ostringstream out;
     out << kDisplays[static_cast<int>(c.display)];
-    const CharFormat& f = c.chars;
-    if (f.font) out << " font=" << toUtf8(*f.font);
-    if (f.eastAsiaFont) out << " ea=" << toUtf8(*f.eastAsiaFont);
-    if (f.size) out << " size=" << *f.size;
-    if (f.color) out << " color=" << *f.color;
-    if (f.bold) out << " bold=" << *f.bold;
-    if (f.italic) out << " italic=" << *f.italic;
-    if (f.underline) out << " underline=" << *f.underline;
-    if (f.strike) out << " strike=" << *f.strike;
-    if (f.verticalAlign) out << " valign=" << *f.verticalAlign;
-    if (f.shading) out << " shading=" << *f.shading;
-    if (f.hidden) out << " hidden=" << *f.hidden;
-    if (!f.charStyle.empty()) out << " cstyle=" << toUtf8(f.charStyle);
+    out << quillet::testing::dumpCharFormat(c.chars);
     if (c.align) out << " align=" << *c.align;
     if (c.textIndent) out << " first=" << *c.textIndent;
     if (c.pre) out << " pre";

@@ -9,6 +9,7 @@
 #include "engine/word_engine.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
+#include "word/contents_entries.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -68,13 +69,7 @@ protected:
 
     void add(std::u16string topic, std::u16string url, int level, int status,
              std::u16string chapter) {
-        TTitleList& e = job.List.add();
-        e.Topic = std::move(topic);
-        e.Url = std::move(url);
-        e.Level = level;
-        e.Status = status;
-        e.ChapterNumber = std::move(chapter);
-        e.Bookmark = u"Bookmark" + fromUtf8(std::to_string(job.List.size() - 1));
+        testing::addEntry(job, std::move(topic), std::move(url), level, status, std::move(chapter));
     }
 
     // Runs the stage and opens what it saved.
