@@ -1,7 +1,5 @@
-// The computed style of web-page reading: the cascade of an element's declarations (the default
-// style sheet, presentational attributes, the page's rules and style attribute, then !important
-// ones) and the values that follow from them and the parent's style. It matches no selectors
-// (css.h does) and lays nothing out: the walk and the table reader read the values.
+// The computed style of an element: its declarations in cascade order and the values they give
+// under its parent's style. It matches no selectors (css.h does) and lays nothing out.
 #pragma once
 
 #include "engine/formats.h"

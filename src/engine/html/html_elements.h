@@ -1,6 +1,5 @@
-// What the reading of web pages knows of HTML elements: which carry no document text, how each is
-// laid out by default, the heading levels, the browser's own style sheet, and reading attributes.
-// It styles and lays out nothing: the cascade and the walk decide what this knowledge comes to.
+// What page reading knows of HTML elements: left out or not, default display, heading level, the
+// default style sheet, attribute values. It styles and lays out nothing: the cascade and walk do.
 #pragma once
 
 #include "engine/html/css.h"

@@ -1,6 +1,5 @@
-// List markers of web-page reading: the marker of an item for each list-style-type, the type an
-// HTML type attribute names, and the counters of the open lists. It writes no paragraphs and
-// knows no indents: the walk puts the marker before the item's first paragraph.
+// List markers: an item's marker for each list-style-type, and the counters of the open lists.
+// It writes no paragraphs and knows no indents: the walk puts the marker before the item's text.
 #pragma once
 
 #include <gumbo.h>

@@ -1,6 +1,5 @@
-// The table reader of web-page reading: a <table>'s rows and cells laid out on a grid with their
-// spans, the column widths, border and shading, built as a table of the document model. It reads
-// no content itself: the walk that called it reads the caption and each cell (TableWalk).
+// The table reader: a <table>'s rows and cells on a grid with spans, column widths, border and
+// shading, as a table of the model. It reads no content: the walk reads caption and cells.
 #pragma once
 
 #include "engine/fragment.h"
