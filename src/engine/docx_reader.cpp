@@ -497,15 +497,7 @@ std::pair<double, double> vmlPoint(std::string_view text) {
 void StoryReader::readLine(pugi::xml_node line) {
     const auto [x1, y1] = vmlPoint(line.attribute("from").value());
     const auto [x2, y2] = vmlPoint(line.attribute("to").value());
-    Shape shape;
-    shape.type = kShapeLine;
-    shape.left = std::min(x1, x2);
-    shape.top = std::min(y1, y2);
-    shape.picture.width = shape.picture.naturalWidth = std::fabs(x2 - x1);
-    shape.picture.height = shape.picture.naturalHeight = std::fabs(y2 - y1);
-    shape.picture.lockAspectRatio = false;
-    shape.flipHorizontal = x2 < x1;
-    shape.flipVertical = y2 < y1;
+    Shape shape = lineShape(x1, y1, x2, y2);
     if (const char* weight = line.attribute("strokeweight").value(); *weight)
         shape.lineWeight = vmlPoint(weight).first;
     shape.start = m_paragraphStart;

@@ -29,6 +29,11 @@ inline bool endsParagraph(char16_t c) {
 // Word's colour values: 0x00BBGGRR, or automatic.
 inline constexpr int kAutoColor = -16777216;
 
+// The largest length Word accepts, in points (22 inches): for an indent, a paragraph's spacing,
+// a page side, a shape or a picture. The engine's objects refuse more, and readers of other
+// formats clamp to it, so that the model never holds a length Word would reject.
+inline constexpr double kMaxLength = 1584;
+
 struct CharFormat {
     std::optional<std::u16string> font;          // Latin and complex-script font name
     std::optional<std::u16string> eastAsiaFont;  // Chinese, Japanese and Korean text

@@ -6,6 +6,8 @@
 #include "engine/picture.h"
 #include "engine/span_index.h"
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +51,21 @@ struct Shape : Span {
     double lineWeight = 0.75;  // points
     PictureData picture;       // the image of the picture types; the size of all
 };
+
+// A line from (x1, y1) to (x2, y2), in points: placed at the top left of its box and flipped to
+// run the way it was drawn.
+inline Shape lineShape(double x1, double y1, double x2, double y2) {
+    Shape shape;
+    shape.type = kShapeLine;
+    shape.left = std::min(x1, x2);
+    shape.top = std::min(y1, y2);
+    shape.picture.width = shape.picture.naturalWidth = std::fabs(x2 - x1);
+    shape.picture.height = shape.picture.naturalHeight = std::fabs(y2 - y1);
+    shape.picture.lockAspectRatio = false;
+    shape.flipHorizontal = x2 < x1;
+    shape.flipVertical = y2 < y1;
+    return shape;
+}
 
 struct CellInfo {
     double width = 0;  // points, 0 for automatic

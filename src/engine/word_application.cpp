@@ -136,39 +136,29 @@ public:
         using Self = DocumentsObject;
         static const MemberTable<Self> table(
             u"Documents",
-            {
-                {u"Count",
-                 {},
-                 [](Self& d, const CallArgs&) {
-                     checkRunning(*d.m_app);
-                     return Variant(int(d.m_app->documents.size()));
-                 }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& d, const CallArgs& a) {
-                     checkRunning(*d.m_app);
-                     const int index = a.integer(0);
-                     if (index < 1 || index > static_cast<int>(d.m_app->documents.size()))
-                         a.outOfRange(0);
-                     return Variant(
-                         makeDocument(d.m_app->documents[static_cast<std::size_t>(index - 1)]));
-                 }},
-                {u"Add",
-                 {u"Template", u"NewTemplate", u"DocumentType", u"Visible"},
-                 [](Self& d, const CallArgs& a) {
-                     auto doc = d.create();
-                     if (a.has(0)) readDocx(doc->model, a.text(0));
-                     return d.adopt(doc);
-                 }},
-                {u"Open",
-                 {u"FileName", u"ConfirmConversions", u"ReadOnly", u"AddToRecentFiles",
-                  u"PasswordDocument", u"PasswordTemplate", u"Revert", u"WritePasswordDocument",
-                  u"WritePasswordTemplate", u"Format", u"Encoding", u"Visible", u"OpenAndRepair",
-                  u"DocumentDirection", u"NoEncodingDialog", u"XMLTransform"},
-                 [](Self& d, const CallArgs& a) {
-                     return d.open(a.text(0), a.integer(9, kOpenFormatAuto));
-                 }},
-            });
+            collectionMembers<Self>(
+                [](Self& d) {
+                    checkRunning(*d.m_app);
+                    return static_cast<int>(d.m_app->documents.size());
+                },
+                [](Self& d, std::size_t i) { return makeDocument(d.m_app->documents[i]); },
+                {
+                    {u"Add",
+                     {u"Template", u"NewTemplate", u"DocumentType", u"Visible"},
+                     [](Self& d, const CallArgs& a) {
+                         auto doc = d.create();
+                         if (a.has(0)) readDocx(doc->model, a.text(0));
+                         return d.adopt(doc);
+                     }},
+                    {u"Open",
+                     {u"FileName", u"ConfirmConversions", u"ReadOnly", u"AddToRecentFiles",
+                      u"PasswordDocument", u"PasswordTemplate", u"Revert", u"WritePasswordDocument",
+                      u"WritePasswordTemplate", u"Format", u"Encoding", u"Visible",
+                      u"OpenAndRepair", u"DocumentDirection", u"NoEncodingDialog", u"XMLTransform"},
+                     [](Self& d, const CallArgs& a) {
+                         return d.open(a.text(0), a.integer(9, kOpenFormatAuto));
+                     }},
+                }));
         return table;
     }
 

@@ -53,13 +53,13 @@ public:
                 {u"Font",
                  {},
                  [](Self& s, const CallArgs&) {
-                     s.style();
+                     checkOpen(*s.m_doc);
                      return Variant(makeStyleFont(s.m_doc, s.m_index));
                  }},
                 {u"ParagraphFormat",
                  {},
                  [](Self& s, const CallArgs&) {
-                     s.style();
+                     checkOpen(*s.m_doc);
                      return Variant(makeStyleParagraphFormat(s.m_doc, s.m_index));
                  }},
                 {u"LinkToListTemplate",
@@ -189,9 +189,8 @@ public:
                          if (!found) throw AutomationError(u"no bookmark named " + a.text(0));
                          return b.wrap(b.body().bookmarks(), found);
                      }
-                     const int index = a.integer(0);
-                     if (index < 1 || index > static_cast<int>(list.size())) a.outOfRange(0);
-                     return b.wrap(b.body().bookmarks(), list[static_cast<std::size_t>(index - 1)]);
+                     const std::size_t index = itemIndex(a, 0, static_cast<int>(list.size()));
+                     return b.wrap(b.body().bookmarks(), list[index]);
                  }},
                 {u"Exists",
                  {u"Name"},
@@ -201,7 +200,7 @@ public:
                 {u"Add",
                  {u"Name", u"Range"},
                  [](Self& b, const CallArgs& a) {
-                     b.body();
+                     checkOpen(*b.m_doc);
                      const std::u16string name = a.text(0);
                      if (name.empty())
                          throw AutomationError(u"argument Name: a bookmark needs a name");
@@ -318,28 +317,22 @@ public:
         using Self = HyperlinksObject;
         static const MemberTable<Self> table(
             u"Hyperlinks",
-            {
-                {u"Count",
-                 {},
-                 [](Self& h, const CallArgs&) {
-                     checkOpen(*h.m_doc);
-                     return Variant(int(h.m_doc->model.body().hyperlinks().size()));
-                 }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& h, const CallArgs& a) {
-                     checkOpen(*h.m_doc);
-                     const auto& all = h.m_doc->model.body().hyperlinks();
-                     const int index = a.integer(0);
-                     if (index < 1 || index > static_cast<int>(all.size())) a.outOfRange(0);
-                     return Variant(Object(std::make_shared<HyperlinkObject>(
-                         h.m_doc, h.m_doc->model.bodyStory(),
-                         all[static_cast<std::size_t>(index - 1)])));
-                 }},
-                {u"Add",
-                 {u"Anchor", u"Address", u"SubAddress", u"ScreenTip", u"TextToDisplay", u"Target"},
-                 [](Self& h, const CallArgs& a) { return h.add(a); }},
-            });
+            collectionMembers<Self>(
+                [](Self& h) {
+                    checkOpen(*h.m_doc);
+                    return static_cast<int>(h.m_doc->model.body().hyperlinks().size());
+                },
+                [](Self& h, std::size_t i) {
+                    return Object(
+                        std::make_shared<HyperlinkObject>(h.m_doc, h.m_doc->model.bodyStory(),
+                                                          h.m_doc->model.body().hyperlinks()[i]));
+                },
+                {
+                    {u"Add",
+                     {u"Anchor", u"Address", u"SubAddress", u"ScreenTip", u"TextToDisplay",
+                      u"Target"},
+                     [](Self& h, const CallArgs& a) { return h.add(a); }},
+                }));
         return table;
     }
 
@@ -472,25 +465,19 @@ public:
         using Self = TocsObject;
         static const MemberTable<Self> table(
             u"TablesOfContents",
-            {
-                {u"Count",
-                 {},
-                 [](Self& t, const CallArgs&) { return Variant(int(t.tocs().size())); }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& t, const CallArgs& a) {
-                     const auto list = t.tocs();
-                     const int index = a.integer(0);
-                     if (index < 1 || index > static_cast<int>(list.size())) a.outOfRange(0);
-                     return Variant(Object(std::make_shared<TocObject>(
-                         t.m_doc, list[static_cast<std::size_t>(index - 1)])));
-                 }},
-                {u"Add",
-                 {u"Range", u"UseHeadingStyles", u"UpperHeadingLevel", u"LowerHeadingLevel",
-                  u"UseFields", u"TableID", u"RightAlignPageNumbers", u"IncludePageNumbers",
-                  u"AddedStyles", u"UseHyperlinks", u"HidePageNumbersInWeb", u"UseOutlineLevels"},
-                 [](Self& t, const CallArgs& a) { return t.add(a); }},
-            });
+            collectionMembers<Self>(
+                [](Self& t) { return static_cast<int>(t.tocs().size()); },
+                [](Self& t, std::size_t i) {
+                    return Object(std::make_shared<TocObject>(t.m_doc, t.tocs()[i]));
+                },
+                {
+                    {u"Add",
+                     {u"Range", u"UseHeadingStyles", u"UpperHeadingLevel", u"LowerHeadingLevel",
+                      u"UseFields", u"TableID", u"RightAlignPageNumbers", u"IncludePageNumbers",
+                      u"AddedStyles", u"UseHyperlinks", u"HidePageNumbersInWeb",
+                      u"UseOutlineLevels"},
+                     [](Self& t, const CallArgs& a) { return t.add(a); }},
+                }));
         return table;
     }
 

@@ -12,7 +12,6 @@ namespace quillet::engine {
 
 namespace {
 
-constexpr double kMaxLength = 1584;  // points: 22 inches, the largest page or shape Word allows
 constexpr int kInlineLinkedPicture = 4;
 constexpr int kInlinePicture = 3;
 
@@ -102,7 +101,7 @@ public:
                               {u"LineNumbering",
                                {},
                                [](Self& p, const CallArgs&) {
-                                   p.read();
+                                   checkOpen(*p.m_doc);
                                    return Variant(Object(std::make_shared<LineNumberingObject>(
                                        p.m_doc, p.m_section)));
                                }},
@@ -298,58 +297,51 @@ public:
         using Self = InlineShapesObject;
         static const MemberTable<Self> table(
             u"InlineShapes",
-            {
-                {u"Count",
-                 {},
-                 [](Self& s, const CallArgs&) {
-                     checkOpen(*s.m_doc);
-                     return Variant(int(s.m_doc->model.body().pictures().size()));
-                 }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& s, const CallArgs& a) {
-                     checkOpen(*s.m_doc);
-                     const auto& all = s.m_doc->model.body().pictures();
-                     const int index = a.integer(0);
-                     if (index < 1 || index > static_cast<int>(all.size())) a.outOfRange(0);
-                     return Variant(Object(std::make_shared<InlineShapeObject>(
-                         s.m_doc, all[static_cast<std::size_t>(index - 1)])));
-                 }},
-                {u"AddPicture",
-                 {u"FileName", u"LinkToFile", u"SaveWithDocument", u"Range"},
-                 [](Self& s, const CallArgs& a) {
-                     checkOpen(*s.m_doc);
-                     const bool link = a.boolean(1, false);
-                     const bool save = a.boolean(2, !link);
-                     if (!link && !save) a.outOfRange(2);
-                     PictureData picture = loadPicture(a.text(0), link && !save);
-                     picture.linked = link;
-                     picture.saveWithDocument = save;
-                     std::shared_ptr<RangeObject> at;
-                     if (a.has(3)) {
-                         RangeObject* r = asRange(a[3]);
-                         if (!r || r->docState() != s.m_doc || !r->inBody())
-                             throw AutomationError(
-                                 u"argument Range: not a range of this document's main text");
-                         at = r->shared_from_this();
-                     } else {
-                         at = std::make_shared<RangeObject>(s.m_doc, s.m_doc->model.bodyStory(), 0,
-                                                            0);
-                     }
-                     Fragment f = Fragment::plain(std::u16string(1, kPictureChar));
-                     InlinePicture item;
-                     item.start = 0;
-                     item.end = 1;
-                     item.picture = std::move(picture);
-                     f.pictures.push_back(std::move(item));
-                     at->replaceWith(std::move(f));
-                     for (const auto& p : s.m_doc->model.body().pictures())
-                         if (p->start == at->start())
-                             return Variant(
-                                 Object(std::make_shared<InlineShapeObject>(s.m_doc, p)));
-                     return Variant();
-                 }},
-            });
+            collectionMembers<Self>(
+                [](Self& s) {
+                    checkOpen(*s.m_doc);
+                    return static_cast<int>(s.m_doc->model.body().pictures().size());
+                },
+                [](Self& s, std::size_t i) {
+                    return Object(std::make_shared<InlineShapeObject>(
+                        s.m_doc, s.m_doc->model.body().pictures()[i]));
+                },
+                {
+                    {u"AddPicture",
+                     {u"FileName", u"LinkToFile", u"SaveWithDocument", u"Range"},
+                     [](Self& s, const CallArgs& a) {
+                         checkOpen(*s.m_doc);
+                         const bool link = a.boolean(1, false);
+                         const bool save = a.boolean(2, !link);
+                         if (!link && !save) a.outOfRange(2);
+                         PictureData picture = loadPicture(a.text(0), link && !save);
+                         picture.linked = link;
+                         picture.saveWithDocument = save;
+                         std::shared_ptr<RangeObject> at;
+                         if (a.has(3)) {
+                             RangeObject* r = asRange(a[3]);
+                             if (!r || r->docState() != s.m_doc || !r->inBody())
+                                 throw AutomationError(
+                                     u"argument Range: not a range of this document's main text");
+                             at = r->shared_from_this();
+                         } else {
+                             at = std::make_shared<RangeObject>(s.m_doc, s.m_doc->model.bodyStory(),
+                                                                0, 0);
+                         }
+                         Fragment f = Fragment::plain(std::u16string(1, kPictureChar));
+                         InlinePicture item;
+                         item.start = 0;
+                         item.end = 1;
+                         item.picture = std::move(picture);
+                         f.pictures.push_back(std::move(item));
+                         at->replaceWith(std::move(f));
+                         for (const auto& p : s.m_doc->model.body().pictures())
+                             if (p->start == at->start())
+                                 return Variant(
+                                     Object(std::make_shared<InlineShapeObject>(s.m_doc, p)));
+                         return Variant();
+                     }},
+                }));
         return table;
     }
 
@@ -436,58 +428,43 @@ public:
     static const MemberTable<ShapesObject>& members() {
         using Self = ShapesObject;
         static const MemberTable<Self> table(
-            u"Shapes",
-            {
-                {u"Count",
-                 {},
-                 [](Self& s, const CallArgs&) { return Variant(int(s.story()->shapes().size())); }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& s, const CallArgs& a) {
-                     const auto story = s.story();
-                     const auto& all = story->shapes();
-                     const int index = a.integer(0);
-                     if (index < 1 || index > static_cast<int>(all.size())) a.outOfRange(0);
-                     return Variant(Object(std::make_shared<ShapeObject>(
-                         s.m_doc, story, all[static_cast<std::size_t>(index - 1)])));
-                 }},
-                {u"AddLine",
-                 {u"BeginX", u"BeginY", u"EndX", u"EndY", u"Anchor"},
-                 [](Self& s, const CallArgs& a) {
-                     Shape shape;
-                     shape.type = kShapeLine;
-                     const double x1 = a.number(0), y1 = a.number(1), x2 = a.number(2),
-                                  y2 = a.number(3);
-                     for (std::size_t i = 0; i < 4; ++i)
-                         if (!(std::fabs(a.number(i)) <= kMaxLength)) a.outOfRange(i);
-                     shape.left = std::min(x1, x2);
-                     shape.top = std::min(y1, y2);
-                     shape.picture.width = shape.picture.naturalWidth = std::fabs(x2 - x1);
-                     shape.picture.height = shape.picture.naturalHeight = std::fabs(y2 - y1);
-                     shape.picture.lockAspectRatio = false;
-                     shape.flipHorizontal = x2 < x1;
-                     shape.flipVertical = y2 < y1;
-                     return s.add(a, 4, shape);
-                 }},
-                {u"AddPicture",
-                 {u"FileName", u"LinkToFile", u"SaveWithDocument", u"Left", u"Top", u"Width",
-                  u"Height", u"Anchor"},
-                 [](Self& s, const CallArgs& a) {
-                     Shape shape;
-                     const bool link = a.boolean(1, false);
-                     const bool save = a.boolean(2, !link);
-                     if (!link && !save) a.outOfRange(2);
-                     shape.picture = loadPicture(a.text(0), link && !save);
-                     shape.picture.linked = link;
-                     shape.picture.saveWithDocument = save;
-                     shape.type = link ? kShapeLinkedPicture : kShapePicture;
-                     shape.left = a.number(3, 0);
-                     shape.top = a.number(4, 0);
-                     if (a.has(5)) setPictureWidth(shape.picture, a[5]);
-                     if (a.has(6)) setPictureHeight(shape.picture, a[6]);
-                     return s.add(a, 7, shape);
-                 }},
-            });
+            u"Shapes",  // Count and Item, then the ways to add a shape
+            collectionMembers<Self>(
+                [](Self& s) { return static_cast<int>(s.story()->shapes().size()); },
+                [](Self& s, std::size_t i) {
+                    const auto story = s.story();
+                    return Object(
+                        std::make_shared<ShapeObject>(s.m_doc, story, story->shapes()[i]));
+                },
+                {
+                    {u"AddLine",
+                     {u"BeginX", u"BeginY", u"EndX", u"EndY", u"Anchor"},
+                     [](Self& s, const CallArgs& a) {
+                         const double x1 = a.number(0), y1 = a.number(1), x2 = a.number(2),
+                                      y2 = a.number(3);
+                         for (std::size_t i = 0; i < 4; ++i)
+                             if (!(std::fabs(a.number(i)) <= kMaxLength)) a.outOfRange(i);
+                         return s.add(a, 4, lineShape(x1, y1, x2, y2));
+                     }},
+                    {u"AddPicture",
+                     {u"FileName", u"LinkToFile", u"SaveWithDocument", u"Left", u"Top", u"Width",
+                      u"Height", u"Anchor"},
+                     [](Self& s, const CallArgs& a) {
+                         Shape shape;
+                         const bool link = a.boolean(1, false);
+                         const bool save = a.boolean(2, !link);
+                         if (!link && !save) a.outOfRange(2);
+                         shape.picture = loadPicture(a.text(0), link && !save);
+                         shape.picture.linked = link;
+                         shape.picture.saveWithDocument = save;
+                         shape.type = link ? kShapeLinkedPicture : kShapePicture;
+                         shape.left = a.number(3, 0);
+                         shape.top = a.number(4, 0);
+                         if (a.has(5)) setPictureWidth(shape.picture, a[5]);
+                         if (a.has(6)) setPictureHeight(shape.picture, a[6]);
+                         return s.add(a, 7, shape);
+                     }},
+                }));
         return table;
     }
 
@@ -618,14 +595,14 @@ public:
                  {},
                  [](Self& h, const CallArgs&) { return Variant(h.get().linkToPrevious); },
                  [](Self& h, const CallArgs& a) {
-                     h.get();
+                     h.check();
                      h.m_doc->model.setLinkToPrevious(h.m_section, h.m_footer, h.m_index,
                                                       a.value().toBool());
                  }},
                 {u"Range",
                  {},
                  [](Self& h, const CallArgs&) {
-                     h.get();
+                     h.check();
                      const auto story =
                          h.m_doc->model.shownStory(h.m_section, h.m_footer, h.m_index);
                      return Variant(makeRange(h.m_doc, story, 0, story->length()));
@@ -633,14 +610,14 @@ public:
                 {u"PageNumbers",
                  {},
                  [](Self& h, const CallArgs&) {
-                     h.get();
+                     h.check();
                      return Variant(Object(std::make_shared<PageNumbersObject>(
                          h.m_doc, h.m_section, h.m_footer, h.m_index)));
                  }},
                 {u"Shapes",
                  {},
                  [](Self& h, const CallArgs&) {
-                     h.get();
+                     h.check();
                      auto doc = h.m_doc;
                      const int section = h.m_section, index = h.m_index;
                      const bool footer = h.m_footer;
@@ -651,7 +628,7 @@ public:
                 {u"Exists",
                  {},
                  [](Self& h, const CallArgs&) {
-                     h.get();
+                     h.check();
                      const Section& s =
                          h.m_doc->model.sections()[static_cast<std::size_t>(h.m_section)];
                      return Variant(h.m_index == kHeaderPrimary ||
@@ -664,10 +641,14 @@ public:
     }
 
 private:
-    HeaderFooter& get() {
+    // Throws for a closed document or a deleted section.
+    void check() const {
         checkOpen(*m_doc);
         if (m_section >= static_cast<int>(m_doc->model.sections().size()))
             throw AutomationError(u"the section has been deleted");
+    }
+    HeaderFooter& get() {
+        check();
         return m_doc->model.headerFooter(m_section, m_footer, m_index);
     }
     std::shared_ptr<DocumentState> m_doc;
@@ -684,18 +665,13 @@ public:
         using Self = HeadersFootersObject;
         static const MemberTable<Self> table(
             u"HeadersFooters",
-            {
-                {u"Count", {}, [](Self&, const CallArgs&) { return Variant(3); }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& h, const CallArgs& a) {
-                     checkOpen(*h.m_doc);
-                     const int index = a.integer(0);
-                     if (index < 1 || index > 3) a.outOfRange(0);
-                     return Variant(Object(std::make_shared<HeaderFooterObject>(
-                         h.m_doc, h.m_section, h.m_footer, index)));
-                 }},
-            });
+            collectionMembers<Self>([](Self&) { return 3; },
+                                    [](Self& h, std::size_t i) {
+                                        checkOpen(*h.m_doc);
+                                        return Object(std::make_shared<HeaderFooterObject>(
+                                            h.m_doc, h.m_section, h.m_footer,
+                                            static_cast<int>(i) + 1));
+                                    }));
         return table;
     }
 
@@ -763,26 +739,21 @@ public:
         using Self = SectionsObject;
         static const MemberTable<Self> table(
             u"Sections",
-            {
-                {u"Count", {}, [](Self& s, const CallArgs&) { return Variant(s.count()); }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& s, const CallArgs& a) {
-                     const int index = a.integer(0);
-                     if (index < 1 || index > s.count()) a.outOfRange(0);
-                     return Variant(makeSection(s.m_doc, index - 1));
-                 }},
-                {u"First",
-                 {},
-                 [](Self& s, const CallArgs&) {
-                     return Variant(makeSection(s.m_doc, 0 * s.count()));
-                 }},
-                {u"Last",
-                 {},
-                 [](Self& s, const CallArgs&) {
-                     return Variant(makeSection(s.m_doc, s.count() - 1));
-                 }},
-            });
+            collectionMembers<Self>(
+                [](Self& s) { return s.count(); },
+                [](Self& s, std::size_t i) { return makeSection(s.m_doc, static_cast<int>(i)); },
+                {
+                    {u"First",
+                     {},
+                     [](Self& s, const CallArgs&) {
+                         return Variant(makeSection(s.m_doc, 0 * s.count()));
+                     }},
+                    {u"Last",
+                     {},
+                     [](Self& s, const CallArgs&) {
+                         return Variant(makeSection(s.m_doc, s.count() - 1));
+                     }},
+                }));
         return table;
     }
 

@@ -8,7 +8,9 @@
 #include "engine/document_model.h"
 #include "engine/word_engine.h"
 
+#include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +38,29 @@ struct DocumentState {
 
 // Throws "the document is closed" for a closed document.
 void checkOpen(const DocumentState& doc);
+
+// The position, counted from 0, that argument `arg` of Item names in a collection of `count`
+// members numbered from 1; throws the argument's out-of-range error for any other number.
+std::size_t itemIndex(const CallArgs& a, std::size_t arg, int count);
+
+// The members of a collection numbered from 1, as automation collections are: Count, Item(Index)
+// and then `others`. `count(self)` gives how many members there are (and throws where the
+// collection cannot be read); `item(self, i)` the member at `i`, counted from 0, once Item has
+// refused an index outside 1 to Count.
+template <class Self, class Count, class Item>
+std::vector<typename MemberTable<Self>::Member> collectionMembers(
+    Count count, Item item, std::initializer_list<typename MemberTable<Self>::Member> others = {}) {
+    std::vector<typename MemberTable<Self>::Member> list;
+    list.emplace_back(u"Count", std::vector<std::u16string_view>{},
+                      [count](Self& self, const CallArgs&) { return Variant(count(self)); });
+    list.emplace_back(u"Item", std::vector<std::u16string_view>{u"Index"},
+                      [count, item](Self& self, const CallArgs& a) {
+                          const int n = count(self);
+                          return Variant(item(self, itemIndex(a, 0, n)));
+                      });
+    list.insert(list.end(), others);
+    return list;
+}
 
 class RangeObject : public TableDispatch<RangeObject>,
                     public std::enable_shared_from_this<RangeObject> {

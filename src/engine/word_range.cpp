@@ -39,6 +39,12 @@ void checkOpen(const DocumentState& doc) {
     if (doc.closed) throw AutomationError(u"the document is closed");
 }
 
+std::size_t itemIndex(const CallArgs& a, std::size_t arg, int count) {
+    const int index = a.integer(arg);
+    if (index < 1 || index > count) a.outOfRange(arg);
+    return static_cast<std::size_t>(index - 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Effective formatting
 
@@ -197,16 +203,22 @@ const std::vector<ParaProperty>& paraProperties() {
              p.outlineLevel = level;
          }},
         {u"LeftIndent", [](const ParaFormat& p) { return Variant(p.leftIndent.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.leftIndent, v, -1584, 1584); }},
+         [](ParaFormat& p, const Variant& v) {
+             setPoints(p.leftIndent, v, -kMaxLength, kMaxLength);
+         }},
         {u"RightIndent", [](const ParaFormat& p) { return Variant(p.rightIndent.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.rightIndent, v, -1584, 1584); }},
+         [](ParaFormat& p, const Variant& v) {
+             setPoints(p.rightIndent, v, -kMaxLength, kMaxLength);
+         }},
         {u"FirstLineIndent",
          [](const ParaFormat& p) { return Variant(p.firstLineIndent.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.firstLineIndent, v, -1584, 1584); }},
+         [](ParaFormat& p, const Variant& v) {
+             setPoints(p.firstLineIndent, v, -kMaxLength, kMaxLength);
+         }},
         {u"SpaceBefore", [](const ParaFormat& p) { return Variant(p.spaceBefore.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.spaceBefore, v, 0, 1584); }},
+         [](ParaFormat& p, const Variant& v) { setPoints(p.spaceBefore, v, 0, kMaxLength); }},
         {u"SpaceAfter", [](const ParaFormat& p) { return Variant(p.spaceAfter.value_or(0.0)); },
-         [](ParaFormat& p, const Variant& v) { setPoints(p.spaceAfter, v, 0, 1584); }},
+         [](ParaFormat& p, const Variant& v) { setPoints(p.spaceAfter, v, 0, kMaxLength); }},
         {u"PageBreakBefore",
          [](const ParaFormat& p) { return Variant(p.pageBreakBefore.value_or(false)); },
          [](ParaFormat& p, const Variant& v) { p.pageBreakBefore = flag(v); }},
@@ -217,6 +229,20 @@ const std::vector<ParaProperty>& paraProperties() {
     return properties;
 }
 
+// One member a property of `properties`, read and written through Self's read(p) and
+// write(p, value): what the range and style forms of Font and ParagraphFormat share.
+template <class Self, class Property>
+std::vector<typename MemberTable<Self>::Member> propertyMembers(
+    const std::vector<Property>& properties) {
+    std::vector<typename MemberTable<Self>::Member> list;
+    for (const Property& p : properties)
+        list.emplace_back(
+            p.name, std::vector<std::u16string_view>{},
+            [&p](Self& f, const CallArgs&) { return f.read(p); },
+            [&p](Self& f, const CallArgs& a) { f.write(p, a.value()); });
+    return list;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Font
 
@@ -224,19 +250,11 @@ class RangeFont : public TableDispatch<RangeFont> {
 public:
     explicit RangeFont(std::shared_ptr<RangeObject> range) : m_range(std::move(range)) {}
     static const MemberTable<RangeFont>& members() {
-        static const MemberTable<RangeFont> table = [] {
-            std::vector<MemberTable<RangeFont>::Member> list;
-            for (const FontProperty& p : fontProperties())
-                list.emplace_back(
-                    p.name, std::vector<std::u16string_view>{},
-                    [&p](RangeFont& f, const CallArgs&) { return f.read(p); },
-                    [&p](RangeFont& f, const CallArgs& a) { f.write(p, a.value()); });
-            return MemberTable<RangeFont>(u"Font", std::move(list));
-        }();
+        static const MemberTable<RangeFont> table(u"Font",
+                                                  propertyMembers<RangeFont>(fontProperties()));
         return table;
     }
 
-private:
     Variant read(const FontProperty& p) const {
         const DocumentModel& model = m_range->doc().model;
         const Story& story = *m_range->story();
@@ -259,7 +277,7 @@ private:
         return value.value_or(p.read(effectiveCharFormat(model, story, from)));
     }
     void write(const FontProperty& p, const Variant& v) {
-        m_range->doc();
+        checkOpen(*m_range->docState());
         CharFormat probe;
         p.write(probe, v);  // refuses a bad value before anything changes
         Story& story = *m_range->story();
@@ -267,6 +285,7 @@ private:
                                [&](CharFormat& f) { p.write(f, v); });
     }
 
+private:
     std::shared_ptr<RangeObject> m_range;
 };
 
@@ -275,22 +294,18 @@ public:
     StyleFont(std::shared_ptr<DocumentState> doc, int style)
         : m_doc(std::move(doc)), m_style(style) {}
     static const MemberTable<StyleFont>& members() {
-        static const MemberTable<StyleFont> table = [] {
-            std::vector<MemberTable<StyleFont>::Member> list;
-            for (const FontProperty& p : fontProperties())
-                list.emplace_back(
-                    p.name, std::vector<std::u16string_view>{},
-                    [&p](StyleFont& f, const CallArgs&) {
-                        checkOpen(*f.m_doc);
-                        return p.read(f.m_doc->model.styles().resolvedFont(f.m_style));
-                    },
-                    [&p](StyleFont& f, const CallArgs& a) {
-                        checkOpen(*f.m_doc);
-                        p.write(f.m_doc->model.styles().at(f.m_style).font, a.value());
-                    });
-            return MemberTable<StyleFont>(u"Font", std::move(list));
-        }();
+        static const MemberTable<StyleFont> table(u"Font",
+                                                  propertyMembers<StyleFont>(fontProperties()));
         return table;
+    }
+
+    Variant read(const FontProperty& p) const {
+        checkOpen(*m_doc);
+        return p.read(m_doc->model.styles().resolvedFont(m_style));
+    }
+    void write(const FontProperty& p, const Variant& v) {
+        checkOpen(*m_doc);
+        p.write(m_doc->model.styles().at(m_style).font, v);
     }
 
 private:
@@ -307,12 +322,7 @@ public:
     static const MemberTable<RangeParagraphFormat>& members() {
         static const MemberTable<RangeParagraphFormat> table = [] {
             using Self = RangeParagraphFormat;
-            std::vector<MemberTable<Self>::Member> list;
-            for (const ParaProperty& p : paraProperties())
-                list.emplace_back(
-                    p.name, std::vector<std::u16string_view>{},
-                    [&p](Self& f, const CallArgs&) { return f.read(p); },
-                    [&p](Self& f, const CallArgs& a) { f.write(p, a.value()); });
+            std::vector<MemberTable<Self>::Member> list = propertyMembers<Self>(paraProperties());
             list.emplace_back(
                 u"Style", std::vector<std::u16string_view>{},
                 [](Self& f, const CallArgs&) { return f.m_range->style(); },
@@ -322,7 +332,6 @@ public:
         return table;
     }
 
-private:
     Variant read(const ParaProperty& p) const {
         const DocumentModel& model = m_range->doc().model;
         const Story& story = *m_range->story();
@@ -334,7 +343,7 @@ private:
         return value;
     }
     void write(const ParaProperty& p, const Variant& v) {
-        m_range->doc();
+        checkOpen(*m_range->docState());
         ParaFormat probe;
         p.write(probe, v);
         Story& story = *m_range->story();
@@ -342,6 +351,7 @@ private:
         for (int i = first; i <= last; ++i) p.write(story.paragraphFormat(i), v);
     }
 
+private:
     std::shared_ptr<RangeObject> m_range;
 };
 
@@ -350,23 +360,18 @@ public:
     StyleParagraphFormat(std::shared_ptr<DocumentState> doc, int style)
         : m_doc(std::move(doc)), m_style(style) {}
     static const MemberTable<StyleParagraphFormat>& members() {
-        static const MemberTable<StyleParagraphFormat> table = [] {
-            using Self = StyleParagraphFormat;
-            std::vector<MemberTable<Self>::Member> list;
-            for (const ParaProperty& p : paraProperties())
-                list.emplace_back(
-                    p.name, std::vector<std::u16string_view>{},
-                    [&p](Self& f, const CallArgs&) {
-                        checkOpen(*f.m_doc);
-                        return p.read(f.m_doc->model.styles().resolvedParagraph(f.m_style));
-                    },
-                    [&p](Self& f, const CallArgs& a) {
-                        checkOpen(*f.m_doc);
-                        p.write(f.m_doc->model.styles().at(f.m_style).paragraph, a.value());
-                    });
-            return MemberTable<Self>(u"ParagraphFormat", std::move(list));
-        }();
+        static const MemberTable<StyleParagraphFormat> table(
+            u"ParagraphFormat", propertyMembers<StyleParagraphFormat>(paraProperties()));
         return table;
+    }
+
+    Variant read(const ParaProperty& p) const {
+        checkOpen(*m_doc);
+        return p.read(m_doc->model.styles().resolvedParagraph(m_style));
+    }
+    void write(const ParaProperty& p, const Variant& v) {
+        checkOpen(*m_doc);
+        p.write(m_doc->model.styles().at(m_style).paragraph, v);
     }
 
 private:
@@ -377,43 +382,49 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Paragraphs and Paragraph
 
+// Format, Style, Alignment and OutlineLevel of the paragraphs that the range `range` of Self
+// covers: what a Paragraph and Paragraphs share.
+template <class Self>
+std::vector<typename MemberTable<Self>::Member> paragraphMembers(
+    std::shared_ptr<RangeObject> Self::*range) {
+    std::vector<typename MemberTable<Self>::Member> list;
+    list.emplace_back(
+        u"Format", std::vector<std::u16string_view>{},
+        [range](Self& p, const CallArgs&) { return Variant(makeRangeParagraphFormat(p.*range)); });
+    list.emplace_back(
+        u"Style", std::vector<std::u16string_view>{},
+        [range](Self& p, const CallArgs&) { return (p.*range)->style(); },
+        [range](Self& p, const CallArgs& a) { (p.*range)->setStyle(a.value()); });
+    for (const std::u16string_view name : {u"Alignment", u"OutlineLevel"})
+        list.emplace_back(
+            name, std::vector<std::u16string_view>{},
+            [range, name](Self& p, const CallArgs&) {
+                return makeRangeParagraphFormat(p.*range).get(name);
+            },
+            [range, name](Self& p, const CallArgs& a) {
+                makeRangeParagraphFormat(p.*range).put(name, a.value());
+            });
+    return list;
+}
+
 class ParagraphObject : public TableDispatch<ParagraphObject> {
 public:
     explicit ParagraphObject(std::shared_ptr<RangeObject> range) : m_range(std::move(range)) {}
     static const MemberTable<ParagraphObject>& members() {
         using Self = ParagraphObject;
-        static const MemberTable<Self> table(
-            u"Paragraph",
-            {
-                {u"Range",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return Variant(makeRange(p.m_range->docState(), p.m_range->story(),
-                                              p.m_range->start(), p.m_range->end()));
-                 }},
-                {u"Format",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return Variant(makeRangeParagraphFormat(p.m_range));
-                 }},
-                {u"Style",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.m_range->style(); },
-                 [](Self& p, const CallArgs& a) { p.m_range->setStyle(a.value()); }},
-                {u"Alignment",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.format().get(u"Alignment"); },
-                 [](Self& p, const CallArgs& a) { p.format().put(u"Alignment", a.value()); }},
-                {u"OutlineLevel",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.format().get(u"OutlineLevel"); },
-                 [](Self& p, const CallArgs& a) { p.format().put(u"OutlineLevel", a.value()); }},
-            });
+        static const MemberTable<Self> table = [] {
+            std::vector<MemberTable<Self>::Member> list = paragraphMembers(&Self::m_range);
+            list.emplace_back(
+                u"Range", std::vector<std::u16string_view>{}, [](Self& p, const CallArgs&) {
+                    return Variant(makeRange(p.m_range->docState(), p.m_range->story(),
+                                             p.m_range->start(), p.m_range->end()));
+                });
+            return MemberTable<Self>(u"Paragraph", std::move(list));
+        }();
         return table;
     }
 
 private:
-    Object format() const { return makeRangeParagraphFormat(m_range); }
     std::shared_ptr<RangeObject> m_range;
 };
 
@@ -422,61 +433,32 @@ public:
     explicit ParagraphsObject(std::shared_ptr<RangeObject> range) : m_range(std::move(range)) {}
     static const MemberTable<ParagraphsObject>& members() {
         using Self = ParagraphsObject;
-        static const MemberTable<Self> table(
-            u"Paragraphs",
-            {
-                {u"Count",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     const auto [first, last] = p.touched();
-                     return Variant(last - first + 1);
-                 }},
-                {u"Item",
-                 {u"Index"},
-                 [](Self& p, const CallArgs& a) {
-                     const auto [first, last] = p.touched();
-                     const int index = a.integer(0);
-                     if (index < 1 || index > last - first + 1) a.outOfRange(0);
-                     return p.paragraph(first + index - 1);
-                 }},
-                {u"First",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.paragraph(p.touched().first); }},
-                {u"Last",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.paragraph(p.touched().second); }},
-                {u"Format",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return Variant(makeRangeParagraphFormat(p.m_range));
-                 }},
-                {u"Style",
-                 {},
-                 [](Self& p, const CallArgs&) { return p.m_range->style(); },
-                 [](Self& p, const CallArgs& a) { p.m_range->setStyle(a.value()); }},
-                {u"Alignment",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return makeRangeParagraphFormat(p.m_range).get(u"Alignment");
-                 },
-                 [](Self& p, const CallArgs& a) {
-                     makeRangeParagraphFormat(p.m_range).put(u"Alignment", a.value());
-                 }},
-                {u"OutlineLevel",
-                 {},
-                 [](Self& p, const CallArgs&) {
-                     return makeRangeParagraphFormat(p.m_range).get(u"OutlineLevel");
-                 },
-                 [](Self& p, const CallArgs& a) {
-                     makeRangeParagraphFormat(p.m_range).put(u"OutlineLevel", a.value());
-                 }},
-            });
+        static const MemberTable<Self> table = [] {
+            std::vector<MemberTable<Self>::Member> list = collectionMembers<Self>(
+                [](Self& p) {
+                    const auto [first, last] = p.touched();
+                    return last - first + 1;
+                },
+                [](Self& p, std::size_t i) {
+                    return p.paragraph(p.touched().first + static_cast<int>(i));
+                },
+                {
+                    {u"First",
+                     {},
+                     [](Self& p, const CallArgs&) { return p.paragraph(p.touched().first); }},
+                    {u"Last",
+                     {},
+                     [](Self& p, const CallArgs&) { return p.paragraph(p.touched().second); }},
+                });
+            for (auto& member : paragraphMembers(&Self::m_range)) list.push_back(std::move(member));
+            return MemberTable<Self>(u"Paragraphs", std::move(list));
+        }();
         return table;
     }
 
 private:
     std::pair<int, int> touched() const {
-        m_range->doc();
+        checkOpen(*m_range->docState());
         return m_range->story()->paragraphsTouched(m_range->start(), m_range->end());
     }
     Variant paragraph(int index) const {
@@ -544,7 +526,7 @@ RangeObject* asRange(const Variant& value) {
 }
 
 void RangeObject::collapse(int direction) {
-    doc();
+    checkOpen(*m_doc);
     if (direction == kCollapseStart) {
         setSpan(start(), start());
     } else {
@@ -634,17 +616,16 @@ void RangeObject::setStyle(const Variant& value) {
 }
 
 Variant RangeObject::style() const {
-    DocumentState& d = doc();
+    checkOpen(*m_doc);
     const auto [first, last] = m_story->paragraphsTouched(start(), end());
     const int style = m_story->paragraphFormat(first).style;
     for (int i = first + 1; i <= last; ++i)
         if (m_story->paragraphFormat(i).style != style) return Variant::nothing();
-    (void)d;
     return Variant(makeStyle(m_doc, style));
 }
 
 int RangeObject::expand(int unit) {
-    doc();
+    checkOpen(*m_doc);
     const int before = end() - start();
     if (unit == kUnitParagraph) {
         const auto [first, last] = m_story->paragraphsTouched(start(), end());
@@ -723,7 +704,7 @@ void RangeObject::copy() const {
 }
 
 void RangeObject::paste() {
-    doc();
+    checkOpen(*m_doc);
     std::optional<Fragment> content = clipboardContent();
     if (!content) throw AutomationError(u"the clipboard is empty");
     replaceWith(std::move(*content));
@@ -737,35 +718,35 @@ const MemberTable<RangeObject>& RangeObject::members() {
             {u"Start",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(r.start());
              },
              [](Self& r, const CallArgs& a) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  const int s = a.value().toInt();
                  r.setSpan(s, std::max(s, r.end()));
              }},
             {u"End",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(r.end());
              },
              [](Self& r, const CallArgs& a) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  const int e = a.value().toInt();
                  r.setSpan(std::min(r.start(), e), e);
              }},
             {u"StoryLength",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(r.story()->length());
              }},
             {u"Text",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(r.story()->text(r.start(), r.end()));
              },
              [](Self& r, const CallArgs& a) { r.setText(a.value().toString()); }},
@@ -780,7 +761,7 @@ const MemberTable<RangeObject>& RangeObject::members() {
             {u"SetRange",
              {u"Start", u"End"},
              [](Self& r, const CallArgs& a) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  const int s = a.integer(0), e = a.integer(1);
                  r.setSpan(std::min(s, e), std::max(s, e));
                  return Variant();
@@ -831,25 +812,25 @@ const MemberTable<RangeObject>& RangeObject::members() {
             {u"Font",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(makeRangeFont(r.shared_from_this()));
              }},
             {u"ParagraphFormat",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(makeRangeParagraphFormat(r.shared_from_this()));
              }},
             {u"Paragraphs",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(makeParagraphs(r.shared_from_this()));
              }},
             {u"Duplicate",
              {},
              [](Self& r, const CallArgs&) {
-                 r.doc();
+                 checkOpen(*r.docState());
                  return Variant(makeRange(r.docState(), r.story(), r.start(), r.end()));
              }},
             {u"Expand",

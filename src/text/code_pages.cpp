@@ -21,26 +21,60 @@ struct CodePageRow {
     int codePage;
     const char* iconvName;
 };
+// clang-format off
 constexpr CodePageRow kCodePages[] = {
-    {437, "CP437"},         {708, "ASMO-708"},      {720, nullptr},  // DOS Arabic: glibc has no
-                                                                     // converter
-    {850, "CP850"},         {852, "CP852"},         {862, "CP862"},         {866, "CP866"},
-    {874, "CP874"},         {932, "CP932"},         {936, "CP936"},         {949, "CP949"},
-    {950, "CP950"},         {1200, "UTF-16LE"},     {1201, "UTF-16BE"},     {1250, "CP1250"},
-    {1251, "CP1251"},       {1252, "CP1252"},       {1253, "CP1253"},       {1254, "CP1254"},
-    {1255, "CP1255"},       {1256, "CP1256"},       {1257, "CP1257"},       {1258, "CP1258"},
-    {10000, "MACINTOSH"},   {20866, "KOI8-R"},      {20932, "EUC-JP"},      {21866, "KOI8-RU"},
-    {28591, "ISO-8859-1"},  {28592, "ISO-8859-2"},  {28593, "ISO-8859-3"},  {28594, "ISO-8859-4"},
-    {28595, "ISO-8859-5"},  {28596, "ISO-8859-6"},  {28597, "ISO-8859-7"},  {28598, "ISO-8859-8"},
-    {28599, "ISO-8859-9"},  {38598, "ISO-8859-8"},  // logical order; the bytes are the same
-    {50000, nullptr},                               // x-user-defined
-    {50001, nullptr},                               // automatic detection
-    {50220, "ISO-2022-JP"}, {50221, "ISO-2022-JP"}, {50222, "ISO-2022-JP"}, {50225, "ISO-2022-KR"},
-    {50932, nullptr},                          // automatic detection, Japanese
-    {50949, nullptr},                          // automatic detection, Korean
-    {51932, "EUC-JP"},      {52936, nullptr},  // HZ: glibc has no converter
-    {54936, "GB18030"},     {65000, "UTF-7"},       {65001, "UTF-8"},
+    {437, "CP437"},
+    {708, "ASMO-708"},
+    {720, nullptr},  // DOS Arabic: glibc has no converter
+    {850, "CP850"},
+    {852, "CP852"},
+    {862, "CP862"},
+    {866, "CP866"},
+    {874, "CP874"},
+    {932, "CP932"},
+    {936, "CP936"},
+    {949, "CP949"},
+    {950, "CP950"},
+    {1200, "UTF-16LE"},
+    {1201, "UTF-16BE"},
+    {1250, "CP1250"},
+    {1251, "CP1251"},
+    {1252, "CP1252"},
+    {1253, "CP1253"},
+    {1254, "CP1254"},
+    {1255, "CP1255"},
+    {1256, "CP1256"},
+    {1257, "CP1257"},
+    {1258, "CP1258"},
+    {10000, "MACINTOSH"},
+    {20866, "KOI8-R"},
+    {20932, "EUC-JP"},
+    {21866, "KOI8-RU"},
+    {28591, "ISO-8859-1"},
+    {28592, "ISO-8859-2"},
+    {28593, "ISO-8859-3"},
+    {28594, "ISO-8859-4"},
+    {28595, "ISO-8859-5"},
+    {28596, "ISO-8859-6"},
+    {28597, "ISO-8859-7"},
+    {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"},
+    {38598, "ISO-8859-8"},  // logical order; the bytes are the same
+    {50000, nullptr},       // x-user-defined
+    {50001, nullptr},       // automatic detection
+    {50220, "ISO-2022-JP"},
+    {50221, "ISO-2022-JP"},
+    {50222, "ISO-2022-JP"},
+    {50225, "ISO-2022-KR"},
+    {50932, nullptr},       // automatic detection, Japanese
+    {50949, nullptr},       // automatic detection, Korean
+    {51932, "EUC-JP"},
+    {52936, nullptr},       // HZ: glibc has no converter
+    {54936, "GB18030"},
+    {65000, "UTF-7"},
+    {65001, "UTF-8"},
 };
+// clang-format on
 
 // One open converter per code page and direction, per thread: iconv descriptors carry state and
 // must not be shared between threads.

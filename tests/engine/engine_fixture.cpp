@@ -51,23 +51,6 @@ std::string shown(const std::u16string& text) {
     return out;
 }
 
-std::string charFormat(const CharFormat& f) {
-    std::ostringstream out;
-    if (f.font) out << " font=" << toUtf8(*f.font);
-    if (f.eastAsiaFont) out << " ea=" << toUtf8(*f.eastAsiaFont);
-    if (f.size) out << " size=" << *f.size;
-    if (f.color) out << " color=" << *f.color;
-    if (f.bold) out << " bold=" << *f.bold;
-    if (f.italic) out << " italic=" << *f.italic;
-    if (f.underline) out << " underline=" << *f.underline;
-    if (f.strike) out << " strike=" << *f.strike;
-    if (f.verticalAlign) out << " valign=" << *f.verticalAlign;
-    if (f.shading) out << " shading=" << *f.shading;
-    if (f.hidden) out << " hidden=" << *f.hidden;
-    if (!f.charStyle.empty()) out << " cstyle=" << toUtf8(f.charStyle);
-    return out.str();
-}
-
 std::string paraFormat(const ParaFormat& f) {
     std::ostringstream out;
     if (f.alignment) out << " align=" << *f.alignment;
@@ -89,7 +72,7 @@ void dumpStory(std::ostringstream& out, const DocumentModel& model, const Story&
     for (int i = 0; i < story.length();) {
         int j = i + 1;
         while (j < story.length() && story.charFormatId(j) == story.charFormatId(i)) ++j;
-        const std::string f = charFormat(story.charFormat(i));
+        const std::string f = dumpCharFormat(story.charFormat(i));
         if (!f.empty()) out << "  chars " << i << "-" << j << f << "\n";
         i = j;
     }
@@ -126,6 +109,23 @@ void dumpStory(std::ostringstream& out, const DocumentModel& model, const Story&
 
 }  // namespace
 
+std::string dumpCharFormat(const CharFormat& f) {
+    std::ostringstream out;
+    if (f.font) out << " font=" << toUtf8(*f.font);
+    if (f.eastAsiaFont) out << " ea=" << toUtf8(*f.eastAsiaFont);
+    if (f.size) out << " size=" << *f.size;
+    if (f.color) out << " color=" << *f.color;
+    if (f.bold) out << " bold=" << *f.bold;
+    if (f.italic) out << " italic=" << *f.italic;
+    if (f.underline) out << " underline=" << *f.underline;
+    if (f.strike) out << " strike=" << *f.strike;
+    if (f.verticalAlign) out << " valign=" << *f.verticalAlign;
+    if (f.shading) out << " shading=" << *f.shading;
+    if (f.hidden) out << " hidden=" << *f.hidden;
+    if (!f.charStyle.empty()) out << " cstyle=" << toUtf8(f.charStyle);
+    return out.str();
+}
+
 std::string dumpParagraphs(const DocumentModel& model, const Story& story) {
     std::ostringstream out;
     for (int i = 0; i < story.paragraphCount(); ++i) {
@@ -156,12 +156,12 @@ std::string dumpModel(const DocumentModel& model) {
             }
     }
     const StyleSheet& sheet = model.styles();
-    out << "defaults" << charFormat(sheet.defaults) << "\n";
+    out << "defaults" << dumpCharFormat(sheet.defaults) << "\n";
     for (int i = 0; i < sheet.count(); ++i) {
         const Style& s = sheet.at(i);
         out << "style " << toUtf8(s.name) << " type=" << static_cast<int>(s.type)
             << " base=" << (s.basedOn >= 0 ? toUtf8(sheet.at(s.basedOn).name) : "-")
-            << charFormat(s.font) << paraFormat(s.paragraph) << "\n";
+            << dumpCharFormat(s.font) << paraFormat(s.paragraph) << "\n";
     }
     out << "updateFields=" << model.updateFieldsOnOpen << "\n";
     return out.str();

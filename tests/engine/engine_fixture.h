@@ -20,6 +20,8 @@ namespace quillet::testing {
 std::string dumpModel(const engine::DocumentModel& model);
 // The paragraphs of a story only, one per line.
 std::string dumpParagraphs(const engine::DocumentModel& model, const engine::Story& story);
+// The character properties that are set, each as " name=value" ("" for none).
+std::string dumpCharFormat(const engine::CharFormat& format);
 
 class EngineTest : public ::testing::Test {
 protected:

@@ -174,6 +174,59 @@ TEST_F(Ranges, RefusalsNameTheMember) {
     }
 }
 
+TEST_F(Ranges, CollectionsNumberTheirMembersFromOneAndRefuseOthers) {
+    fill(u"one\rtwo");
+    doc.at(u"Hyperlinks")
+        .call(u"Add", {named(u"Anchor", range(0, 3)), named(u"Address", u"http://example.com/")});
+    doc.at(u"Bookmarks").call(u"Add", {u"Mark", range(4, 7)});
+    const Object headers = doc.at(u"Sections").at(u"Item", {1}).at(u"Headers");
+    headers.at(u"Item", {1}).at(u"Shapes").call(u"AddLine", {0, 10, 100, 10});
+    struct Case {
+        std::u16string name;
+        Object collection;
+        int count;
+    };
+    const Case cases[] = {
+        {u"Documents", word.at(u"Documents"), 1},
+        {u"Hyperlinks", doc.at(u"Hyperlinks"), 1},
+        {u"Bookmarks", doc.at(u"Bookmarks"), 1},
+        {u"TablesOfContents", doc.at(u"TablesOfContents"), 0},
+        {u"InlineShapes", doc.at(u"InlineShapes"), 0},
+        {u"Shapes", headers.at(u"Item", {1}).at(u"Shapes"), 1},
+        {u"Sections", doc.at(u"Sections"), 1},
+        {u"HeadersFooters", headers, 3},
+        {u"Paragraphs", doc.at(u"Paragraphs"), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.name));
+        EXPECT_EQ(c.collection.get(u"Count").toInt(), c.count);
+        if (c.count > 0) {
+            EXPECT_NO_THROW(c.collection.get(u"Item", {c.count}));
+        }
+        for (int index : {0, c.count + 1}) {
+            try {
+                c.collection.get(u"Item", {index});
+                ADD_FAILURE() << "no error for " << index;
+            } catch (const AutomationError& e) {
+                EXPECT_EQ(e.message(), c.name + u".Item: argument Index: Int " +
+                                           fromUtf8(std::to_string(index)) + u" is out of range");
+            }
+        }
+    }
+    expectConsistent();
+    doc.call(u"Close", {0});
+    for (const auto& c : cases) {
+        if (c.name == u"Documents") continue;  // the application's, not the document's
+        SCOPED_TRACE(toUtf8(c.name));
+        try {
+            c.collection.get(u"Item", {1});
+            ADD_FAILURE() << "no error";
+        } catch (const AutomationError& e) {
+            EXPECT_EQ(e.message(), c.name + u".Item: the document is closed");
+        }
+    }
+}
+
 TEST_F(Ranges, PasteBringsWhatCopyTookAcrossEngineInstances) {
     // The source lives in another application: the clipboard is the engine's, not a document's.
     const Object other = CreateObject(u"Word.Application");

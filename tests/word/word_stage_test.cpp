@@ -4,6 +4,7 @@
 #include "automation/class_registry.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
+#include "word/contents_entries.h"
 
 #include <gtest/gtest.h>
 
@@ -108,13 +109,7 @@ protected:
 
     void add(std::u16string topic, std::u16string url, int level, int status,
              std::u16string chapter) {
-        TTitleList& e = job.List.add();
-        e.Topic = std::move(topic);
-        e.Url = std::move(url);
-        e.Level = level;
-        e.Status = status;
-        e.ChapterNumber = std::move(chapter);
-        e.Bookmark = u"Bookmark" + fromUtf8(std::to_string(job.List.size() - 1));
+        testing::addEntry(job, std::move(topic), std::move(url), level, status, std::move(chapter));
     }
     bool anyEndsWith(const std::string& suffix) const {
         return std::any_of(recording->log.begin(), recording->log.end(),

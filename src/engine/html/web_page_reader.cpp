@@ -1,8 +1,12 @@
 #include "engine/html/web_page_reader.h"
 
 #include "engine/document_model.h"
+#include "engine/html/computed_style.h"
 #include "engine/html/css.h"
+#include "engine/html/html_elements.h"
+#include "engine/html/list_markers.h"
 #include "engine/html/local_address.h"
+#include "engine/html/table_reader.h"
 #include "engine/picture.h"
 #include "engine/word_engine.h"
 #include "platform/utf.h"
@@ -33,8 +37,6 @@ namespace {
 constexpr double kListIndent = 18;
 // The width a table may take when the page gives none: a letter page less one-inch margins.
 constexpr double kTextWidth = 468;
-// The largest picture side, as Word allows (22 inches).
-constexpr double kMaxPictureSide = 1584;
 // Elements nested deeper than this are read for their text only, so that a hostile page cannot
 // exhaust the stack; real pages stay far below it.
 constexpr int kMaxDepth = 200;
@@ -43,52 +45,6 @@ constexpr int kMaxDepth = 200;
 constexpr int kTableDepth = 4;
 // Style sheets that import others: how deep the chain may go.
 constexpr int kMaxImportDepth = 4;
-constexpr int kMaxSpan = 1000;  // colspan and rowspan, as browsers clamp them
-// List numbers stay within plus or minus this: a page's start and value attributes are clamped to
-// it, and counting on past it repeats it, so that no attribute or number of items can overflow the
-// counter. Far beyond any list a page shows.
-constexpr int kMaxListNumber = 999'999'999;
-
-// Defaults of the elements, read with the lowest priority as a browser's own style sheet.
-constexpr std::string_view kDefaultCss = R"(
-address, cite, dfn, em, i, var { font-style: italic }
-b, strong, th { font-weight: bold }
-u, ins { text-decoration: underline }
-s, strike, del { text-decoration: line-through }
-sup { vertical-align: super }
-sub { vertical-align: sub }
-tt, code, kbd, samp, pre, xmp, listing, plaintext { font-family: "Courier New" }
-pre, xmp, listing, plaintext { white-space: pre }
-big { font-size: larger }
-small { font-size: smaller }
-center, th, caption { text-align: center }
-blockquote { margin-left: 30pt; margin-right: 30pt }
-dd { margin-left: 30pt }
-ul, ol, dir, menu { margin-left: 18pt }
-)";
-
-enum class Display { Inline, Block, ListItem, None };
-
-// What the cascade gives an element: inherited character and paragraph properties, and its own.
-struct Computed {
-    CharFormat chars;
-    std::optional<int> align;
-    std::optional<double> textIndent;
-    bool pre = false;
-    std::string listStyle;
-    double indent = 0;  // left indent of the block content, points
-    double rightIndent = 0;
-    std::optional<int> blockShading;
-
-    Display display = Display::Inline;
-    std::optional<double> marginTop;
-    std::optional<double> marginBottom;
-    std::optional<int> background;
-    std::optional<double> width;         // points
-    std::optional<double> widthPercent;  // of the containing width
-    std::optional<double> height;
-    std::optional<double> borderWidth;
-};
 
 // The formatting of the paragraphs a block makes.
 struct Block {
@@ -184,348 +140,6 @@ struct Output {
     }
 };
 
-std::string attribute(const GumboElement& e, const char* name) {
-    const GumboAttribute* a = gumbo_get_attribute(&e.attributes, name);
-    return a ? std::string(a->value) : std::string();
-}
-
-// An integer attribute read as browsers read one (white space, a sign, then digits up to the
-// first other character) and clamped to [low, high]; nothing when it holds no number.
-std::optional<int> integerAttribute(const GumboElement& e, const char* name, int low, int high) {
-    const GumboAttribute* a = gumbo_get_attribute(&e.attributes, name);
-    if (!a) return std::nullopt;
-    const std::string_view v = a->value;
-    std::size_t i = v.find_first_not_of(" \t\n\f\r");
-    if (i == std::string_view::npos) return std::nullopt;
-    const bool negative = v[i] == '-';
-    if (v[i] == '-' || v[i] == '+') ++i;
-    if (i == v.size() || v[i] < '0' || v[i] > '9') return std::nullopt;
-    constexpr long long kCap = 1LL << 40;  // beyond any bound, and far from overflowing
-    long long n = 0;
-    for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i)
-        n = std::min(n * 10 + (v[i] - '0'), kCap);
-    return static_cast<int>(
-        std::clamp(negative ? -n : n, static_cast<long long>(low), static_cast<long long>(high)));
-}
-
-bool hasAttribute(const GumboElement& e, const char* name) {
-    return gumbo_get_attribute(&e.attributes, name) != nullptr;
-}
-
-std::string tagName(const GumboElement& e) {
-    if (e.tag != GUMBO_TAG_UNKNOWN) return gumbo_normalized_tagname(e.tag);
-    GumboStringPiece piece = e.original_tag;
-    gumbo_tag_from_original_text(&piece);
-    return toLower(std::string_view(piece.data, piece.length));
-}
-
-// Elements whose content is no document text.
-bool isLeftOut(GumboTag tag) {
-    switch (tag) {
-        case GUMBO_TAG_HEAD:
-        case GUMBO_TAG_SCRIPT:
-        case GUMBO_TAG_STYLE:
-        case GUMBO_TAG_TITLE:
-        case GUMBO_TAG_NOSCRIPT:
-        case GUMBO_TAG_TEMPLATE:
-        case GUMBO_TAG_OBJECT:
-        case GUMBO_TAG_EMBED:
-        case GUMBO_TAG_APPLET:
-        case GUMBO_TAG_IFRAME:
-        case GUMBO_TAG_FRAME:
-        case GUMBO_TAG_FRAMESET:
-        case GUMBO_TAG_NOFRAMES:
-        case GUMBO_TAG_INPUT:
-        case GUMBO_TAG_SELECT:
-        case GUMBO_TAG_TEXTAREA:
-        case GUMBO_TAG_BUTTON:
-        case GUMBO_TAG_OPTION:
-        case GUMBO_TAG_OPTGROUP:
-        case GUMBO_TAG_DATALIST:
-        case GUMBO_TAG_SVG:
-        case GUMBO_TAG_CANVAS:
-        case GUMBO_TAG_MAP:
-        case GUMBO_TAG_PARAM:
-        case GUMBO_TAG_META:
-        case GUMBO_TAG_LINK:
-        case GUMBO_TAG_BASE:
-        case GUMBO_TAG_AUDIO:
-        case GUMBO_TAG_VIDEO:
-        case GUMBO_TAG_KEYGEN:
-            return true;
-        default:
-            return false;
-    }
-}
-
-Display defaultDisplay(GumboTag tag) {
-    switch (tag) {
-        case GUMBO_TAG_ADDRESS:
-        case GUMBO_TAG_ARTICLE:
-        case GUMBO_TAG_ASIDE:
-        case GUMBO_TAG_BLOCKQUOTE:
-        case GUMBO_TAG_BODY:
-        case GUMBO_TAG_CENTER:
-        case GUMBO_TAG_DD:
-        case GUMBO_TAG_DETAILS:
-        case GUMBO_TAG_DIR:
-        case GUMBO_TAG_DIV:
-        case GUMBO_TAG_DL:
-        case GUMBO_TAG_DT:
-        case GUMBO_TAG_FIELDSET:
-        case GUMBO_TAG_FIGCAPTION:
-        case GUMBO_TAG_FIGURE:
-        case GUMBO_TAG_FOOTER:
-        case GUMBO_TAG_FORM:
-        case GUMBO_TAG_H1:
-        case GUMBO_TAG_H2:
-        case GUMBO_TAG_H3:
-        case GUMBO_TAG_H4:
-        case GUMBO_TAG_H5:
-        case GUMBO_TAG_H6:
-        case GUMBO_TAG_HEADER:
-        case GUMBO_TAG_HGROUP:
-        case GUMBO_TAG_HR:
-        case GUMBO_TAG_HTML:
-        case GUMBO_TAG_LEGEND:
-        case GUMBO_TAG_LISTING:
-        case GUMBO_TAG_MAIN:
-        case GUMBO_TAG_MENU:
-        case GUMBO_TAG_NAV:
-        case GUMBO_TAG_OL:
-        case GUMBO_TAG_P:
-        case GUMBO_TAG_PLAINTEXT:
-        case GUMBO_TAG_PRE:
-        case GUMBO_TAG_SECTION:
-        case GUMBO_TAG_SUMMARY:
-        case GUMBO_TAG_TABLE:
-        case GUMBO_TAG_UL:
-        case GUMBO_TAG_XMP:
-        case GUMBO_TAG_CAPTION:
-        case GUMBO_TAG_TR:
-        case GUMBO_TAG_TD:
-        case GUMBO_TAG_TH:
-        case GUMBO_TAG_THEAD:
-        case GUMBO_TAG_TBODY:
-        case GUMBO_TAG_TFOOT:
-            return Display::Block;
-        case GUMBO_TAG_LI:
-            return Display::ListItem;
-        default:
-            return Display::Inline;
-    }
-}
-
-int headingLevel(GumboTag tag) {
-    switch (tag) {
-        case GUMBO_TAG_H1:
-            return 1;
-        case GUMBO_TAG_H2:
-            return 2;
-        case GUMBO_TAG_H3:
-            return 3;
-        case GUMBO_TAG_H4:
-            return 4;
-        case GUMBO_TAG_H5:
-            return 5;
-        case GUMBO_TAG_H6:
-            return 6;
-        default:
-            return 0;
-    }
-}
-
-// A font name that carries Chinese, Japanese or Korean glyphs: one written in those scripts, or
-// one of the common ones with a Latin name.
-bool isEastAsianFont(std::u16string_view name) {
-    for (char16_t c : name)
-        if (c >= 0x2E80) return true;
-    static const std::unordered_set<std::string> kFonts = {"simsun",
-                                                           "nsimsun",
-                                                           "simhei",
-                                                           "kaiti",
-                                                           "kaiti_gb2312",
-                                                           "fangsong",
-                                                           "fangsong_gb2312",
-                                                           "microsoft yahei",
-                                                           "microsoft jhenghei",
-                                                           "mingliu",
-                                                           "pmingliu",
-                                                           "dfkai-sb",
-                                                           "ms gothic",
-                                                           "ms pgothic",
-                                                           "ms mincho",
-                                                           "ms pmincho",
-                                                           "ms ui gothic",
-                                                           "meiryo",
-                                                           "yu gothic",
-                                                           "yu mincho",
-                                                           "gulim",
-                                                           "gulimche",
-                                                           "batang",
-                                                           "batangche",
-                                                           "dotum",
-                                                           "dotumche",
-                                                           "gungsuh",
-                                                           "malgun gothic",
-                                                           "arial unicode ms",
-                                                           "songti sc",
-                                                           "heiti sc",
-                                                           "pingfang sc",
-                                                           "noto sans cjk sc",
-                                                           "noto serif cjk sc",
-                                                           "wenquanyi micro hei",
-                                                           "ar pl uming cn"};
-    return kFonts.contains(toLower(toUtf8(name)));
-}
-
-std::optional<int> alignmentOf(std::string_view value) {
-    const std::string v = toLower(trim(value));
-    if (v == "left" || v == "start") return 0;
-    if (v == "center" || v == "middle") return 1;
-    if (v == "right" || v == "end") return 2;
-    if (v == "justify") return 3;
-    return std::nullopt;
-}
-
-// A width or height attribute: pixels, or a percentage.
-void sizeAttribute(const std::string& value, std::optional<double>& points,
-                   std::optional<double>& percent) {
-    const std::string_view v = trim(value);
-    if (v.empty()) return;
-    if (v.back() == '%') {
-        if (auto p = parseLength(v, 12, 100.0)) percent = *p;
-        return;
-    }
-    if (auto p = parseLength(
-            std::string(v) +
-                (v.find_first_not_of("0123456789.") == std::string_view::npos ? "px" : ""),
-            12))
-        points = *p;
-}
-
-// The declarations that properties written as shorthands stand for.
-void expand(const Declaration& d, std::vector<std::pair<std::string, std::string>>& out) {
-    auto boxSides = [&](const std::string& prefix, const std::string& suffix) {
-        const std::vector<std::string> v = splitValue(d.value);
-        if (v.empty() || v.size() > 4) return;
-        const std::string& top = v[0];
-        const std::string& right = v.size() > 1 ? v[1] : v[0];
-        const std::string& bottom = v.size() > 2 ? v[2] : v[0];
-        const std::string& left = v.size() > 3 ? v[3] : right;
-        out.emplace_back(prefix + "-top" + suffix, top);
-        out.emplace_back(prefix + "-right" + suffix, right);
-        out.emplace_back(prefix + "-bottom" + suffix, bottom);
-        out.emplace_back(prefix + "-left" + suffix, left);
-    };
-    if (d.name == "margin" || d.name == "padding") {
-        boxSides(d.name, "");
-    } else if (d.name == "font") {
-        const std::vector<std::string> parts = splitValue(d.value);
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            const std::string p = toLower(parts[i]);
-            if (p == "italic" || p == "oblique") {
-                out.emplace_back("font-style", p);
-            } else if (p == "bold" || p == "bolder" || p == "lighter" ||
-                       (p.size() == 3 && p[1] == '0' && p[2] == '0')) {
-                out.emplace_back("font-weight", p);
-            } else if (p == "normal" || p == "small-caps") {
-                continue;
-            } else {
-                const std::string size = p.substr(0, p.find('/'));
-                out.emplace_back("font-size", size);
-                std::string family;
-                for (std::size_t j = i + 1; j < parts.size(); ++j)
-                    family += (family.empty() ? "" : " ") + parts[j];
-                if (!family.empty()) out.emplace_back("font-family", family);
-                break;
-            }
-        }
-    } else if (d.name == "background") {
-        for (const std::string& p : splitValue(d.value)) {
-            const std::string lower = toLower(p);
-            if (lower == "none" || lower == "transparent")
-                out.emplace_back("background-color", "transparent");
-            else if (parseColor(p))
-                out.emplace_back("background-color", p);
-        }
-    } else if (d.name == "border" || d.name == "border-width") {
-        for (const std::string& p : splitValue(d.value)) {
-            const std::string lower = toLower(p);
-            if (lower == "none" || lower == "hidden")
-                out.emplace_back("border-width", "0");
-            else if (lower == "thin")
-                out.emplace_back("border-width", "1px");
-            else if (lower == "medium")
-                out.emplace_back("border-width", "3px");
-            else if (lower == "thick")
-                out.emplace_back("border-width", "5px");
-            else if (parseLength(p, 12))
-                out.emplace_back("border-width", p);
-            else
-                continue;
-            if (d.name == "border-width") break;
-        }
-    } else if (d.name == "list-style") {
-        for (const std::string& p : splitValue(d.value))
-            out.emplace_back("list-style-type", toLower(p));
-    } else {
-        out.emplace_back(d.name, d.value);
-    }
-}
-
-std::u16string romanNumeral(int n) {
-    static constexpr std::pair<int, const char16_t*> kRoman[] = {
-        {1000, u"m"}, {900, u"cm"}, {500, u"d"}, {400, u"cd"}, {100, u"c"}, {90, u"xc"}, {50, u"l"},
-        {40, u"xl"},  {10, u"x"},   {9, u"ix"},  {5, u"v"},    {4, u"iv"},  {1, u"i"}};
-    if (n <= 0 || n >= 4000) return fromUtf8(std::to_string(n));
-    std::u16string out;
-    for (const auto& [value, text] : kRoman)
-        while (n >= value) out += text, n -= value;
-    return out;
-}
-
-std::u16string alphabetic(int n) {
-    if (n <= 0) return fromUtf8(std::to_string(n));
-    std::u16string out;
-    while (n > 0) {
-        --n;
-        out.insert(out.begin(), static_cast<char16_t>(u'a' + n % 26));
-        n /= 26;
-    }
-    return out;
-}
-
-std::u16string upper(std::u16string text) {
-    for (char16_t& c : text)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    return text;
-}
-
-// The marker of list item `number` in a list of `type` (CSS list-style-type).
-std::u16string listMarker(const std::string& type, int number) {
-    if (type == "disc") return u"\u2022";
-    if (type == "circle") return u"o";
-    if (type == "square") return u"\u25AA";
-    if (type == "none") return u"";
-    if (type == "lower-alpha" || type == "lower-latin") return alphabetic(number) + u".";
-    if (type == "upper-alpha" || type == "upper-latin") return upper(alphabetic(number)) + u".";
-    if (type == "lower-roman") return romanNumeral(number) + u".";
-    if (type == "upper-roman") return upper(romanNumeral(number)) + u".";
-    return fromUtf8(std::to_string(number)) + u".";
-}
-
-std::string listTypeAttribute(const std::string& type) {
-    if (type == "1") return "decimal";
-    if (type == "a") return "lower-alpha";
-    if (type == "A") return "upper-alpha";
-    if (type == "i") return "lower-roman";
-    if (type == "I") return "upper-roman";
-    const std::string lower = toLower(type);
-    if (lower == "disc" || lower == "circle" || lower == "square") return lower;
-    return {};
-}
-
 // Characters that would be structure in a story (paragraph marks, cell ends, field characters)
 // and other control characters are no text of a page.
 char16_t sanitize(char16_t c) {
@@ -534,13 +148,7 @@ char16_t sanitize(char16_t c) {
     return c;
 }
 
-struct ListState {
-    bool ordered = false;
-    std::string type;
-    int next = 1;
-};
-
-class PageReader {
+class PageReader final : private TableWalk {
 public:
     PageReader(DocumentModel& model, std::u16string pageFolder, std::u16string workingFolder,
                int pageEncoding)
@@ -548,7 +156,7 @@ public:
           m_pageFolder(std::move(pageFolder)),
           m_workingFolder(std::move(workingFolder)),
           m_pageEncoding(pageEncoding) {
-        m_defaults.add(kDefaultCss);
+        m_defaults.add(defaultStyleSheet());
     }
 
     void read(GumboNode* document) {
@@ -648,194 +256,16 @@ private:
 
     // ---- the cascade ---------------------------------------------------------------------------
 
-    Computed computeStyle(const GumboElement& e, const Computed& parent) {
-        std::vector<std::pair<std::string, std::string>> props;
-        auto addAll = [&](const std::vector<Declaration>& ds, bool important) {
-            for (const Declaration& d : ds)
-                if (d.important == important) expand(d, props);
-        };
-        for (const Rule* r : m_defaults.matching(m_path)) addAll(r->declarations, false);
-        presentationalHints(e, props);
-        const std::vector<const Rule*> rules = m_sheets.matching(m_path);
-        for (const Rule* r : rules) addAll(r->declarations, false);
-        std::vector<Declaration> inlineStyle;
-        if (const GumboAttribute* a = gumbo_get_attribute(&e.attributes, "style"))
-            inlineStyle = parseDeclarations(a->value);
-        addAll(inlineStyle, false);
-        for (const Rule* r : rules) addAll(r->declarations, true);
-        addAll(inlineStyle, true);
-
-        std::unordered_map<std::string, std::string> value;
-        for (auto& [name, v] : props) value[name] = std::move(v);
-        auto get = [&](const char* name) -> const std::string* {
-            const auto it = value.find(name);
-            if (it == value.end() || toLower(it->second) == "inherit") return nullptr;
-            return &it->second;
-        };
-
-        Computed c;
-        c.chars = parent.chars;
-        c.chars.charStyle.clear();
-        c.align = parent.align;
-        c.textIndent = parent.textIndent;
-        c.pre = parent.pre;
-        c.listStyle = parent.listStyle;
-        c.indent = parent.indent;
-        c.rightIndent = parent.rightIndent;
-        c.blockShading = parent.blockShading;
-        c.display = defaultDisplay(e.tag);
-
-        const double parentSize = parent.chars.size.value_or(12);
-        double size = parentSize;
-        if (const std::string* v = get("font-size"))
-            if (auto s = parseFontSize(*v, parentSize)) c.chars.size = size = *s;
-        if (const std::string* v = get("font-family")) {
-            const std::vector<std::u16string> families = parseFontFamilies(*v);
-            if (!families.empty()) c.chars.font = families.front();
-            for (const std::u16string& f : families)
-                if (isEastAsianFont(f)) {
-                    c.chars.eastAsiaFont = f;
-                    break;
-                }
-        }
-        if (const std::string* v = get("font-weight")) {
-            const std::string w = toLower(*v);
-            if (w == "bold" || w == "bolder" || w == "600" || w == "700" || w == "800" ||
-                w == "900")
-                c.chars.bold = true;
-            else if (w == "normal" || w == "lighter" ||
-                     (w.size() == 3 && w[0] >= '1' && w[0] <= '5'))
-                c.chars.bold = false;
-        }
-        if (const std::string* v = get("font-style")) {
-            const std::string s = toLower(*v);
-            if (s == "italic" || s == "oblique")
-                c.chars.italic = true;
-            else if (s == "normal")
-                c.chars.italic = false;
-        }
-        if (const std::string* v = get("text-decoration")) {
-            const std::string s = toLower(*v);
-            if (s.find("none") != std::string::npos) {
-                c.chars.underline = 0;
-                c.chars.strike = false;
-            }
-            if (s.find("underline") != std::string::npos) c.chars.underline = 1;
-            if (s.find("line-through") != std::string::npos) c.chars.strike = true;
-        }
-        if (const std::string* v = get("color"))
-            if (auto color = parseColor(*v)) c.chars.color = *color;
-        if (const std::string* v = get("vertical-align")) {
-            const std::string s = toLower(*v);
-            if (s == "super")
-                c.chars.verticalAlign = 1;
-            else if (s == "sub")
-                c.chars.verticalAlign = 2;
-            else if (s == "baseline")
-                c.chars.verticalAlign = 0;
-        }
-        if (const std::string* v = get("background-color")) c.background = parseColor(*v);
-        if (const std::string* v = get("text-align"))
-            if (auto a = alignmentOf(*v)) c.align = a;
-        if (const std::string* v = get("text-indent")) c.textIndent = parseLength(*v, size);
-        if (const std::string* v = get("white-space")) {
-            const std::string s = toLower(*v);
-            c.pre = s == "pre" || s == "pre-wrap" || s == "pre-line";
-        }
-        if (const std::string* v = get("list-style-type")) {
-            const std::string s = toLower(*v);
-            if (!listMarker(s, 1).empty() || s == "none") c.listStyle = s;
-        }
-        if (const std::string* v = get("display")) {
-            const std::string s = toLower(*v);
-            if (s == "none")
-                c.display = Display::None;
-            else if (s == "inline" || s == "inline-block")
-                c.display = Display::Inline;
-            else if (s == "list-item")
-                c.display = Display::ListItem;
-            else if (s == "block" || s.starts_with("table") || s == "flex" || s == "grid") {
-                if (c.display == Display::Inline) c.display = Display::Block;
-            }
-        }
-        if (const std::string* v = get("margin-top")) c.marginTop = parseLength(*v, size);
-        if (const std::string* v = get("margin-bottom")) c.marginBottom = parseLength(*v, size);
-        if (const std::string* v = get("width")) {
-            c.width = parseLength(*v, size);
-            if (!c.width && trim(*v).ends_with("%")) c.widthPercent = parseLength(*v, size, 100.0);
-        }
-        if (const std::string* v = get("height")) c.height = parseLength(*v, size);
-        if (const std::string* v = get("border-width")) c.borderWidth = parseLength(*v, size);
-        if (c.display != Display::Inline) {
-            double left = 0;
-            for (const char* name : {"margin-left", "padding-left"})
-                if (const std::string* v = get(name))
-                    if (auto l = parseLength(*v, size)) left += *l;
-            double right = 0;
-            for (const char* name : {"margin-right", "padding-right"})
-                if (const std::string* v = get(name))
-                    if (auto r = parseLength(*v, size)) right += *r;
-            c.indent = std::clamp(c.indent + left, -1584.0, 1584.0);
-            c.rightIndent = std::clamp(c.rightIndent + right, -1584.0, 1584.0);
-            if (c.background) c.blockShading = c.background;
-            if (value.contains("background-color") && !c.background) c.blockShading.reset();
-        } else if (c.background) {
-            c.chars.shading = c.background;
-        }
+    // The computed style of `e`, the innermost of the open elements, under `parent`.
+    Computed styleOf(const GumboElement& e, const Computed& parent) override {
+        Computed c =
+            computeStyle(cascade(e, m_path, m_defaults, m_sheets), parent, defaultDisplay(e.tag));
         if (hasAttribute(e, "hidden")) c.display = Display::None;
         return c;
     }
 
-    // HTML attributes that style an element, as declarations below every author rule.
-    static void presentationalHints(const GumboElement& e,
-                                    std::vector<std::pair<std::string, std::string>>& props) {
-        if (e.tag == GUMBO_TAG_FONT) {
-            if (hasAttribute(e, "face")) props.emplace_back("font-family", attribute(e, "face"));
-            if (auto size = fontSizeAttribute(attribute(e, "size")))
-                props.emplace_back("font-size", std::to_string(*size) + "pt");
-            if (hasAttribute(e, "color")) props.emplace_back("color", attribute(e, "color"));
-        }
-        if (hasAttribute(e, "align") && e.tag != GUMBO_TAG_IMG && e.tag != GUMBO_TAG_TABLE)
-            props.emplace_back("text-align", attribute(e, "align"));
-        if (hasAttribute(e, "bgcolor") && e.tag != GUMBO_TAG_BODY)
-            props.emplace_back("background-color", attribute(e, "bgcolor"));
-        if (hasAttribute(e, "nowrap")) props.emplace_back("white-space", "nowrap");
-        if ((e.tag == GUMBO_TAG_OL || e.tag == GUMBO_TAG_UL || e.tag == GUMBO_TAG_LI) &&
-            hasAttribute(e, "type")) {
-            const std::string type = listTypeAttribute(attribute(e, "type"));
-            if (!type.empty()) props.emplace_back("list-style-type", type);
-        }
-        if (e.tag == GUMBO_TAG_TABLE && hasAttribute(e, "border")) {
-            const std::string b = std::string(trim(attribute(e, "border")));
-            props.emplace_back(
-                "border-width",
-                b.empty()
-                    ? "1px"
-                    : b + (b.find_first_not_of("0123456789") == std::string::npos ? "px" : ""));
-        }
-    }
-
-    ElementKey keyOf(const GumboNode* node) const {
-        const GumboElement& e = node->v.element;
-        ElementKey k;
-        k.tag = tagName(e);
-        k.id = attribute(e, "id");
-        const std::string cls = attribute(e, "class");
-        for (std::string& c : splitValue(cls)) k.classes.push_back(std::move(c));
-        k.isLink = e.tag == GUMBO_TAG_A && hasAttribute(e, "href");
-        k.firstChild = true;
-        for (const GumboNode* n = node; n->parent && n->index_within_parent > 0;) {
-            const GumboVector& siblings = n->parent->type == GUMBO_NODE_DOCUMENT
-                                              ? n->parent->v.document.children
-                                              : n->parent->v.element.children;
-            n = static_cast<const GumboNode*>(siblings.data[n->index_within_parent - 1]);
-            if (n->type == GUMBO_NODE_ELEMENT) {
-                k.firstChild = false;
-                break;
-            }
-        }
-        return k;
-    }
+    void enter(const GumboNode* node) override { m_path.push_back(elementKey(node)); }
+    void leave() override { m_path.pop_back(); }
 
     Block blockOf(const GumboElement& e, const Computed& c) const {
         Block b;
@@ -847,12 +277,12 @@ private:
         if (c.indent != 0) b.format.leftIndent = c.indent;
         if (c.rightIndent != 0) b.format.rightIndent = c.rightIndent;
         b.format.firstLineIndent = c.textIndent;
-        b.format.spaceBefore = c.marginTop
-                                   ? std::optional<double>(std::clamp(*c.marginTop, 0.0, 1584.0))
-                                   : std::nullopt;
-        b.format.spaceAfter = c.marginBottom
-                                  ? std::optional<double>(std::clamp(*c.marginBottom, 0.0, 1584.0))
-                                  : std::nullopt;
+        b.format.spaceBefore =
+            c.marginTop ? std::optional<double>(std::clamp(*c.marginTop, 0.0, kMaxLength))
+                        : std::nullopt;
+        b.format.spaceAfter =
+            c.marginBottom ? std::optional<double>(std::clamp(*c.marginBottom, 0.0, kMaxLength))
+                           : std::nullopt;
         b.format.shading = c.blockShading;
         return b;
     }
@@ -914,10 +344,10 @@ private:
     void element(GumboNode* node, const Computed& parent, int depth) {
         const GumboElement& e = node->v.element;
         if (isLeftOut(e.tag)) return;
-        m_path.push_back(keyOf(node));
-        const Computed style = computeStyle(e, parent);
+        enter(node);
+        const Computed style = styleOf(e, parent);
         if (style.display != Display::None) content(node, e, style, depth);
-        m_path.pop_back();
+        leave();
     }
 
     void content(GumboNode* node, const GumboElement& e, const Computed& style, int depth) {
@@ -968,21 +398,8 @@ private:
         bool list = false;
         if (e.tag == GUMBO_TAG_UL || e.tag == GUMBO_TAG_OL || e.tag == GUMBO_TAG_DIR ||
             e.tag == GUMBO_TAG_MENU) {
-            ListState s;
-            s.ordered = e.tag == GUMBO_TAG_OL;
-            const std::string type = listTypeAttribute(attribute(e, "type"));
-            s.type = !type.empty() ? type : style.listStyle;
-            if (s.type.empty() || inner.listStyle.empty()) {
-                static constexpr const char* kBullets[] = {"disc", "circle", "square"};
-                const int bulletDepth = static_cast<int>(std::count_if(
-                    m_lists.begin(), m_lists.end(), [](const ListState& l) { return !l.ordered; }));
-                s.type = s.ordered ? (type.empty() ? "decimal" : type)
-                                   : (type.empty() ? kBullets[std::min(bulletDepth, 2)] : type);
-            }
+            m_lists.open(e, style.listStyle);
             inner.listStyle.clear();  // each list chooses its own unless CSS says otherwise
-            if (s.ordered)
-                s.next = integerAttribute(e, "start", -kMaxListNumber, kMaxListNumber).value_or(1);
-            m_lists.push_back(s);
             list = true;
         }
         if (block) {
@@ -991,18 +408,7 @@ private:
                 b.format.leftIndent = inner.indent + kListIndent;
                 b.format.firstLineIndent.reset();
                 inner.indent += kListIndent;
-                std::string type = !style.listStyle.empty()
-                                       ? style.listStyle
-                                       : (m_lists.empty() ? "disc" : m_lists.back().type);
-                int number = 1;
-                if (!m_lists.empty()) {
-                    ListState& l = m_lists.back();
-                    if (auto value = integerAttribute(e, "value", -kMaxListNumber, kMaxListNumber))
-                        l.next = *value;
-                    number = l.next;
-                    l.next = std::min(l.next + 1, kMaxListNumber);
-                }
-                out.marker = listMarker(type, number);
+                out.marker = m_lists.nextMarker(e, style.listStyle);
                 out.markerFormat = inner.chars;
                 out.markerFormat.charStyle.clear();
                 out.markerFormat.underline.reset();
@@ -1016,7 +422,7 @@ private:
         } else {
             walkChildren(node, inner, depth);
         }
-        if (list) m_lists.pop_back();
+        if (list) m_lists.close();
         while (out.links.size() > links) {
             out.closeLinkSegments();
             out.links.pop_back();
@@ -1140,8 +546,8 @@ private:
         if (height && *height <= 0) height.reset();
         if (width && !height) height = *width * picture.naturalHeight / picture.naturalWidth;
         if (height && !width) width = *height * picture.naturalWidth / picture.naturalHeight;
-        picture.width = std::min(width.value_or(picture.naturalWidth), kMaxPictureSide);
-        picture.height = std::min(height.value_or(picture.naturalHeight), kMaxPictureSide);
+        picture.width = std::min(width.value_or(picture.naturalWidth), kMaxLength);
+        picture.height = std::min(height.value_or(picture.naturalHeight), kMaxLength);
         picture.altText = alt;
         picture.linked = true;
         out.beforeContent(m_blocks.back(), style.chars);
@@ -1155,205 +561,29 @@ private:
 
     // ---- tables --------------------------------------------------------------------------------
 
-    struct CellOut {
-        Fragment content;
-        int row = 0;
-        int column = 0;
-        int rowSpan = 1;
-        int colSpan = 1;
-        std::optional<int> shading;
-        std::optional<double> width;
-        std::optional<double> widthPercent;
-        std::optional<double> borderWidth;
-    };
-
     void table(const GumboElement& e, const Computed& style, int depth) {
-        // The rows in order, with whether they repeat as a header.
-        std::vector<std::pair<GumboNode*, bool>> rows;
-        std::vector<GumboNode*> sections;  // the element holding each row, or null
-        GumboNode* caption = nullptr;
-        const GumboVector& children = e.children;
-        for (unsigned i = 0; i < children.length; ++i) {
-            auto* child = static_cast<GumboNode*>(children.data[i]);
-            if (child->type != GUMBO_NODE_ELEMENT) continue;
-            const GumboTag tag = child->v.element.tag;
-            if (tag == GUMBO_TAG_CAPTION && !caption) caption = child;
-            if (tag == GUMBO_TAG_TR) {
-                rows.emplace_back(child, false);
-                sections.push_back(nullptr);
-            }
-            if (tag == GUMBO_TAG_THEAD || tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_TFOOT) {
-                const GumboVector& inner = child->v.element.children;
-                for (unsigned j = 0; j < inner.length; ++j) {
-                    auto* row = static_cast<GumboNode*>(inner.data[j]);
-                    if (row->type == GUMBO_NODE_ELEMENT && row->v.element.tag == GUMBO_TAG_TR) {
-                        rows.emplace_back(row, tag == GUMBO_TAG_THEAD);
-                        sections.push_back(child);
-                    }
-                }
-            }
-        }
-        if (caption) element(caption, style, depth);
-        if (rows.empty()) return;
-
-        const double available = std::max(36.0, m_width.back() - style.indent);
-        double tableWidth = available;
-        if (style.width)
-            tableWidth = *style.width;
-        else if (style.widthPercent)
-            tableWidth = available * *style.widthPercent / 100;
-        std::optional<double> attrWidth, attrPercent;
-        if (!style.width && !style.widthPercent) {
-            sizeAttribute(attribute(e, "width"), attrWidth, attrPercent);
-            if (attrWidth)
-                tableWidth = *attrWidth;
-            else if (attrPercent)
-                tableWidth = available * *attrPercent / 100;
-        }
-        tableWidth = std::clamp(tableWidth, 18.0, 1584.0);
-
-        // Lay the cells out on the grid, rendering each into its own fragment.
-        const int rowCount = static_cast<int>(rows.size());
-        std::vector<CellOut> cells;
-        std::vector<std::vector<int>> grid(static_cast<std::size_t>(rowCount));
-        auto occupied = [&](int r, int c) {
-            const auto& line = grid[static_cast<std::size_t>(r)];
-            return c < static_cast<int>(line.size()) && line[static_cast<std::size_t>(c)] >= 0;
-        };
-        auto occupy = [&](int r, int c, int index) {
-            auto& line = grid[static_cast<std::size_t>(r)];
-            if (c >= static_cast<int>(line.size()))
-                line.resize(static_cast<std::size_t>(c) + 1, -1);
-            line[static_cast<std::size_t>(c)] = index;
-        };
-        GumboNode* openSection = nullptr;
-        for (int r = 0; r < rowCount; ++r) {
-            GumboNode* sectionNode = sections[static_cast<std::size_t>(r)];
-            if (sectionNode != openSection) {
-                if (openSection) m_path.pop_back();
-                if (sectionNode) m_path.push_back(keyOf(sectionNode));
-                openSection = sectionNode;
-            }
-            GumboNode* rowNode = rows[static_cast<std::size_t>(r)].first;
-            m_path.push_back(keyOf(rowNode));
-            const Computed sectionStyle =
-                sectionNode ? computeStyle(sectionNode->v.element, style) : style;
-            const Computed rowStyle = computeStyle(rowNode->v.element, sectionStyle);
-            int column = 0;
-            const GumboVector& rowChildren = rowNode->v.element.children;
-            for (unsigned i = 0; i < rowChildren.length; ++i) {
-                auto* cellNode = static_cast<GumboNode*>(rowChildren.data[i]);
-                if (cellNode->type != GUMBO_NODE_ELEMENT) continue;
-                const GumboElement& ce = cellNode->v.element;
-                if (ce.tag != GUMBO_TAG_TD && ce.tag != GUMBO_TAG_TH) continue;
-                while (occupied(r, column)) ++column;
-                CellOut cell;
-                cell.row = r;
-                cell.column = column;
-                cell.colSpan = integerAttribute(ce, "colspan", 1, kMaxSpan).value_or(1);
-                cell.rowSpan = integerAttribute(ce, "rowspan", 1, rowCount - r).value_or(1);
-                m_path.push_back(keyOf(cellNode));
-                Computed cellStyle = computeStyle(ce, rowStyle);
-                cell.shading = cellStyle.background ? cellStyle.background : rowStyle.background;
-                cell.width = cellStyle.width;
-                cell.widthPercent = cellStyle.widthPercent;
-                if (!cell.width && !cell.widthPercent)
-                    sizeAttribute(attribute(ce, "width"), cell.width, cell.widthPercent);
-                cell.borderWidth = cellStyle.borderWidth;
-                const double cellWidth = cell.width.value_or(tableWidth / 2);
-                cellStyle.indent = 0;
-                cellStyle.rightIndent = 0;
-                cellStyle.blockShading.reset();
-                cell.content = renderCell(cellNode, cellStyle, cellWidth, depth);
-                m_path.pop_back();
-                const int index = static_cast<int>(cells.size());
-                for (int rr = r; rr < r + cell.rowSpan; ++rr)
-                    for (int cc = column; cc < column + cell.colSpan; ++cc) occupy(rr, cc, index);
-                column += cell.colSpan;
-                cells.push_back(std::move(cell));
-            }
-            m_path.pop_back();
-        }
-        if (openSection) m_path.pop_back();
-        int columns = 0;
-        for (const auto& line : grid) columns = std::max(columns, static_cast<int>(line.size()));
-        if (columns == 0) return;
-
-        // Column widths: those the cells give, the rest sharing what is left.
-        std::vector<std::optional<double>> known(static_cast<std::size_t>(columns));
-        for (const CellOut& c : cells) {
-            if (c.colSpan != 1) continue;
-            std::optional<double> w = c.width;
-            if (!w && c.widthPercent) w = tableWidth * *c.widthPercent / 100;
-            auto& k = known[static_cast<std::size_t>(c.column)];
-            if (w && *w > 0 && (!k || *w > *k)) k = *w;
-        }
-        double knownSum = 0;
-        int unknown = 0;
-        for (const auto& k : known) k ? knownSum += *k : ++unknown;
-        const double share = unknown > 0 ? std::max(18.0, (tableWidth - knownSum) / unknown) : 0;
-
-        TableInfo info;
-        for (const auto& k : known) info.grid.push_back(k.value_or(share));
-        info.borderWidth = std::clamp(style.borderWidth.value_or(0), 0.0, 6.0);
-        if (info.borderWidth == 0)
-            for (const CellOut& c : cells)
-                if (c.borderWidth && *c.borderWidth > 0)
-                    info.borderWidth = std::min(*c.borderWidth, 6.0);
-        if (hasAttribute(e, "align")) info.alignment = alignmentOf(attribute(e, "align"));
-        if (info.alignment == 3) info.alignment.reset();
-
+        std::optional<Fragment> table = readTable(e, style, m_width.back(), depth, *this);
+        if (!table) return;
         Output& out = *m_out;
         // A link around a table covers the text before and after it, never its cells.
         out.closeLinkSegments();
-        const int tableIndex = static_cast<int>(out.frag.tables.size());
-        out.frag.tables.push_back({});
-        for (int r = 0; r < rowCount; ++r) {
-            RowInfo row;
-            row.header = rows[static_cast<std::size_t>(r)].second;
-            const auto& line = grid[static_cast<std::size_t>(r)];
-            int modelColumn = 0;
-            for (int c = 0; c < columns;) {
-                const int index =
-                    c < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(c)] : -1;
-                CellInfo ci;
-                const CellRef ref{tableIndex, r, modelColumn++};
-                if (index < 0) {
-                    ci.width = info.grid[static_cast<std::size_t>(c)];
-                    appendEmptyCell(ref);
-                    ++c;
-                } else {
-                    CellOut& cell = cells[static_cast<std::size_t>(index)];
-                    ci.gridSpan = cell.colSpan;
-                    for (int cc = c; cc < c + cell.colSpan && cc < columns; ++cc)
-                        ci.width += info.grid[static_cast<std::size_t>(cc)];
-                    ci.shading = cell.shading;
-                    if (cell.row == r) {
-                        ci.verticalMerge = cell.rowSpan > 1 ? 1 : 0;
-                        appendCell(std::move(cell.content), ref);
-                    } else {
-                        ci.verticalMerge = 2;
-                        appendEmptyCell(ref);
-                    }
-                    c += cell.colSpan;
-                }
-                row.cells.push_back(ci);
-            }
-            info.rows.push_back(std::move(row));
-        }
-        out.frag.tables[static_cast<std::size_t>(tableIndex)] = std::move(info);
+        appendFragment(out.frag, std::move(*table));
         for (OpenLink& l : out.links) l.start = out.pos();
     }
 
-    Fragment renderCell(GumboNode* node, const Computed& style, double width, int depth) {
+    void caption(GumboNode* node, const Computed& tableStyle, int depth) override {
+        element(node, tableStyle, depth);
+    }
+
+    Fragment cell(GumboNode* node, const Computed& style, double width, int depth) override {
         Output cell;
         Output* saved = m_out;
         m_out = &cell;
         m_width.push_back(width);
         m_blocks.push_back(blockOf(node->v.element, style));
-        const std::size_t lists = m_lists.size();
+        const std::size_t lists = m_lists.depth();
         walkChildren(node, style, depth);
-        m_lists.resize(lists);
+        m_lists.closeTo(lists);
         cell.end();
         if (!cell.marker.empty()) {
             cell.begin(m_blocks.back());
@@ -1369,42 +599,6 @@ private:
         m_width.pop_back();
         m_out = saved;
         return std::move(cell.frag);
-    }
-
-    void appendEmptyCell(const CellRef& ref) {
-        Fragment f;
-        f.text = std::u16string(1, kCellMark);
-        f.runs.emplace_back(1, CharFormat{});
-        f.paragraphs.emplace_back();
-        appendCell(std::move(f), ref);
-    }
-
-    // Appends a cell's fragment to the current output, its paragraphs placed in cell `ref`.
-    void appendCell(Fragment&& cell, const CellRef& ref) {
-        Fragment& to = m_out->frag;
-        const int shift = static_cast<int>(to.text.size());
-        const int tableBase = static_cast<int>(to.tables.size());
-        to.text += cell.text;
-        for (auto& run : cell.runs) {
-            if (!to.runs.empty() && to.runs.back().second == run.second)
-                to.runs.back().first += run.first;
-            else
-                to.runs.push_back(std::move(run));
-        }
-        for (ParaFormat& p : cell.paragraphs) {
-            for (CellRef& inner : p.cells) inner.table += tableBase;
-            p.cells.insert(p.cells.begin(), ref);
-            to.paragraphs.push_back(std::move(p));
-        }
-        for (TableInfo& t : cell.tables) to.tables.push_back(std::move(t));
-        auto moved = [shift](auto item) {
-            item.start += shift;
-            item.end += shift;
-            return item;
-        };
-        for (const Bookmark& b : cell.bookmarks) to.bookmarks.push_back(moved(b));
-        for (const Hyperlink& h : cell.hyperlinks) to.hyperlinks.push_back(moved(h));
-        for (const InlinePicture& p : cell.pictures) to.pictures.push_back(moved(p));
     }
 
     // ---- into the document ---------------------------------------------------------------------
@@ -1451,7 +645,7 @@ private:
     std::unordered_set<std::u16string> m_sheetsRead;
     std::vector<ElementKey> m_path;
     std::vector<Block> m_blocks;
-    std::vector<ListState> m_lists;
+    ListCounters m_lists;
     std::vector<double> m_width{kTextWidth};
     Output* m_out = nullptr;
 };

@@ -1,0 +1,41 @@
+// The table reader: a <table>'s rows and cells on a grid with spans, column widths, border and
+// shading, as a table of the model. It reads no content: the walk reads caption and cells.
+#pragma once
+
+#include "engine/fragment.h"
+#include "engine/html/computed_style.h"
+
+#include <gumbo.h>
+
+#include <optional>
+
+namespace quillet::engine::html {
+
+// What the table reader asks of the walk that called it.
+class TableWalk {
+public:
+    virtual ~TableWalk() = default;
+    // Makes `node` the innermost open element for the selectors, until the matching leave().
+    virtual void enter(const GumboNode* node) = 0;
+    virtual void leave() = 0;
+    // The computed style of `e` (a row group, row or cell) under `parent`, matched against the
+    // open elements.
+    virtual Computed styleOf(const GumboElement& e, const Computed& parent) = 0;
+    // Reads the table's caption where the walk stands, before the table.
+    virtual void caption(GumboNode* node, const Computed& tableStyle, int depth) = 0;
+    // The content of cell `node`, laid out `width` points wide; its last character a cell mark.
+    virtual Fragment cell(GumboNode* node, const Computed& style, double width, int depth) = 0;
+};
+
+// Reads table `e`, styled `style`, in content `containerWidth` points wide: its caption through
+// `walk`, then its rows, those of <thead> marked to repeat as a header. Gives a fragment whose
+// first table is this one, with its cells' paragraphs in order; nothing when it has no cells.
+// Spans are clamped as browsers clamp them; the table's width stays within kMaxLength.
+std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
+                                  double containerWidth, int depth, TableWalk& walk);
+
+// Appends `from` to `to`: its positions moved past `to`'s text, its tables numbered after `to`'s
+// and, with `cell` given, each of its paragraphs placed in that cell of one of `to`'s tables.
+void appendFragment(Fragment& to, Fragment&& from, std::optional<CellRef> cell = std::nullopt);
+
+}  // namespace quillet::engine::html
