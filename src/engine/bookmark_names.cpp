@@ -1,5 +1,6 @@
 #include "engine/bookmark_names.h"
 
+#include "platform/ascii.h"
 #include "platform/utf.h"
 
 #include <set>
@@ -15,13 +16,6 @@ bool isLetter(char16_t c) {
 }
 bool isNameChar(char16_t c) {
     return isLetter(c) || (c >= u'0' && c <= u'9') || c == u'_';
-}
-
-std::u16string key(std::u16string_view name) {
-    std::u16string k(name);
-    for (char16_t& c : k)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    return k;
 }
 
 std::u16string sanitized(std::u16string_view name) {
@@ -50,9 +44,9 @@ bool isValidBookmarkName(std::u16string_view name) {
 BookmarkNames::BookmarkNames(const DocumentModel& model) {
     std::map<std::u16string, std::u16string> originals;  // lower-cased -> first spelling seen
     auto gather = [&](const Story& story) {
-        for (const auto& b : story.bookmarks()) originals.emplace(key(b->name), b->name);
+        for (const auto& b : story.bookmarks()) originals.emplace(lowerAscii(b->name), b->name);
         for (const auto& h : story.hyperlinks())
-            if (!h->subAddress.empty()) originals.emplace(key(h->subAddress), h->subAddress);
+            if (!h->subAddress.empty()) originals.emplace(lowerAscii(h->subAddress), h->subAddress);
     };
     gather(model.body());
     for (const Section& s : model.sections()) {
@@ -70,17 +64,17 @@ BookmarkNames::BookmarkNames(const DocumentModel& model) {
     for (const auto& [k, name] : originals) {
         if (m_mapped.contains(k)) continue;
         std::u16string candidate = sanitized(name);
-        for (int n = 2; taken.contains(key(candidate)); ++n) {
+        for (int n = 2; taken.contains(lowerAscii(candidate)); ++n) {
             const std::u16string suffix = u"_" + fromUtf8(std::to_string(n));
             candidate = sanitized(name).substr(0, kMaxName - suffix.size()) + suffix;
         }
-        taken.insert(key(candidate));
+        taken.insert(lowerAscii(candidate));
         m_mapped[k] = candidate;
     }
 }
 
 std::u16string BookmarkNames::operator()(std::u16string_view name) const {
-    const auto it = m_mapped.find(key(name));
+    const auto it = m_mapped.find(lowerAscii(name));
     return it != m_mapped.end() ? it->second : sanitized(name);
 }
 

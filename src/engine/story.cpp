@@ -1,5 +1,7 @@
 #include "engine/story.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 #include <cassert>
 #include <set>
@@ -7,13 +9,6 @@
 namespace quillet::engine {
 
 namespace {
-
-std::u16string nameKey(std::u16string_view name) {
-    std::u16string key(name);
-    for (char16_t& c : key)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    return key;
-}
 
 std::string at(const char* what, int pos) {
     return std::string(what) + " at " + std::to_string(pos);
@@ -117,7 +112,7 @@ void Story::removeItem(std::vector<std::shared_ptr<T>>& items, T* item) {
 }
 
 Bookmark* Story::findBookmark(std::u16string_view name) const {
-    const auto it = m_bookmarksByName.find(nameKey(name));
+    const auto it = m_bookmarksByName.find(lowerAscii(name));
     return it == m_bookmarksByName.end() ? nullptr : it->second;
 }
 
@@ -128,12 +123,12 @@ Bookmark& Story::addBookmark(const std::u16string& name, int start, int end) {
     b->end = end;
     b->name = name;
     Bookmark& added = addInOrder(m_bookmarks, std::move(b));
-    m_bookmarksByName[nameKey(name)] = &added;
+    m_bookmarksByName[lowerAscii(name)] = &added;
     return added;
 }
 
 void Story::removeBookmark(Bookmark* bookmark) {
-    m_bookmarksByName.erase(nameKey(bookmark->name));
+    m_bookmarksByName.erase(lowerAscii(bookmark->name));
     removeItem(m_bookmarks, bookmark);
 }
 

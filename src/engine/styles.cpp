@@ -1,21 +1,11 @@
 #include "engine/styles.h"
 
+#include "platform/ascii.h"
 #include "platform/utf.h"
 
 namespace quillet::engine {
 
 namespace {
-
-bool sameName(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i], y = b[i];
-        if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x + 32);
-        if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::u16string number(int n) {
     return fromUtf8(std::to_string(n));
@@ -93,7 +83,7 @@ StyleSheet::StyleSheet() {
 
 int StyleSheet::findByName(std::u16string_view name) const {
     for (std::size_t i = 0; i < m_styles.size(); ++i)
-        if (sameName(m_styles[i].name, name)) return static_cast<int>(i);
+        if (equalsIgnoringAsciiCase(m_styles[i].name, name)) return static_cast<int>(i);
     return -1;
 }
 

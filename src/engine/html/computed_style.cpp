@@ -1,6 +1,7 @@
 #include "engine/html/computed_style.h"
 
 #include "engine/html/list_markers.h"
+#include "platform/ascii.h"
 #include "platform/utf.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ bool isEastAsianFont(std::u16string_view name) {
                                                            "noto serif cjk sc",
                                                            "wenquanyi micro hei",
                                                            "ar pl uming cn"};
-    return kFonts.contains(toLower(toUtf8(name)));
+    return kFonts.contains(lowerAscii(toUtf8(name)));
 }
 
 }  // namespace
@@ -75,7 +76,7 @@ void expand(const Declaration& d, std::vector<Property>& out) {
     } else if (d.name == "font") {
         const std::vector<std::string> parts = splitValue(d.value);
         for (std::size_t i = 0; i < parts.size(); ++i) {
-            const std::string p = toLower(parts[i]);
+            const std::string p = lowerAscii(parts[i]);
             if (p == "italic" || p == "oblique") {
                 out.emplace_back("font-style", p);
             } else if (p == "bold" || p == "bolder" || p == "lighter" ||
@@ -95,7 +96,7 @@ void expand(const Declaration& d, std::vector<Property>& out) {
         }
     } else if (d.name == "background") {
         for (const std::string& p : splitValue(d.value)) {
-            const std::string lower = toLower(p);
+            const std::string lower = lowerAscii(p);
             if (lower == "none" || lower == "transparent")
                 out.emplace_back("background-color", "transparent");
             else if (parseColor(p))
@@ -103,7 +104,7 @@ void expand(const Declaration& d, std::vector<Property>& out) {
         }
     } else if (d.name == "border" || d.name == "border-width") {
         for (const std::string& p : splitValue(d.value)) {
-            const std::string lower = toLower(p);
+            const std::string lower = lowerAscii(p);
             if (lower == "none" || lower == "hidden")
                 out.emplace_back("border-width", "0");
             else if (lower == "thin")
@@ -120,7 +121,7 @@ void expand(const Declaration& d, std::vector<Property>& out) {
         }
     } else if (d.name == "list-style") {
         for (const std::string& p : splitValue(d.value))
-            out.emplace_back("list-style-type", toLower(p));
+            out.emplace_back("list-style-type", lowerAscii(p));
     } else {
         out.emplace_back(d.name, d.value);
     }
@@ -178,7 +179,7 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
     for (const auto& [name, v] : properties) value[name] = v;
     auto get = [&](const char* name) -> const std::string* {
         const auto it = value.find(name);
-        if (it == value.end() || toLower(it->second) == "inherit") return nullptr;
+        if (it == value.end() || lowerAscii(it->second) == "inherit") return nullptr;
         return &it->second;
     };
 
@@ -208,21 +209,21 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
             }
     }
     if (const std::string* v = get("font-weight")) {
-        const std::string w = toLower(*v);
+        const std::string w = lowerAscii(*v);
         if (w == "bold" || w == "bolder" || w == "600" || w == "700" || w == "800" || w == "900")
             c.chars.bold = true;
         else if (w == "normal" || w == "lighter" || (w.size() == 3 && w[0] >= '1' && w[0] <= '5'))
             c.chars.bold = false;
     }
     if (const std::string* v = get("font-style")) {
-        const std::string s = toLower(*v);
+        const std::string s = lowerAscii(*v);
         if (s == "italic" || s == "oblique")
             c.chars.italic = true;
         else if (s == "normal")
             c.chars.italic = false;
     }
     if (const std::string* v = get("text-decoration")) {
-        const std::string s = toLower(*v);
+        const std::string s = lowerAscii(*v);
         if (s.find("none") != std::string::npos) {
             c.chars.underline = 0;
             c.chars.strike = false;
@@ -233,7 +234,7 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
     if (const std::string* v = get("color"))
         if (auto color = parseColor(*v)) c.chars.color = *color;
     if (const std::string* v = get("vertical-align")) {
-        const std::string s = toLower(*v);
+        const std::string s = lowerAscii(*v);
         if (s == "super")
             c.chars.verticalAlign = 1;
         else if (s == "sub")
@@ -246,15 +247,15 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
         if (auto a = alignmentOf(*v)) c.align = a;
     if (const std::string* v = get("text-indent")) c.textIndent = parseLength(*v, size);
     if (const std::string* v = get("white-space")) {
-        const std::string s = toLower(*v);
+        const std::string s = lowerAscii(*v);
         c.pre = s == "pre" || s == "pre-wrap" || s == "pre-line";
     }
     if (const std::string* v = get("list-style-type")) {
-        const std::string s = toLower(*v);
+        const std::string s = lowerAscii(*v);
         if (!listMarker(s, 1).empty() || s == "none") c.listStyle = s;
     }
     if (const std::string* v = get("display")) {
-        const std::string s = toLower(*v);
+        const std::string s = lowerAscii(*v);
         if (s == "none")
             c.display = Display::None;
         else if (s == "inline" || s == "inline-block")
@@ -293,7 +294,7 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
 }
 
 std::optional<int> alignmentOf(std::string_view value) {
-    const std::string v = toLower(trim(value));
+    const std::string v = lowerAscii(trim(value));
     if (v == "left" || v == "start") return 0;
     if (v == "center" || v == "middle") return 1;
     if (v == "right" || v == "end") return 2;

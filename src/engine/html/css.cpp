@@ -1,5 +1,6 @@
 #include "engine/html/css.h"
 
+#include "platform/ascii.h"
 #include "platform/utf.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ Compound parseCompound(std::string_view text, std::uint32_t& specificity) {
     if (i < text.size() && text[i] == '*') {
         ++i;
     } else if (i < text.size() && isNameChar(text[i])) {
-        c.tag = toLower(readName());
+        c.tag = lowerAscii(readName());
         specificity += 1;
     }
     while (i < text.size()) {
@@ -75,7 +76,7 @@ Compound parseCompound(std::string_view text, std::uint32_t& specificity) {
             specificity += 1 << 16;
         } else if (kind == ':') {
             if (i < text.size() && text[i] == ':') ++i;  // pseudo-elements
-            const std::string name = toLower(readName());
+            const std::string name = lowerAscii(readName());
             specificity += 1 << 8;
             if (name == "link" || name == "visited") {
                 c.needsLink = true;
@@ -219,7 +220,7 @@ std::optional<int> parseHex(std::string_view hex) {
 }
 
 std::u16string mapGenericFamily(std::u16string name) {
-    std::string lower = toLower(toUtf8(name));
+    std::string lower = lowerAscii(toUtf8(name));
     if (lower == "serif") return u"Times New Roman";
     if (lower == "sans-serif") return u"Arial";
     if (lower == "monospace") return u"Courier New";
@@ -229,13 +230,6 @@ std::u16string mapGenericFamily(std::u16string name) {
 }
 
 }  // namespace
-
-std::string toLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
 
 std::string_view trim(std::string_view text) {
     while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
@@ -270,11 +264,11 @@ std::vector<Declaration> parseDeclarations(std::string_view text) {
         const std::size_t colon = one.find(':');
         if (colon == std::string_view::npos) continue;
         Declaration d;
-        d.name = toLower(trim(one.substr(0, colon)));
+        d.name = lowerAscii(trim(one.substr(0, colon)));
         std::string_view value = trim(one.substr(colon + 1));
         const std::size_t bang = value.rfind('!');
         if (bang != std::string_view::npos &&
-            toLower(trim(value.substr(bang + 1))) == "important") {
+            lowerAscii(trim(value.substr(bang + 1))) == "important") {
             d.important = true;
             value = trim(value.substr(0, bang));
         }
@@ -305,9 +299,9 @@ std::vector<std::string> StyleSheetSet::add(std::string_view source) {
             const std::size_t semi = css.find(';', i);
             if (semi != std::string::npos && (brace == std::string::npos || semi < brace)) {
                 const std::string_view rule = std::string_view(css).substr(i, semi - i);
-                if (toLower(rule.substr(0, 7)) == "@import") {
+                if (lowerAscii(rule.substr(0, 7)) == "@import") {
                     std::string_view target = trim(rule.substr(7));
-                    if (toLower(target.substr(0, 4)) == "url(") {
+                    if (lowerAscii(target.substr(0, 4)) == "url(") {
                         const std::size_t close = target.find(')');
                         target = trim(target.substr(4, close == std::string_view::npos
                                                            ? std::string_view::npos
@@ -327,7 +321,7 @@ std::vector<std::string> StyleSheetSet::add(std::string_view source) {
             }
             if (brace == std::string::npos) break;
             const std::size_t end = blockEnd(css, brace);
-            const std::string prelude = toLower(std::string_view(css).substr(i, brace - i));
+            const std::string prelude = lowerAscii(std::string_view(css).substr(i, brace - i));
             if (prelude.starts_with("@media") && (prelude.find("screen") != std::string::npos ||
                                                   prelude.find("all") != std::string::npos)) {
                 const std::size_t innerEnd = end > brace + 1 ? end - 1 : end;
@@ -388,7 +382,7 @@ std::vector<const Rule*> StyleSheetSet::matching(const std::vector<ElementKey>& 
 }
 
 std::optional<int> parseColor(std::string_view text) {
-    const std::string value = toLower(trim(text));
+    const std::string value = lowerAscii(trim(text));
     if (value.empty()) return std::nullopt;
     if (value[0] == '#' || value.size() == 6) {
         const std::string_view hex =
@@ -431,7 +425,7 @@ std::optional<int> parseColor(std::string_view text) {
 
 std::optional<double> parseLength(std::string_view text, double emPoints,
                                   std::optional<double> percentOf) {
-    const std::string value = toLower(trim(text));
+    const std::string value = lowerAscii(trim(text));
     std::size_t used = 0;
     const auto n = parseNumber(value, used);
     if (!n) return std::nullopt;
@@ -450,7 +444,7 @@ std::optional<double> parseLength(std::string_view text, double emPoints,
 }
 
 std::optional<double> parseFontSize(std::string_view text, double parentPoints) {
-    const std::string value = toLower(trim(text));
+    const std::string value = lowerAscii(trim(text));
     struct Keyword {
         std::string_view name;
         double points;

@@ -96,7 +96,6 @@ std::vector<std::u16string> parseFontFamilies(std::string_view text);
 // Splits a value into its space-separated parts, keeping "rgb(...)" and quoted text whole.
 std::vector<std::string> splitValue(std::string_view text);
 
-std::string toLower(std::string_view text);
 std::string_view trim(std::string_view text);
 
 }  // namespace quillet::engine::html

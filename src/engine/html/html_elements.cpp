@@ -1,5 +1,7 @@
 #include "engine/html/html_elements.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 
 namespace quillet::engine::html {
@@ -148,7 +150,7 @@ std::string tagName(const GumboElement& e) {
     if (e.tag != GUMBO_TAG_UNKNOWN) return gumbo_normalized_tagname(e.tag);
     GumboStringPiece piece = e.original_tag;
     gumbo_tag_from_original_text(&piece);
-    return toLower(std::string_view(piece.data, piece.length));
+    return lowerAscii(std::string_view(piece.data, piece.length));
 }
 
 std::string attribute(const GumboElement& e, const char* name) {

@@ -2,6 +2,7 @@
 
 #include "engine/html/css.h"
 #include "engine/html/html_elements.h"
+#include "platform/ascii.h"
 #include "platform/utf.h"
 
 #include <algorithm>
@@ -64,7 +65,7 @@ std::string listTypeAttribute(const std::string& type) {
     if (type == "A") return "upper-alpha";
     if (type == "i") return "lower-roman";
     if (type == "I") return "upper-roman";
-    const std::string lower = toLower(type);
+    const std::string lower = lowerAscii(type);
     if (lower == "disc" || lower == "circle" || lower == "square") return lower;
     return {};
 }

@@ -9,6 +9,7 @@
 #include "engine/html/table_reader.h"
 #include "engine/picture.h"
 #include "engine/word_engine.h"
+#include "platform/ascii.h"
 #include "platform/utf.h"
 #include "text/text_context.h"
 #include "text/text_files.h"
@@ -202,15 +203,15 @@ private:
                     child->type == GUMBO_NODE_CDATA || child->type == GUMBO_NODE_COMMENT)
                     css += child->v.text.text;
             }
-            const std::string media = toLower(attribute(e, "media"));
+            const std::string media = lowerAscii(attribute(e, "media"));
             if (media.empty() || media.find("screen") != std::string::npos ||
                 media.find("all") != std::string::npos)
                 addSheet(css, m_pageFolder, 0);
             return true;
         }
         if (e.tag == GUMBO_TAG_LINK) {
-            const std::string rel = toLower(attribute(e, "rel"));
-            const std::string media = toLower(attribute(e, "media"));
+            const std::string rel = lowerAscii(attribute(e, "rel"));
+            const std::string media = lowerAscii(attribute(e, "media"));
             if (rel.find("stylesheet") != std::string::npos &&
                 rel.find("alternate") == std::string::npos &&
                 (media.empty() || media.find("screen") != std::string::npos ||
@@ -242,7 +243,7 @@ private:
         in.read(head.data(), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(in.gcount()));
         int encoding = m_pageEncoding;
-        if (toLower(head).starts_with("@charset")) {
+        if (lowerAscii(head).starts_with("@charset")) {
             const std::size_t open = head.find('"');
             const std::size_t close = open == std::string::npos ? open : head.find('"', open + 1);
             if (close != std::string::npos)
@@ -455,7 +456,7 @@ private:
     bool openLink(const std::string& href) {
         std::u16string target = fromUtf8(trim(href));
         if (target.empty()) return false;
-        const std::string scheme = toLower(toUtf8(target.substr(0, 11)));
+        const std::string scheme = lowerAscii(toUtf8(target.substr(0, 11)));
         if (scheme.starts_with("javascript:") || scheme.starts_with("vbscript:")) return false;
         OpenLink l;
         l.start = m_out->pos();
