@@ -18,6 +18,10 @@ namespace quillet::engine {
 
 namespace {
 
+// Text that is only blanks ("<w:t xml:space=\"preserve\"> </w:t>", the space between two
+// links) is text: pugixml leaves such nodes out unless asked to keep them.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata;
+
 using namespace docx;
 
 class ZipReader {
@@ -81,7 +85,7 @@ Rels readRels(const ZipReader& zip, const std::string& part) {
     const auto data = zip.read(name);
     if (!data) return rels;
     pugi::xml_document doc;
-    if (!doc.load_buffer(data->data(), data->size())) return rels;
+    if (!doc.load_buffer(data->data(), data->size(), kParseOptions)) return rels;
     for (pugi::xml_node r : doc.child("Relationships").children("Relationship"))
         rels[r.attribute("Id").value()] = {
             r.attribute("Type").value(), r.attribute("Target").value(),
@@ -546,7 +550,7 @@ void readStyles(const ZipReader& zip, DocumentModel& model, std::map<std::string
     for (int i = 0; i < sheet.count(); ++i) ids[toUtf8(sheet.at(i).id)] = i;
     const auto data = zip.read("word/styles.xml");
     pugi::xml_document doc;
-    if (!data || !doc.load_buffer(data->data(), data->size())) return;
+    if (!data || !doc.load_buffer(data->data(), data->size(), kParseOptions)) return;
     pugi::xml_node root = doc.child("w:styles");
     if (pugi::xml_node r = root.child("w:docDefaults").child("w:rPrDefault").child("w:rPr")) {
         const CharFormat f = readRunProperties(r, model, ids);
@@ -623,7 +627,7 @@ Section readSection(pugi::xml_node pr, int index, const ZipReader& zip, const st
         const std::string target = resolve(folderOf(part), rel->second.target);
         const auto data = zip.read(target);
         pugi::xml_document doc;
-        if (!data || !doc.load_buffer(data->data(), data->size())) continue;
+        if (!data || !doc.load_buffer(data->data(), data->size(), kParseOptions)) continue;
         StoryReader reader(zip, target, model, styleIds, false);
         reader.readBlocks(doc.first_child());
         auto story = std::make_shared<Story>();
@@ -644,7 +648,8 @@ void readDocx(DocumentModel& model, const std::u16string& path) {
         if (rel.type == kRelOfficeDocument) main = resolve("", rel.target);
     const auto data = zip.read(main);
     pugi::xml_document doc;
-    if (!data || !doc.load_buffer(data->data(), data->size()) || !doc.child("w:document"))
+    if (!data || !doc.load_buffer(data->data(), data->size(), kParseOptions) ||
+        !doc.child("w:document"))
         throw std::runtime_error("cannot open " + zip.name() + ": not a Word document");
 
     std::map<std::string, int> styleIds;

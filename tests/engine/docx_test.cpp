@@ -280,6 +280,20 @@ TEST_F(DocxOutput, TablesSurviveTheRoundTrip) {
     EXPECT_EQ(dumpModel(back), dumpModel(model));
 }
 
+// A run that is only blanks, between a bookmark and a link ("the" + " " + "details"), keeps its
+// blanks when the document is read back: losing them would glue the words together.
+TEST_F(DocxOutput, RunsOfBlanksAloneSurviveTheRoundTrip) {
+    const Object r = doc.at(u"Content");
+    r.call(u"InsertAfter", {u"See the  details."});
+    doc.at(u"Bookmarks").call(u"Add", {u"x", doc.at(u"Range", {4, 7})});
+    doc.at(u"Hyperlinks")
+        .call(u"Add", {named(u"Anchor", doc.at(u"Range", {9, 16})), named(u"SubAddress", u"x")});
+    const auto file = save();
+    engine::DocumentModel back;
+    engine::readDocx(back, fromPath(file));
+    EXPECT_EQ(toUtf8(back.body().text()).substr(0, 17), "See the  details.");
+}
+
 TEST_F(DocxOutput, EveryPlaceLeavesOutWhatXmlCannotHold) {
     // Story text cannot hold the characters that are structure there (marks, fields, pictures).
     std::u16string storyText = everyCodeUnit();
