@@ -231,6 +231,9 @@ public:
                      return Variant(u"16.0");
                  }},
                 {u"Name", {}, [](Self&, const CallArgs&) { return Variant(u"Microsoft Word"); }},
+                // Documents held in memory cost the same to extend however long they are, so
+                // the save-and-reopen cycle that keeps Word quick would only cost time here.
+                {u"RefreshNeeded", {}, [](Self&, const CallArgs&) { return Variant(false); }},
                 {u"DefaultSaveFormat",
                  {},
                  [](Self& a, const CallArgs&) {

@@ -497,6 +497,20 @@ int MillimetresToPoints(int millimetres) {
     return roundHalfEven(millimetres * 2.85);
 }
 
+// The refresh cycle (save the document, quit, start afresh, reopen it) is for Microsoft Word,
+// whose document grows slower to extend the longer it is kept open. A server may say that its
+// documents do not: its Application's "RefreshNeeded" is false. This program's document engine
+// says so, because there the cycle would write and read the whole document every 200 entries
+// for nothing. A server without the member (Word) gets the cycle, as it always did.
+bool serverNeedsRefresh(const Object& application) {
+    try {
+        const Variant answer = application.get(u"RefreshNeeded");
+        return answer.type() != Variant::Type::Bool || answer.toBool();
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
 void StartWordSession(TWordSession& session, TChmToDocPDF& job) {
     session.Filter.RegisterFilter();
     report(job, u"Launching Word...", 20);
@@ -505,6 +519,7 @@ void StartWordSession(TWordSession& session, TChmToDocPDF& job) {
     ClearWordOptions(session);
     report(job, u"Word launched.", 20);
     session.WordVersion = WordVersionOf(session.WordApp.get(u"version").toString());
+    session.RefreshNeeded = serverNeedsRefresh(session.WordApp);
     const std::u16string reserved = NewTempFileName();
     // The name is reserved by the empty file; the document goes beside it under its extension.
     session.TempDocument = withExtension(reserved, session.WordVersion >= 12 ? u".docx" : u".doc");
@@ -513,6 +528,7 @@ void StartWordSession(TWordSession& session, TChmToDocPDF& job) {
 }
 
 void RefreshDocument(TWordSession& session, TChmToDocPDF& job) {
+    if (!session.RefreshNeeded) return;
     report(job, u"Freshing document(it may take a long time)...", 0);
     session.Doc.call(u"SaveAs", {session.TempDocument, named(u"FileFormat", 12),
                                  named(u"AddToRecentFiles", false)});

@@ -30,6 +30,8 @@ struct TWordSession {
     int TextWidth = 0;
     // The file the document was saved to.
     std::u16string OutputPath;
+    // Whether to save, restart and reopen the document now and then (see StartWordSession).
+    bool RefreshNeeded = true;
     IOleMessageFilter Filter;
 };
 

@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
 
 namespace quillet {
@@ -307,14 +308,36 @@ TEST_F(WordStageTest, PicturesAreStoredAndFittedWithProgress) {
     EXPECT_TRUE(logged("Word.Documents.Add.Shapes.item.LinkFormat.BreakLink()"));
 }
 
-TEST_F(WordStageTest, LongContentsAreRefreshedEveryTwoHundredEntriesAfterFiveHundred) {
-    job.List.clear();
-    for (int n = 0; n < 801; ++n) add(u"T", u"", 0, 2, u"1.");
-    OutputWord(job);
-    EXPECT_EQ(
-        std::count(progress.begin(), progress.end(),
-                   std::make_pair(std::string("Freshing document(it may take a long time)..."), 0)),
-        3);  // after entries 600 and 800, and after the loop
+// Word is saved, restarted and reopened every 200 entries after 500, and after the loop; a server
+// that says it needs no refresh (the document engine) is spared the cycle.
+TEST_F(WordStageTest, LongContentsAreRefreshedUnlessTheServerNeedsNone) {
+    struct Case {
+        std::optional<Variant> refreshNeeded;  // what Application.RefreshNeeded answers
+        long refreshes, quits;
+    };
+    const Case cases[] = {
+        {std::nullopt, 3, 4},  // after entries 600 and 800, and after the loop; then the end
+        {Variant(true), 3, 4},
+        {Variant(false), 0, 1},  // only the end
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refreshNeeded ? c.refreshNeeded->toBool() : -1);
+        recording->log.clear();
+        progress.clear();
+        std::filesystem::create_directories(dir.path() / "root");
+        job.List.clear();
+        for (int n = 0; n < 801; ++n) add(u"T", u"", 0, 2, u"1.");
+        if (c.refreshNeeded) recording->values = {{"Word.RefreshNeeded", *c.refreshNeeded}};
+        OutputWord(job);
+        EXPECT_EQ(std::count(progress.begin(), progress.end(),
+                             std::make_pair(
+                                 std::string("Freshing document(it may take a long time)..."), 0)),
+                  c.refreshes);
+        EXPECT_EQ(
+            std::count_if(recording->log.begin(), recording->log.end(),
+                          [](const std::string& e) { return e.ends_with(".Quit(Bool False,)"); }),
+            c.quits);
+    }
 }
 
 TEST_F(WordStageTest, ACancellationTearsWordDownWithoutAFailureReport) {
