@@ -9,6 +9,7 @@
 #include "engine/html/web_page_reader.h"
 #include "engine/word_engine.h"
 #include "job/output_word.h"
+#include "job/paper_sizes.h"
 #include "platform/file_in_use.h"
 #include "platform/process.h"
 #include "platform/utf.h"
@@ -93,17 +94,18 @@ int parseInt(const std::string& text, const char* what) {
 }
 
 void parsePaper(const std::string& paper, TDocPDFSettings& s) {
-    static const std::pair<const char*, int> kPapers[] = {
-        {"letter", 2}, {"tabloid", 23}, {"legal", 4}, {"a3", 6}, {"a4", 7}, {"b5", 11}};
-    for (const auto& [name, code] : kPapers)
-        if (paper == name) {
-            s.PaperSize = code;
-            return;
-        }
+    if (const PaperSize* named = findPaper(paper)) {
+        s.PaperSize = named->code;
+        return;
+    }
     const std::size_t x = paper.find('x');
-    if (x == std::string::npos)
-        throw Usage{"--paper takes letter, tabloid, legal, a3, a4, b5 or WIDTHxHEIGHT"};
-    s.PaperSize = 41;
+    if (x == std::string::npos) {
+        std::string names;
+        for (const PaperSize& known : kPaperSizes)
+            if (known.code != kPaperCustom) names += std::string(known.name) + ", ";
+        throw Usage{"--paper takes " + names + "or WIDTHxHEIGHT"};
+    }
+    s.PaperSize = kPaperCustom;
     s.Width = parseInt(paper.substr(0, x), "the paper width");
     s.Height = parseInt(paper.substr(x + 1), "the paper height");
     if (s.Width <= 0 || s.Height <= 0) throw Usage{"the paper size must be positive"};
@@ -138,7 +140,7 @@ bool isWordDocumentName(const std::filesystem::path& path) {
 
 ConvertArgs parseConvert(const std::vector<std::string>& args, TDocPDFSettings& s) {
     ConvertArgs parsed;
-    s.PaperSize = 7;  // A4, as the main window preselects
+    s.PaperSize = kPaperA4;  // as the main window preselects
     for (std::size_t n = 0; n < args.size(); ++n) {
         const std::string& arg = args[n];
         const auto value = [&]() -> const std::string& {

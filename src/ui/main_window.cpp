@@ -2,6 +2,7 @@
 
 #include "automation/class_registry.h"
 #include "job/output_word.h"
+#include "job/paper_sizes.h"
 #include "platform/settings_store.h"
 #include "platform/temp_files.h"
 #include "platform/utf.h"
@@ -31,6 +32,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <iterator>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -43,9 +45,11 @@ const std::u16string AppRegistryKey = u"\\Software\\Zandrel\\Quillet";
 
 namespace {
 
-// Word paper-size codes of the paper list's entries, in list order.
-constexpr int kPaperCodes[] = {2, 23, 4, 6, 7, 11, 41};
-constexpr int kCustomPaper = 6;
+// The paper list's captions, one for each of kPaperSizes, in its order.
+constexpr const char* kPaperCaptions[] = {
+    "信件", "小报", "法律", "A3", "A4", "B5", "自定义大小...",
+};
+static_assert(std::size(kPaperCaptions) == kPaperSizes.size());
 // The drop rule reads each path into a buffer of 256 characters.
 constexpr int kDroppedPathLength = 255;
 
@@ -90,7 +94,7 @@ using DefaultValue = std::variant<std::int32_t, std::u16string>;
 const std::vector<std::pair<std::u16string, DefaultValue>>& defaultSettings() {
     static const auto table = [] {
         std::vector<std::pair<std::u16string, DefaultValue>> values = {
-            {u"PaperSize", 4},
+            {u"PaperSize", paperIndex(kPaperA4)},
             {u"Height", 0},
             {u"Width", 0},
             {u"Top", 25},
@@ -256,10 +260,8 @@ void TfrmMain::buildControls() {
     auto* paper = new QGridLayout(groupPage);
     Label3 = new QLabel(QStringLiteral("纸张大小:"));
     cbPaperSize = new QComboBox;
-    cbPaperSize->addItems({QStringLiteral("信件"), QStringLiteral("小报"), QStringLiteral("法律"),
-                           QStringLiteral("A3"), QStringLiteral("A4"), QStringLiteral("B5"),
-                           QStringLiteral("自定义大小...")});
-    cbPaperSize->setCurrentIndex(4);
+    for (const char* caption : kPaperCaptions) cbPaperSize->addItem(QString::fromUtf8(caption));
+    cbPaperSize->setCurrentIndex(paperIndex(kPaperA4));
     Label4 = new QLabel(QStringLiteral("高度:"));
     seHeight = numberBox(0, 9999, 0);
     Label5 = new QLabel(QStringLiteral("宽度:"));
@@ -629,9 +631,10 @@ void TfrmMain::cbLanguageChange(int index) {
 }
 
 void TfrmMain::cbPaperSizeChange() {
-    const bool custom = cbPaperSize->currentIndex() == kCustomPaper;
-    seWidth->setValue(custom ? 220 : 0);
-    seHeight->setValue(custom ? 280 : 0);
+    const int index = cbPaperSize->currentIndex();
+    const bool custom = index == paperIndex(kPaperCustom);
+    seWidth->setValue(custom ? kPaperSizes[static_cast<std::size_t>(index)].width : 0);
+    seHeight->setValue(custom ? kPaperSizes[static_cast<std::size_t>(index)].height : 0);
     seWidth->setEnabled(custom);
     seHeight->setEnabled(custom);
 }
@@ -751,7 +754,8 @@ void TfrmMain::btnConvertClick() {
     conversion.setWordStage(wordStage(stageOptions));
 
     TDocPDFSettings& s = *conversion.Settings;
-    if (const int paper = cbPaperSize->currentIndex(); paper >= 0) s.PaperSize = kPaperCodes[paper];
+    if (const int paper = cbPaperSize->currentIndex(); paper >= 0)
+        s.PaperSize = kPaperSizes[static_cast<std::size_t>(paper)].code;
     s.Height = seHeight->value();
     s.Width = seWidth->value();
     s.Top = seTop->value();
