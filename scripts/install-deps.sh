@@ -12,6 +12,7 @@ packages=(
     libbenchmark-dev
     libmspack-dev     # quillet-hh unpacks help files with it
     nlohmann-json3-dev  # the command line's --json output
+    libcli11-dev      # the command line's options, their checks and --help, declared once
     libzip-dev        # the document engine writes .docx packages
     libpugixml-dev    # ... and their XML parts
     libstb-dev        # picture sizes

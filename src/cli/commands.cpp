@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 
-#include "cli/arguments.h"
 #include "cli/stop_signals.h"
 #include "distill/chm_distill.h"
 #include "job/chm_to_doc_pdf.h"
@@ -11,55 +10,14 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <optional>
 
 namespace quillet::cli {
 
 namespace {
-
-struct FileArgs {
-    std::string file;
-    bool json = false;
-    std::uint64_t maxSize = 0;  // 0: quillet-hh's own limit
-};
-
-// FILE.chm [--json], and [--max-size BYTES] for a command that unpacks.
-std::optional<FileArgs> parseFileArgs(const char* command, const std::vector<std::string>& args,
-                                      bool unpacks) {
-    const std::string usage = std::string("usage: quillet ") + command + " FILE.chm [--json]" +
-                              (unpacks ? " [--max-size BYTES]\n" : "\n");
-    FileArgs parsed;
-    for (std::size_t n = 0; n < args.size(); ++n) {
-        const std::string& arg = args[n];
-        if (arg == "--json") {
-            parsed.json = true;
-        } else if (unpacks && arg == "--max-size") {
-            const auto bytes = n + 1 < args.size() ? parseByteCount(args[++n]) : std::nullopt;
-            if (!bytes || *bytes == 0) {
-                std::cerr << "quillet " << command << ": --max-size takes a number of bytes\n"
-                          << usage;
-                return std::nullopt;
-            }
-            parsed.maxSize = *bytes;
-        } else if (arg.starts_with("-") || !parsed.file.empty()) {
-            std::cerr << "quillet " << command << ": unexpected argument '" << arg << "'\n"
-                      << usage;
-            return std::nullopt;
-        } else {
-            parsed.file = arg;
-        }
-    }
-    if (parsed.file.empty()) {
-        std::cerr << usage;
-        return std::nullopt;
-    }
-    return parsed;
-}
 
 int cancelled(const char* command) {
     std::cerr << "quillet " << command << ": cancelled\n";
@@ -90,15 +48,13 @@ struct FolderGuard {
 
 }  // namespace
 
-int runInfo(const std::vector<std::string>& args) {
+int runInfo(const InfoArgs& args) {
     // Reading the system information makes nothing on disk, so a stop signal may end it at once.
-    const auto parsed = parseFileArgs("info", args, false);
-    if (!parsed) return kExitUsage;
     try {
-        requireHelpFile(parsed->file);
+        requireHelpFile(args.file);
         TCHMDecompile project;
-        project.LoadFromCHM(fromUtf8(parsed->file));
-        if (parsed->json) {
+        project.LoadFromCHM(fromUtf8(args.file));
+        if (args.json) {
             std::cout << json({{"title", toUtf8(project.Title)},
                                {"default_topic", toUtf8(project.DefaultPage)},
                                {"language_id", toUtf8(project.LangID)},
@@ -117,23 +73,21 @@ int runInfo(const std::vector<std::string>& args) {
     }
 }
 
-int runContents(const std::vector<std::string>& args) {
-    const auto parsed = parseFileArgs("contents", args, true);
-    if (!parsed) return kExitUsage;
+int runContents(const ContentsArgs& args) {
     // A stop signal ends the command at its next check, after its working folder has gone.
     const StopSignals stopSignals;
     try {
-        requireHelpFile(parsed->file);
+        requireHelpFile(args.file);
         TCHMDecompile project;
-        project.LoadFromCHM(fromUtf8(parsed->file));
-        project.MaxUnpackSize = parsed->maxSize;
+        project.LoadFromCHM(fromUtf8(args.file));
+        project.MaxUnpackSize = args.maxSize;
         project.FOnChange = [](const std::u16string&, int) { StopSignals::throwIfRequested(); };
         FolderGuard guard{NewRootFolderName()};
         project.rootFolder = guard.folder;
         project.decompile();
         StopSignals::throwIfRequested();
 
-        if (parsed->json) {
+        if (args.json) {
             nlohmann::json entries = nlohmann::json::array();
             for (std::size_t i = 0; i < project.List.size(); ++i) {
                 const TTitleList& e = project.List[i];
@@ -163,43 +117,14 @@ int runContents(const std::vector<std::string>& args) {
     return StopSignals::requested() ? cancelled("contents") : kExitOk;
 }
 
-int runDistill(const std::vector<std::string>& args) {
-    const char* usage =
-        "usage: quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] "
-        "[--max-size BYTES]\n";
-    std::vector<std::string> positional;
+int runDistill(const DistillArgs& args) {
     TCHMDistill project;
-    project.Addenda = u"Addenda";
-    project.HintFormat = u"See [Title No.]";
-    for (std::size_t n = 0; n < args.size(); ++n) {
-        const std::string& arg = args[n];
-        const bool hasValue = n + 1 < args.size();
-        if (arg == "--discard") {
-            project.Discard = true;
-        } else if (arg == "--addenda" && hasValue) {
-            project.Addenda = fromUtf8(args[++n]);
-        } else if (arg == "--hint" && hasValue) {
-            project.AddHint = true;
-            project.HintFormat = fromUtf8(args[++n]);
-        } else if (arg == "--max-size") {
-            const auto bytes = hasValue ? parseByteCount(args[++n]) : std::nullopt;
-            if (!bytes || *bytes == 0) {
-                std::cerr << "quillet distill: --max-size takes a number of bytes\n" << usage;
-                return kExitUsage;
-            }
-            project.MaxUnpackSize = *bytes;
-        } else if (arg.starts_with("-")) {
-            std::cerr << "quillet distill: unexpected argument '" << arg << "'\n" << usage;
-            return kExitUsage;
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 2) {
-        std::cerr << usage;
-        return kExitUsage;
-    }
-    const std::filesystem::path folder = std::filesystem::absolute(positional[1]);
+    project.Discard = args.discard;
+    project.Addenda = fromUtf8(args.addenda);
+    project.AddHint = args.hint.has_value();
+    project.HintFormat = fromUtf8(args.hint.value_or("See [Title No.]"));
+    project.MaxUnpackSize = args.maxSize;
+    const std::filesystem::path folder = std::filesystem::absolute(args.folder);
     std::error_code ec;
     if (std::filesystem::exists(folder, ec) && !std::filesystem::is_empty(folder, ec)) {
         std::cerr << "quillet distill: " << folder.string()
@@ -219,8 +144,8 @@ int runDistill(const std::vector<std::string>& args) {
     // A stop signal ends the command at its next progress report.
     const StopSignals stopSignals;
     try {
-        requireHelpFile(positional[0]);
-        const std::u16string file = fromPath(std::filesystem::absolute(positional[0]));
+        requireHelpFile(args.file);
+        const std::u16string file = fromPath(std::filesystem::absolute(args.file));
         project.FOnChange = [](const std::u16string& info, int) {
             if (!info.empty()) std::cout << toUtf8(info) << std::endl;
             StopSignals::throwIfRequested();

@@ -1,10 +1,9 @@
-// The sub-commands of the quillet command. Each takes its own arguments (without the command
-// name), prints to standard output, reports errors on standard error as one line, and returns
-// the process exit code.
+// The sub-commands of the quillet command. Each takes its parsed arguments (command_line.h),
+// prints to standard output, reports errors on standard error as one line, and returns the process
+// exit code.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "cli/command_line.h"
 
 namespace quillet::cli {
 
@@ -14,19 +13,16 @@ constexpr int kExitUsage = 2;
 // Stopped by Ctrl-C, a hang-up or SIGTERM before the work was done; nothing of it is left.
 constexpr int kExitCancelled = 130;
 
-// quillet info FILE.chm [--json]: title, default topic, language and code page.
-int runInfo(const std::vector<std::string>& args);
+// Title, default topic, language and code page.
+int runInfo(const InfoArgs& args);
 
-// quillet contents FILE.chm [--json] [--max-size BYTES]: the contents entries of the unpacked
-// help file.
-int runContents(const std::vector<std::string>& args);
+// The contents entries of the unpacked help file.
+int runContents(const ContentsArgs& args);
 
-// quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] [--max-size BYTES]:
-// unpacks into DIR, distils, and writes DIR/contents.json with the final entries.
-int runDistill(const std::vector<std::string>& args);
+// Unpacks into the folder, distils, and writes contents.json there with the final entries.
+int runDistill(const DistillArgs& args);
 
-// quillet convert FILE.chm [-o OUT.docx|OUT.doc] [options]: the whole conversion into a Word
-// document.
-int runConvert(const std::vector<std::string>& args);
+// The whole conversion into a Word document.
+int runConvert(const ConvertArgs& args);
 
 }  // namespace quillet::cli

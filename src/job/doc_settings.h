@@ -35,9 +35,8 @@ public:
     // Copies every field of `other`; each heading font takes over the other's font of its level.
     void Assign(const TDocPDFSettings& other);
 
-    int PaperSize = 4;  // Word paper-size code: 2 Letter, 23 Tabloid, 4 Legal, 6 A3, 7 A4,
-                        // 11 B5, 41 custom (Height x Width)
-    int Height = 0;
+    int PaperSize = 4;  // Word paper-size code, one of kPaperSizes (job/paper_sizes.h)
+    int Height = 0;     // the size of kPaperCustom paper; other paper sizes ignore these
     int Width = 0;
     int Top = 25;
     int Bottom = 25;

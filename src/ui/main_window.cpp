@@ -2,6 +2,7 @@
 
 #include "automation/class_registry.h"
 #include "job/output_word.h"
+#include "job/paper_sizes.h"
 #include "platform/settings_store.h"
 #include "platform/temp_files.h"
 #include "platform/utf.h"
@@ -11,6 +12,7 @@
 #include "ui/dialog_user_interface.h"
 #include "ui/headings_dialog.h"
 #include "ui/progress_window.h"
+#include "ui/settings_binding.h"
 #include "word/word_stage.h"
 
 #include "quillet/version.h"
@@ -31,9 +33,8 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <iterator>
 #include <utility>
-#include <variant>
-#include <vector>
 
 namespace quillet::ui {
 
@@ -43,9 +44,11 @@ const std::u16string AppRegistryKey = u"\\Software\\Zandrel\\Quillet";
 
 namespace {
 
-// Word paper-size codes of the paper list's entries, in list order.
-constexpr int kPaperCodes[] = {2, 23, 4, 6, 7, 11, 41};
-constexpr int kCustomPaper = 6;
+// The paper list's captions, one for each of kPaperSizes, in its order.
+constexpr const char* kPaperCaptions[] = {
+    "信件", "小报", "法律", "A3", "A4", "B5", "自定义大小...",
+};
+static_assert(std::size(kPaperCaptions) == kPaperSizes.size());
 // The drop rule reads each path into a buffer of 256 characters.
 constexpr int kDroppedPathLength = 255;
 
@@ -84,83 +87,7 @@ QSpinBox* numberBox(int minimum, int maximum, int value) {
     return box;
 }
 
-// The default settings under AppRegistryKey, in the order they are written. Flags are stored as
-// the numbers 1 and 0. The source and document file names have no default.
-using DefaultValue = std::variant<std::int32_t, std::u16string>;
-const std::vector<std::pair<std::u16string, DefaultValue>>& defaultSettings() {
-    static const auto table = [] {
-        std::vector<std::pair<std::u16string, DefaultValue>> values = {
-            {u"PaperSize", 4},
-            {u"Height", 0},
-            {u"Width", 0},
-            {u"Top", 25},
-            {u"Bottom", 25},
-            {u"Left", 30},
-            {u"Right", 30},
-            {u"Cover", 1},
-            {u"Header", 1},
-            {u"Footer", 1},
-            {u"Toc", 1},
-            {u"ShowLevel", 9},
-            {u"TOCCaption", u"Table of Contents"},
-            {u"TitleNumber", 1},
-            {u"AddHint", 1},
-            {u"HintFormat", u"See [Title No.]"},
-            {u"StartNewPage", 0},
-            {u"Discard", 0},
-            {u"Addenda", u"Addenda"},
-            {u"Heading1", u"Calibri,27,0,[BU]"},
-        };
-        for (int level = 2; level <= 9; ++level)
-            values.emplace_back(u"Heading" + fromUtf8(std::to_string(level)),
-                                u"Calibri," + fromUtf8(std::to_string(29 - 2 * level)) + u",0,[]");
-        return values;
-    }();
-    return table;
-}
-
-const DefaultValue* findDefault(const std::u16string& name) {
-    for (const auto& [key, value] : defaultSettings())
-        if (key == name) return &value;
-    return nullptr;
-}
-
 }  // namespace
-
-// The values that readSettings shows: the store's, or the defaults laid over the store's (what
-// the store would hold after WriteDefaultSettings, for when it cannot be written). A missing or
-// mistyped value throws SettingsError, as the store does. It refers to the store, which must
-// outlive it (a temporary lives through the call it is made for).
-class SettingsSource {
-public:
-    SettingsSource(const SettingsStore& store, bool defaults)
-        : m_store(store), m_defaults(defaults) {}
-
-    bool valueExists(const std::u16string& name) const {
-        return fromDefaults(name) != nullptr || m_store.valueExists(AppRegistryKey, name);
-    }
-    std::u16string readString(const std::u16string& name) const {
-        const DefaultValue* value = fromDefaults(name);
-        if (value == nullptr) return m_store.readString(AppRegistryKey, name);
-        if (const auto* text = std::get_if<std::u16string>(value)) return *text;
-        throw SettingsError("setting \"" + toUtf8(name) + "\" is not a string");
-    }
-    std::int32_t readInteger(const std::u16string& name) const {
-        const DefaultValue* value = fromDefaults(name);
-        if (value == nullptr) return m_store.readInteger(AppRegistryKey, name);
-        if (const auto* number = std::get_if<std::int32_t>(value)) return *number;
-        throw SettingsError("setting \"" + toUtf8(name) + "\" is not a DWORD");
-    }
-    bool readBool(const std::u16string& name) const { return readInteger(name) != 0; }
-
-private:
-    const DefaultValue* fromDefaults(const std::u16string& name) const {
-        return m_defaults ? findDefault(name) : nullptr;
-    }
-
-    const SettingsStore& m_store;
-    bool m_defaults;
-};
 
 TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<DialogUserInterface>(this)) {
@@ -256,10 +183,8 @@ void TfrmMain::buildControls() {
     auto* paper = new QGridLayout(groupPage);
     Label3 = new QLabel(QStringLiteral("纸张大小:"));
     cbPaperSize = new QComboBox;
-    cbPaperSize->addItems({QStringLiteral("信件"), QStringLiteral("小报"), QStringLiteral("法律"),
-                           QStringLiteral("A3"), QStringLiteral("A4"), QStringLiteral("B5"),
-                           QStringLiteral("自定义大小...")});
-    cbPaperSize->setCurrentIndex(4);
+    for (const char* caption : kPaperCaptions) cbPaperSize->addItem(QString::fromUtf8(caption));
+    cbPaperSize->setCurrentIndex(paperIndex(kPaperA4));
     Label4 = new QLabel(QStringLiteral("高度:"));
     seHeight = numberBox(0, 9999, 0);
     Label5 = new QLabel(QStringLiteral("宽度:"));
@@ -444,71 +369,12 @@ void TfrmMain::connectHandlers() {
 
 void TfrmMain::WriteDefaultSettings() {
     SettingsStore store;
-    for (const auto& [name, value] : defaultSettings()) {
-        if (const auto* number = std::get_if<std::int32_t>(&value))
-            store.writeInteger(AppRegistryKey, name, *number);
-        else
-            store.writeString(AppRegistryKey, name, std::get<std::u16string>(value));
-    }
-}
-
-void TfrmMain::readSettings(const SettingsSource& values, bool lenient) {
-    // A missing text is empty; a value of the other type fails (or, for the file names of a
-    // second pass, reads as empty: the defaults never rewrite them).
-    const auto text = [&](const char16_t* name, bool fileName = false) -> QString {
-        if (!values.valueExists(name)) return {};
-        try {
-            return QString::fromStdU16String(values.readString(name));
-        } catch (const SettingsError&) {
-            if (lenient && fileName) return {};
-            throw;
-        }
-    };
-    const auto number = [&](const char16_t* name) { return values.readInteger(name); };
-    const auto flag = [&](const char16_t* name) { return values.readBool(name); };
-    const auto index = [](QComboBox* list, int value) {
-        list->setCurrentIndex(value >= 0 && value < list->count() ? value : -1);
-    };
-
-    edtSourceFile->setText(text(u"SourceFile", true));
-    edtPDF->setText(text(u"WordFile", true));
-    index(cbPaperSize, number(u"PaperSize"));
-    seHeight->setValue(number(u"Height"));
-    seWidth->setValue(number(u"Width"));
-    seTop->setValue(number(u"Top"));
-    seBottom->setValue(number(u"Bottom"));
-    seLeft->setValue(number(u"Left"));
-    seRight->setValue(number(u"Right"));
-    cbCover->setChecked(flag(u"Cover"));
-    cbHeader->setChecked(flag(u"Header"));
-    cbFooter->setChecked(flag(u"Footer"));
-    cbTOC->setChecked(flag(u"Toc"));
-    seShowLevel->setValue(number(u"ShowLevel"));
-    index(cbStartNewPage, number(u"StartNewPage"));
-    cbTitleNumber->setChecked(flag(u"TitleNumber"));
-    edtTableOfContents->setText(text(u"TOCCaption"));
-    cbHint->setChecked(flag(u"AddHint"));
-    edtHintFormat->setText(text(u"HintFormat"));
-    if (flag(u"Discard")) {
-        rbDiscard->setChecked(true);
-        rbDiscardClick();
-    } else if (rbDiscard->isChecked()) {
-        // Unchecking leaves both buttons unchecked and the addenda controls as they are.
-        rbDiscard->setAutoExclusive(false);
-        rbDiscard->setChecked(false);
-        rbDiscard->setAutoExclusive(true);
-    }
-    edtAddenda->setText(text(u"Addenda"));
-    for (int level = 1; level <= 9; ++level) {
-        const std::u16string name = u"Heading" + fromUtf8(std::to_string(level));
-        if (!values.valueExists(name)) throw SettingsError("missing " + toUtf8(name));
-        StringToFont(values.readString(name), HeadingFont[level]);
-    }
+    writeDefaultSettings(store);
 }
 
 void TfrmMain::LoadSettings() {
     try {
-        readSettings(SettingsSource(SettingsStore(), false), false);
+        showSettings(SettingsSource(SettingsStore(), false), *this, false);
         return;
     } catch (const std::exception&) {
         // A missing or mistyped value: the whole default set replaces what is stored.
@@ -518,7 +384,7 @@ void TfrmMain::LoadSettings() {
     } catch (const SettingsError& e) {
         // Nothing can be stored: the window starts with the defaults all the same, and says so
         // once the event loop runs and the window can be seen.
-        readSettings(SettingsSource(SettingsStore(), true), true);
+        showSettings(SettingsSource(SettingsStore(), true), *this, true);
         m_settingsUnsaved = true;
         const std::u16string text =
             u"Settings cannot be saved, so Quillet starts with the "
@@ -528,41 +394,12 @@ void TfrmMain::LoadSettings() {
                            [this, text] { m_ui->showMessage(MessageKind::Warning, text); });
         return;
     }
-    readSettings(SettingsSource(SettingsStore(), false), true);
-}
-
-void TfrmMain::writeControlValues() {
-    SettingsStore store;
-    const std::u16string& key = AppRegistryKey;
-    store.writeString(key, u"SourceFile", edtSourceFile->text().toStdU16String());
-    store.writeString(key, u"WordFile", edtPDF->text().toStdU16String());
-    store.writeInteger(key, u"PaperSize", cbPaperSize->currentIndex());
-    store.writeInteger(key, u"Height", seHeight->value());
-    store.writeInteger(key, u"Width", seWidth->value());
-    store.writeInteger(key, u"Top", seTop->value());
-    store.writeInteger(key, u"Bottom", seBottom->value());
-    store.writeInteger(key, u"Left", seLeft->value());
-    store.writeInteger(key, u"Right", seRight->value());
-    store.writeBool(key, u"Cover", cbCover->isChecked());
-    store.writeBool(key, u"Header", cbHeader->isChecked());
-    store.writeBool(key, u"Footer", cbFooter->isChecked());
-    store.writeBool(key, u"Toc", cbTOC->isChecked());
-    store.writeInteger(key, u"ShowLevel", seShowLevel->value());
-    store.writeString(key, u"TOCCaption", edtTableOfContents->text().toStdU16String());
-    store.writeBool(key, u"TitleNumber", cbTitleNumber->isChecked());
-    store.writeBool(key, u"AddHint", cbHint->isChecked());
-    store.writeString(key, u"HintFormat", edtHintFormat->text().toStdU16String());
-    store.writeInteger(key, u"StartNewPage", cbStartNewPage->currentIndex());
-    store.writeBool(key, u"Discard", rbDiscard->isChecked());
-    store.writeString(key, u"Addenda", edtAddenda->text().toStdU16String());
+    showSettings(SettingsSource(SettingsStore(), false), *this, true);
 }
 
 void TfrmMain::SaveSettings() {
-    writeControlValues();
     SettingsStore store;
-    for (int level = 1; level <= 9; ++level)
-        store.writeString(AppRegistryKey, u"Heading" + fromUtf8(std::to_string(level)),
-                          FontToString(HeadingFont[level]));
+    storeSettings(*this, store, true);
 }
 
 void TfrmMain::saveSettingsReporting() {
@@ -579,7 +416,7 @@ void TfrmMain::loadDefaultsReporting() {
         LoadSettings();
     } catch (const std::exception& e) {
         // The defaults are shown all the same; only keeping them failed.
-        readSettings(SettingsSource(SettingsStore(), true), true);
+        showSettings(SettingsSource(SettingsStore(), true), *this, true);
         m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));
     }
 }
@@ -629,9 +466,10 @@ void TfrmMain::cbLanguageChange(int index) {
 }
 
 void TfrmMain::cbPaperSizeChange() {
-    const bool custom = cbPaperSize->currentIndex() == kCustomPaper;
-    seWidth->setValue(custom ? 220 : 0);
-    seHeight->setValue(custom ? 280 : 0);
+    const int index = cbPaperSize->currentIndex();
+    const bool custom = index == paperIndex(kPaperCustom);
+    seWidth->setValue(custom ? kPaperSizes[static_cast<std::size_t>(index)].width : 0);
+    seHeight->setValue(custom ? kPaperSizes[static_cast<std::size_t>(index)].height : 0);
     seWidth->setEnabled(custom);
     seHeight->setEnabled(custom);
 }
@@ -750,27 +588,7 @@ void TfrmMain::btnConvertClick() {
     };
     conversion.setWordStage(wordStage(stageOptions));
 
-    TDocPDFSettings& s = *conversion.Settings;
-    if (const int paper = cbPaperSize->currentIndex(); paper >= 0) s.PaperSize = kPaperCodes[paper];
-    s.Height = seHeight->value();
-    s.Width = seWidth->value();
-    s.Top = seTop->value();
-    s.Bottom = seBottom->value();
-    s.Left = seLeft->value();
-    s.Right = seRight->value();
-    s.ShowLevel = seShowLevel->value();
-    s.Cover = cbCover->isChecked();
-    s.Header = cbHeader->isChecked();
-    s.Footer = cbFooter->isChecked();
-    s.Toc = cbTOC->isChecked();
-    s.TitleNumber = cbTitleNumber->isChecked();
-    s.AddHint = cbHint->isChecked();
-    s.TOCCaption = edtTableOfContents->text().toStdU16String();
-    s.HintFormat = edtHintFormat->text().toStdU16String();
-    s.Addenda = edtAddenda->text().toStdU16String();
-    s.StartNewPage = cbStartNewPage->currentIndex();
-    s.Discard = rbDiscard->isChecked();
-    for (int level = 1; level <= 9; ++level) s.HeadingFont[level] = HeadingFont[level];
+    fillSettings(*this, *conversion.Settings);
 
     Progress->OutputWord = std::move(worker);
     if (onProgressShown) {
@@ -780,7 +598,9 @@ void TfrmMain::btnConvertClick() {
     Progress->exec();
 
     try {
-        writeControlValues();
+        // Everything but the heading fonts, which only "保存当前设置" keeps.
+        SettingsStore store;
+        storeSettings(*this, store, false);
     } catch (const std::exception& e) {
         // The user was told at the start when the settings cannot be saved at all.
         if (!m_settingsUnsaved) m_ui->showMessage(MessageKind::Error, fromUtf8(e.what()));

@@ -25,7 +25,6 @@
 namespace quillet::ui {
 
 class TfrmProgress;
-class SettingsSource;
 
 extern const QString AppName;
 extern const QString AppVersion;
@@ -150,12 +149,6 @@ private:
     void buildControls();
     void buildMenus();
     void connectHandlers();
-    // One reading pass of LoadSettings over `values`; throws SettingsError or
-    // NumberConversionError on a missing or mistyped value. In `lenient` mode a mistyped file
-    // name reads as empty.
-    void readSettings(const SettingsSource& values, bool lenient);
-    // The values that SaveSettings and a conversion write, without the heading fonts.
-    void writeControlValues();
     void saveSettingsReporting();
     void loadDefaultsReporting();
 

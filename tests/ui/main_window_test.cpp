@@ -5,11 +5,13 @@
 
 #include "automation/class_registry.h"
 #include "platform/settings_store.h"
+#include "platform/utf.h"
 #include "support/temp_dir.h"
 #include "support/test_paths.h"
 #include "ui/headings_dialog.h"
 #include "ui/progress_window.h"
 #include "ui/register_engines.h"
+#include "ui/settings_binding.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
@@ -248,6 +250,93 @@ TEST_F(MainWindowTest, SavedSettingsComeBackInTheNextWindow) {
     EXPECT_EQ(w->edtHintFormat->text(), "见 [标题编号]");
     EXPECT_EQ(w->cbStartNewPage->currentIndex(), 1);
     EXPECT_EQ(FontToString(w->HeadingFont[2]), u"DejaVu Serif,25,0,[S]");
+}
+
+// Each stored value reaches its own control, is written back from it unchanged, and fills its
+// own field of a conversion's settings.
+TEST_F(MainWindowTest, EachSettingGoesThroughItsOwnControl) {
+    openWindow();  // writes the defaults
+    struct Stored {
+        const char16_t* name;
+        SettingValue value;
+    };
+    const Stored kStored[] = {
+        {u"SourceFile", u"/nowhere/guide.chm"},
+        {u"WordFile", u"/nowhere/guide.docx"},
+        {u"PaperSize", 1},
+        {u"Height", 301},
+        {u"Width", 202},
+        {u"Top", 11},
+        {u"Bottom", 12},
+        {u"Left", 13},
+        {u"Right", 14},
+        {u"Cover", 0},
+        {u"Header", 1},
+        {u"Footer", 0},
+        {u"Toc", 1},
+        {u"ShowLevel", 4},
+        {u"TOCCaption", u"Inhalt"},
+        {u"TitleNumber", 0},
+        {u"AddHint", 1},
+        {u"HintFormat", u"siehe [Title No.]"},
+        {u"StartNewPage", 2},
+        {u"Discard", 1},
+        {u"Addenda", u"Anhang"},
+        {u"Heading1", u"Calibri,27,0,[BU]"},
+        {u"Heading3", u"Arial,10,255,[B]"},
+        {u"Heading7", u"DejaVu Serif,8,0,[S]"},
+    };
+    {
+        SettingsStore s = store();
+        for (const Stored& v : kStored) {
+            if (const auto* number = std::get_if<std::int32_t>(&v.value))
+                s.writeInteger(AppRegistryKey, v.name, *number);
+            else
+                s.writeString(AppRegistryKey, v.name, std::get<std::u16string>(v.value));
+        }
+    }
+    auto w = openWindow();
+    std::filesystem::remove(SettingsStore::defaultFile());
+    w->SaveCurrentSettings1->trigger();
+    const SettingsStore saved = store();
+    for (const Stored& v : kStored) {
+        SCOPED_TRACE(toUtf8(v.name));
+        if (const auto* number = std::get_if<std::int32_t>(&v.value))
+            EXPECT_EQ(saved.readInteger(AppRegistryKey, v.name), *number);
+        else
+            EXPECT_EQ(saved.readString(AppRegistryKey, v.name), std::get<std::u16string>(v.value));
+    }
+
+    TDocPDFSettings s;
+    fillSettings(*w, s);
+    EXPECT_EQ(s.PaperSize, 23);
+    EXPECT_EQ(s.Height, 301);
+    EXPECT_EQ(s.Width, 202);
+    EXPECT_EQ(s.Top, 11);
+    EXPECT_EQ(s.Bottom, 12);
+    EXPECT_EQ(s.Left, 13);
+    EXPECT_EQ(s.Right, 14);
+    EXPECT_FALSE(s.Cover);
+    EXPECT_TRUE(s.Header);
+    EXPECT_FALSE(s.Footer);
+    EXPECT_TRUE(s.Toc);
+    EXPECT_EQ(s.ShowLevel, 4);
+    EXPECT_EQ(s.TOCCaption, u"Inhalt");
+    EXPECT_FALSE(s.TitleNumber);
+    EXPECT_TRUE(s.AddHint);  // checked, though disabled without chapter numbers
+    EXPECT_EQ(s.HintFormat, u"siehe [Title No.]");
+    EXPECT_EQ(s.StartNewPage, 2);
+    EXPECT_TRUE(s.Discard);
+    EXPECT_EQ(s.Addenda, u"Anhang");
+    EXPECT_EQ(FontToString(s.HeadingFont[1]), u"Calibri,27,0,[BU]");
+    EXPECT_EQ(FontToString(s.HeadingFont[3]), u"Arial,10,255,[B]");
+    EXPECT_EQ(FontToString(s.HeadingFont[7]), u"DejaVu Serif,8,0,[S]");
+
+    // No paper selected leaves the conversion's paper as it is.
+    w->cbPaperSize->setCurrentIndex(-1);
+    TDocPDFSettings unchanged;
+    fillSettings(*w, unchanged);
+    EXPECT_EQ(unchanged.PaperSize, TDocPDFSettings().PaperSize);
 }
 
 TEST_F(MainWindowTest, EnablingRulesFollowTheFilesAndChecks) {

@@ -1,0 +1,73 @@
+// The quillet command's command line, declared once with CLI11: each command's and option's name,
+// value, default, check and help line stand together in command_line.cpp, and `quillet --help` is
+// written from them. Parsing runs no command and opens no file.
+#pragma once
+
+#include "job/doc_settings.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quillet::cli {
+
+// quillet info FILE.chm [--json]
+struct InfoArgs {
+    std::string file;
+    bool json = false;
+};
+
+// quillet contents FILE.chm [--json] [--max-size BYTES]
+struct ContentsArgs {
+    std::string file;
+    bool json = false;
+    std::uint64_t maxSize = 0;  // 0: quillet-hh's own limit
+};
+
+// quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] [--max-size BYTES]
+struct DistillArgs {
+    std::string file;
+    std::string folder;
+    bool discard = false;
+    std::string addenda = "Addenda";
+    std::optional<std::string> hint;  // the hint format; none: no hints after links
+    std::uint64_t maxSize = 0;
+};
+
+// quillet convert FILE.chm [-o OUT.docx|OUT.doc] [options]
+struct ConvertArgs {
+    std::string input;
+    std::string output;  // as given, else the input's name ending in .docx
+    std::optional<std::string> title;
+    int codePage = 0;  // of the language given; 0: none given
+    std::uint64_t maxSize = 0;
+    bool open = false;
+    TDocPDFSettings settings;
+};
+
+// `quillet --help`: the text for standard output.
+struct ShowHelp {
+    std::string text;
+};
+
+// `quillet --version`: the line for standard output.
+struct ShowVersion {
+    std::string text;
+};
+
+// A command line that is not one: what to print on standard error. The first line names the
+// option or argument at fault; a usage line of the command follows.
+struct UsageError {
+    std::string message;
+};
+
+using CommandLine = std::variant<ShowHelp, ShowVersion, InfoArgs, ContentsArgs, DistillArgs,
+                                 ConvertArgs, UsageError>;
+
+// Reads the arguments that follow the program's name. Every value is checked here: a wrong one
+// gives a UsageError, never an exception.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+}  // namespace quillet::cli
