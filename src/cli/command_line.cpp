@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include "job/paper_sizes.h"
+#include "platform/ascii.h"
 #include "platform/utf.h"
 #include "text/language_table.h"
 
@@ -132,10 +133,9 @@ int languageCodePage(const std::string& language) {
 // Word writes .docx and, through LibreOffice, .doc; any other name would get a document of
 // another name than the one asked for.
 bool isWordDocumentName(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return extension == ".docx" || extension == ".doc";
+    const std::string extension = path.extension().string();
+    return equalsIgnoringAsciiCase(extension, ".docx") ||
+           equalsIgnoringAsciiCase(extension, ".doc");
 }
 
 // ---- Declaring options ----
