@@ -17,8 +17,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -68,6 +70,28 @@ private:
     int m_position = 0;
     std::u16string m_caption;
     std::size_t m_lastLength = 0;
+};
+
+// Wakes the main loop from the worker thread; a wake that comes before the wait is not lost.
+class Waker {
+public:
+    void wake() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_woken = true;
+        }
+        m_changed.notify_one();
+    }
+    void wait(std::chrono::milliseconds longest) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, longest, [this] { return m_woken; });
+        m_woken = false;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_woken = false;
 };
 
 class NoButton : public CaptionButton {
@@ -162,13 +186,18 @@ int runConvert(const ConvertArgs& args) {
     worker.lbInfo = &progress;
     worker.btnCancel = &button;
 
+    // The worker wakes the main thread for each call it hands over, so a call is served at once
+    // rather than at the next turn of a polling loop: a large help file makes tens of thousands.
+    Waker waker;
+    worker.setWakeMainThread([&waker] { waker.wake(); });
     worker.Start();
     // The main thread serves the worker's calls. A stop signal is passed on before the calls
-    // are served, so that the worker's next report raises it.
+    // are served, so that the worker's next report raises it; signals are looked at at least
+    // twenty times a second.
     while (!worker.Finished()) {
         if (StopSignals::requested()) worker.WantToExit = true;
         worker.checkSynchronize();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        waker.wait(std::chrono::milliseconds(50));
     }
     worker.WaitFor();
     progress.finish();
