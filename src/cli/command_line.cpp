@@ -303,6 +303,8 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
              [&s](const std::string& value) { readHeadingFont(value, s); })
         ->default_str(toUtf8(s.HeadingFont[1].Name));
     command.add_flag("--open", args.open, "open the document when done");
+    command.add_flag("--timings", args.timings,
+                     "print each stage's wall time and the peak memory to standard error");
     addMaxSize(command, args.maxSize);
 }
 

@@ -44,6 +44,7 @@ struct ConvertArgs {
     int codePage = 0;  // of the language given; 0: none given
     std::uint64_t maxSize = 0;
     bool open = false;
+    bool timings = false;  // each stage's wall time and the peak memory on standard error
     TDocPDFSettings settings;
 };
 

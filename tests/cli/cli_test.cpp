@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -287,6 +288,17 @@ TEST_F(CliTest, TheOutputMustBeAWordDocumentAndItsRealPathIsReported) {
     // Only what the cases put there or wrote: no staged document is left beside an output.
     EXPECT_EQ(scratchNames(), (std::set<std::string>{"folder.docx", "locked.docx",
                                                      ".~lock.locked.docx#", "sub", "stderr"}));
+}
+
+TEST_F(CliTest, TimingsNameEachStageAndThePeakMemory) {
+    const std::string output = (m_scratch.path() / "timed.docx").string();
+    const CommandRun run = quillet({"convert", fixture("nested.chm"), "-o", output, "--timings"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(std::regex_search(
+        run.err, std::regex("timings: unpack [0-9.]+ s, distill [0-9.]+ s, document [0-9.]+ s, "
+                            "save [0-9.]+ s, whole [0-9.]+ s; peak memory [0-9.]+ MiB "
+                            "\\(unpacker [0-9.]+ MiB\\)\n")))
+        << run.err;
 }
 
 TEST_F(CliTest, TwoConversionsToOneOutputAtOnceBothSucceed) {

@@ -43,6 +43,7 @@ TEST(CommandLine, ConvertOptionsSetTheirSettings) {
              EXPECT_EQ(a.codePage, 0);
              EXPECT_EQ(a.maxSize, 0u);
              EXPECT_FALSE(a.open);
+             EXPECT_FALSE(a.timings);
          }},
         {{"guide.chm", "--paper", "210x297"},
          [](const ConvertArgs& a) {
@@ -97,8 +98,8 @@ TEST(CommandLine, ConvertOptionsSetTheirSettings) {
              EXPECT_EQ(a.settings.ShowLevel, 5);  // the last one given counts
          }},
         {{"guide.chm", "--no-cover", "--no-header", "--no-footer", "--no-toc", "--no-numbers",
-          "--discard", "--addenda", "More", "--toc-caption", "Inhalt", "--open", "--title",
-          "-Manual-", "--language", "0x0419", "-o", "OUT.DOC"},
+          "--discard", "--addenda", "More", "--toc-caption", "Inhalt", "--open", "--timings",
+          "--title", "-Manual-", "--language", "0x0419", "-o", "OUT.DOC"},
          [](const ConvertArgs& a) {
              const TDocPDFSettings& s = a.settings;
              EXPECT_FALSE(s.Cover || s.Header || s.Footer || s.Toc || s.TitleNumber);
@@ -106,6 +107,7 @@ TEST(CommandLine, ConvertOptionsSetTheirSettings) {
              EXPECT_EQ(s.Addenda, u"More");
              EXPECT_EQ(s.TOCCaption, u"Inhalt");
              EXPECT_TRUE(a.open);
+             EXPECT_TRUE(a.timings);
              EXPECT_EQ(a.title, "-Manual-");
              EXPECT_EQ(a.codePage, 1251);
              EXPECT_EQ(a.output, "OUT.DOC");
