@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
-# Converts a generated help file of N topics (default 2000) and prints the time of each stage
-# and the peak memory. usage: bench/convert_bench.sh [N] [BIN_FOLDER]
+# Converts a generated help file of N topics (default 2000; 5000 and 20000 are the sizes to
+# compare) and prints the wall and CPU time, the peak memory, the time of each stage, and the time
+# of quillet-hh alone on the same file (the unpacking floor).
+# usage: bench/convert_bench.sh [N] [BIN_FOLDER]
 set -euo pipefail
 topics=${1:-2000}
 bin=${2:-$(cd "$(dirname "$0")/.." && pwd)/build/release/bin}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 project=$work/project
-mkdir -p "$project/html"
+mkdir -p "$project/html" "$project/notes" "$project/images"
 
-# A help project: chapters of 20 topics, each page with a shared navigation bar and footer, a
-# title, paragraphs, a small table and a link to the next topic.
+# A help project: chapters of 20 topics. Each page has a shared navigation bar and footer, a
+# title, paragraphs, a table, a list, a picture, a link to an anchor of the next topic and, every
+# tenth page, a link to a note page that the contents do not list.
 {
     echo "[OPTIONS]"; echo "Compiled file=bench.chm"; echo "Contents file=toc.hhc"
     echo "Default topic=html/t0.htm"; echo "Language=0x409 English (United States)"; echo "Title=Benchmark"
     echo; echo "[FILES]"
     for ((n = 0; n < topics; n++)); do echo "html/t$n.htm"; done
+    for ((n = 0; n < topics; n += 10)); do echo "notes/n$n.htm"; done
+    echo "images/logo.gif"
 } >"$project/bench.hhp"
 {
     echo "<HTML><BODY><UL>"
@@ -29,40 +34,46 @@ mkdir -p "$project/html"
     done
     echo "</UL></UL></BODY></HTML>"
 } >"$project/toc.hhc"
+# A 16x16 GIF, all one colour.
+printf 'GIF89a\x10\x00\x10\x00\x80\x00\x00\x00\x33\x99\xff\xff\xff!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x10\x00\x10\x00\x00\x02\x0e\x8c\x8f\xa9\xcb\xed\x0f\xa3\x9c\xb4\xda\x8b\xb3\x3e\x05\x00;' \
+    >"$project/images/logo.gif"
 for ((n = 0; n < topics; n++)); do
+    note=""
+    ((n % 10 == 0)) && note="<p>Read the <a href=\"../notes/n$n.htm\">note on topic $n</a>.</p>"
     cat >"$project/html/t$n.htm" <<PAGE
 <html><head><title>Topic $n</title></head><body>
 <div class="nav"><a href="t0.htm">Home</a> | Index | Search</div>
 <h1>Topic $n</h1>
-<p>This is topic number $n of the benchmark project. It describes function_$n, which takes a window handle and returns a value.</p>
-<table border="1"><tr><th>Parameter</th><th>Meaning</th></tr><tr><td>hWnd$n</td><td>The window.</td></tr></table>
-<p>See <a href="t$(((n + 1) % topics)).htm">the next topic</a>.</p>
+<p><img src="../images/logo.gif" alt="logo"> This is topic number $n of the benchmark project. It describes function_$n, which takes a window handle and returns a value.</p>
+<table border="1"><tr><th>Parameter</th><th>Meaning</th></tr><tr><td>hWnd$n</td><td>The window.</td></tr><tr><td>flags$n</td><td>How to draw it.</td></tr></table>
+<ul><li>Call it from the main thread.</li><li>It returns zero on failure.</li><li>See also function_$(((n + 7) % topics)).</li></ul>
+<h2><a name="remarks"></a>Remarks</h2><p>The value is cached until the window is destroyed.</p>
+<p>See <a href="t$(((n + 1) % topics)).htm#remarks">the remarks of the next topic</a>.</p>
+$note
 <p class="foot">Copyright 2024 Example Corporation.</p>
 </body></html>
 PAGE
 done
+for ((n = 0; n < topics; n += 10)); do
+    printf '<html><head><title>Note %d</title></head><body><p>A note on topic %d.</p></body></html>\n' \
+        "$n" "$n" >"$project/notes/n$n.htm"
+done
 (cd "$project" && chmcmd bench.hhp >/dev/null 2>&1 || true)
+[[ -s $project/bench.chm ]] || { echo "chmcmd wrote nothing"; exit 1; }
 echo "help file: $topics topics, $(stat -c %s "$project/bench.chm") bytes"
 
-# Each progress line with the time it appeared.
-/usr/bin/time -v "$bin/quillet" convert "$project/bench.chm" -o "$work/bench.docx" </dev/null \
-    2> >(while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >"$work/log") >/dev/null
-sleep 1
-awk '
-    /\[[0-9]+%\]/ {
-        t = $1; $1 = ""; text = $0
-        if (text ~ /Decompiling/) start["unpack"] = t
-        if (text ~ /Analyzing/) { stop["unpack"] = t; start["distill"] = t }
-        if (text ~ /Launching Word/) { stop["distill"] = t; start["document (with refreshes)"] = t }
-        if (text ~ /%\] 调整内嵌形状/) { stop["document (with refreshes)"] = t; start["pictures, header, contents"] = t }
-        if (text ~ /保存文档/) { stop["pictures, header, contents"] = t; start["save"] = t }
-        last = t
-    }
-    /Maximum resident set size/ { rss = $NF }
-    END {
-        stop["save"] = last
-        n = split("unpack distill document_(with_refreshes) pictures,_header,_contents save", order, " ")
-        for (i = 1; i <= n; i++) { k = order[i]; gsub("_", " ", k); printf "%-28s %6.2f s\n", k, stop[k] - start[k] }
-        printf "%-28s %6.2f s\n", "whole conversion", last - start["unpack"]
-        printf "peak memory                  %6.1f MiB\n", rss / 1024
-    }' "$work/log"
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR"
+/usr/bin/time -f "quillet-hh alone: %e s wall, %U+%S s CPU, peak %M KB" \
+    "$bin/quillet-hh" -decompile "$work/unpacked" "$project/bench.chm" >/dev/null 2>"$work/hh.log" || {
+    cat "$work/hh.log"
+    exit 1
+}
+tail -1 "$work/hh.log"
+/usr/bin/time -f "convert: %e s wall, %U+%S s CPU, peak %M KB" \
+    "$bin/quillet" convert "$project/bench.chm" -o "$work/bench.docx" --timings </dev/null \
+    >/dev/null 2>"$work/convert.log" || {
+    cat "$work/convert.log"
+    exit 1
+}
+grep -E '^(timings|convert):' "$work/convert.log"
