@@ -259,10 +259,7 @@ void TCHMDistill::addLinkedFile(const std::u16string& Link, const std::u16string
     if (!page && !equalsIgnoringAsciiCase(extension, u".css")) return;
     // Only files of this help file: a link that leads out of the working folder is not followed.
     const std::u16string file = NormalizePath(baseFolder + Link);
-    if (!pathInsideFolder(file, rootFolder)) return;
-    const auto found = findExistingPath(toPath(file));
-    std::error_code ec;
-    if (!found || !std::filesystem::is_regular_file(*found, ec)) return;
+    if (!fileInsideFolder(file, rootFolder)) return;
     if (!page) {
         CSSFiles.add(file);
     } else if (!Files.contains(file) && !NonTocicFiles.contains(file)) {

@@ -217,12 +217,8 @@ void TCHMDecompile::addDefaultTopicEntry() {
     std::u16string page = DefaultPage;
     while (!page.empty() && (page.front() == u'/' || page.front() == u'\\')) page.erase(0, 1);
     // The default topic comes from the help file: it must name a page inside the project.
-    std::error_code ec;
-    const auto inside = page.find(u"://") == std::u16string::npos
-                            ? pathInsideFolder(rootFolder + page, rootFolder)
-                            : std::nullopt;
-    const auto found = inside ? findExistingPath(toPath(*inside)) : std::nullopt;
-    const bool usable = !page.empty() && found && std::filesystem::is_regular_file(*found, ec);
+    const bool usable = !page.empty() && page.find(u"://") == std::u16string::npos &&
+                        fileInsideFolder(rootFolder + page, rootFolder).has_value();
     if (!usable) {
         // No default topic to start from: the first page of the project, if any.
         std::u16string first = FindFileByExt(rootFolder, u".htm");

@@ -118,4 +118,14 @@ std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
     return fromPath(literal);
 }
 
+std::optional<std::u16string> fileInsideFolder(std::u16string_view path,
+                                               std::u16string_view folder) {
+    const auto inside = pathInsideFolder(path, folder);
+    if (!inside) return std::nullopt;
+    const auto found = findExistingPath(toPath(*inside));
+    std::error_code ec;
+    if (!found || !fs::is_regular_file(*found, ec)) return std::nullopt;
+    return fromPath(*found);
+}
+
 }  // namespace quillet

@@ -20,6 +20,12 @@ namespace quillet {
 std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
                                                std::u16string_view folder);
 
+// The existing regular file that `path` names inside `folder`, found without regard to letter
+// case (so named as it is on disk); nothing when `path` leads out of `folder`, names nothing, or
+// names a folder or other non-file.
+std::optional<std::u16string> fileInsideFolder(std::u16string_view path,
+                                               std::u16string_view folder);
+
 // "%XX" escapes decoded as UTF-8 bytes; malformed ones stay as they are.
 std::u16string percentDecode(std::u16string_view text);
 

@@ -1,10 +1,6 @@
 #include "engine/html/local_address.h"
 
-#include "platform/case_insensitive_path.h"
-#include "platform/utf.h"
 #include "text/confined_path.h"
-
-#include <filesystem>
 
 namespace quillet::engine::html {
 
@@ -29,12 +25,7 @@ std::optional<std::u16string> resolveLocalFile(std::u16string_view address,
 
     std::u16string base = baseFolder;
     if (!base.empty() && base.back() != u'/') base += u'/';
-    const auto inside = pathInsideFolder(base + relative, rootFolder);
-    if (!inside) return std::nullopt;
-    const auto found = findExistingPath(toPath(*inside));
-    std::error_code ec;
-    if (!found || !std::filesystem::is_regular_file(*found, ec)) return std::nullopt;
-    return fromPath(*found);
+    return fileInsideFolder(base + relative, rootFolder);
 }
 
 }  // namespace quillet::engine::html
