@@ -62,18 +62,5 @@ done
 [[ -s $project/bench.chm ]] || { echo "chmcmd wrote nothing"; exit 1; }
 echo "help file: $topics topics, $(stat -c %s "$project/bench.chm") bytes"
 
-export TMPDIR=$work/tmp
-mkdir -p "$TMPDIR"
-/usr/bin/time -f "quillet-hh alone: %e s wall, %U+%S s CPU, peak %M KB" \
-    "$bin/quillet-hh" -decompile "$work/unpacked" "$project/bench.chm" >/dev/null 2>"$work/hh.log" || {
-    cat "$work/hh.log"
-    exit 1
-}
-tail -1 "$work/hh.log"
-/usr/bin/time -f "convert: %e s wall, %U+%S s CPU, peak %M KB" \
-    "$bin/quillet" convert "$project/bench.chm" -o "$work/bench.docx" --timings </dev/null \
-    >/dev/null 2>"$work/convert.log" || {
-    cat "$work/convert.log"
-    exit 1
-}
-grep -E '^(timings|convert):' "$work/convert.log"
+source "$(dirname "$0")/measure.sh"
+measure_conversion "$bin" "$project/bench.chm" "$work"

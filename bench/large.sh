@@ -19,20 +19,6 @@ echo "help file: $chm, $(stat -c %s "$chm") bytes"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export TMPDIR=$work/tmp
-mkdir -p "$TMPDIR"
-/usr/bin/time -f "quillet-hh alone: %e s wall, %U+%S s CPU, peak %M KB" \
-    "$bin/quillet-hh" -decompile "$work/unpacked" "$chm" >/dev/null 2>"$work/hh.log" || {
-    cat "$work/hh.log"
-    exit 1
-}
-tail -1 "$work/hh.log"
-rm -rf "$work/unpacked"
-/usr/bin/time -f "convert: %e s wall, %U+%S s CPU, peak %M KB" \
-    "$bin/quillet" convert "$chm" -o "$work/lcl.docx" --timings </dev/null >/dev/null \
-    2>"$work/convert.log" || {
-    cat "$work/convert.log"
-    exit 1
-}
-grep -E '^(timings|convert):' "$work/convert.log"
-echo "document: $(stat -c %s "$work/lcl.docx") bytes"
+source "$(dirname "$0")/measure.sh"
+measure_conversion "$bin" "$chm" "$work"
+echo "document: $(stat -c %s "$work/converted.docx") bytes"
