@@ -25,6 +25,9 @@ packages=(
     libreoffice-writer-nogui  # .doc output, and tests convert our .docx with it
     fp-utils          # chmcmd builds the help-file fixtures of the tests
     libchm-bin        # extract_chmLib: a second unpacker the tests compare with
+    unzip             # tests open the .docx packages
+    xz-utils          # ... and compare their parts with the kept ones
+    poppler-utils     # pdftotext and pdftoppm: checking the PDF that LibreOffice makes of them
 )
 
 missing=()
