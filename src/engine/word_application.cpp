@@ -5,6 +5,7 @@
 #include "engine/doc_export.h"
 #include "engine/docx_reader.h"
 #include "engine/docx_writer.h"
+#include "engine/read_ahead.h"
 #include "engine/word_objects.h"
 #include "platform/utf.h"
 
@@ -117,6 +118,14 @@ DocumentReader& webPageReader() {
     static DocumentReader reader;
     return reader;
 }
+ReadPreparer& webPagePreparer() {
+    static ReadPreparer prepare;
+    return prepare;
+}
+
+// How many pages Documents.ReadAhead keeps queued or read: enough to keep the second core busy
+// while the caller works on one page, few enough that their documents cost little memory.
+constexpr std::size_t kReadAheadPages = 8;
 std::mutex& webPageReaderMutex() {
     static std::mutex m;
     return m;
@@ -158,6 +167,13 @@ public:
                      [](Self& d, const CallArgs& a) {
                          return d.open(a.text(0), a.integer(9, kOpenFormatAuto));
                      }},
+                    // Tells that Open will soon be asked for this web page, which is then
+                    // read on a second thread meanwhile; true when it was queued.
+                    {u"ReadAhead",
+                     {u"FileName", u"Format"},
+                     [](Self& d, const CallArgs& a) {
+                         return Variant(d.readAhead(a.text(0), a.integer(1, kOpenFormatAuto)));
+                     }},
                 }));
         return table;
     }
@@ -182,6 +198,13 @@ private:
         const bool web = format == kOpenFormatWebPages ||
                          (format == kOpenFormatAuto && hasExtension(path, {u".htm", u".html"}));
         if (web) {
+            if (m_app->readAhead) {
+                if (auto ready = m_app->readAhead->take(path)) {
+                    ready->app = doc->app;
+                    ready->fullName = path;
+                    return adopt(ready);
+                }
+            }
             DocumentReader reader;
             {
                 const std::lock_guard lock(webPageReaderMutex());
@@ -196,6 +219,20 @@ private:
         }
         doc->fullName = path;
         return adopt(doc);
+    }
+    bool readAhead(const std::u16string& path, int format) {
+        checkRunning(*m_app);
+        const bool web = format == kOpenFormatWebPages ||
+                         (format == kOpenFormatAuto && hasExtension(path, {u".htm", u".html"}));
+        if (!web) return false;
+        ReadPreparer prepare;
+        {
+            const std::lock_guard lock(webPageReaderMutex());
+            prepare = webPagePreparer();
+        }
+        if (!prepare) return false;
+        if (!m_app->readAhead) m_app->readAhead = std::make_shared<ReadAhead>(kReadAheadPages);
+        return m_app->readAhead->request(path, prepare(path));
     }
     std::shared_ptr<ApplicationState> m_app;
 };
@@ -234,6 +271,13 @@ public:
                 // Documents held in memory cost the same to extend however long they are, so
                 // the save-and-reopen cycle that keeps Word quick would only cost time here.
                 {u"RefreshNeeded", {}, [](Self&, const CallArgs&) { return Variant(false); }},
+                // Documents.ReadAhead is offered when web pages can be read on a second thread.
+                {u"CanReadAhead",
+                 {},
+                 [](Self&, const CallArgs&) {
+                     const std::lock_guard lock(webPageReaderMutex());
+                     return Variant(static_cast<bool>(webPagePreparer()));
+                 }},
                 {u"DefaultSaveFormat",
                  {},
                  [](Self& a, const CallArgs&) {
@@ -265,6 +309,7 @@ public:
                          doc->closed = true;
                      }
                      a.m_app->documents.clear();
+                     a.m_app->readAhead.reset();
                      a.m_app->quit = true;
                      return Variant();
                  }},
@@ -278,9 +323,10 @@ private:
 
 }  // namespace
 
-void setWebPageReader(DocumentReader reader) {
+void setWebPageReader(DocumentReader reader, ReadPreparer prepare) {
     const std::lock_guard lock(webPageReaderMutex());
     webPageReader() = std::move(reader);
+    webPagePreparer() = std::move(prepare);
 }
 
 void saveDocument(DocumentState& doc, const std::u16string& path, int format) {

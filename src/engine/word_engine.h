@@ -18,9 +18,22 @@ void registerWordEngine();
 
 // Reads a file into a new, empty document model; throws std::runtime_error when it cannot.
 using DocumentReader = std::function<void(DocumentModel& model, const std::u16string& path)>;
+
+// A reading made ready on one thread to run on another (Documents.ReadAhead): `read` fills a new
+// model on the worker; `stillValid`, asked on the opening thread, says whether the settings it
+// was made with still hold there; `deliver`, run on the opening thread, tells what the reading
+// had to say (its messages), where reading at Open would have told it.
+struct PreparedRead {
+    std::function<void(DocumentModel& model)> read;
+    std::function<bool()> stillValid = [] { return true; };
+    std::function<void()> deliver = [] {};
+};
+using ReadPreparer = std::function<PreparedRead(const std::u16string& path)>;
+
 // Sets the reader of web pages, which Documents.Open uses for format 7 (and for .htm and .html
 // files with format 0). Until one is set, opening a web page fails with an automation error.
-void setWebPageReader(DocumentReader reader);
+// With `prepare`, Documents.ReadAhead reads pages on a second thread ahead of their Open.
+void setWebPageReader(DocumentReader reader, ReadPreparer prepare = {});
 
 // The model behind an engine Document object, or null for any other object.
 const DocumentModel* documentModel(const Object& document);

@@ -19,6 +19,7 @@
 namespace quillet::engine {
 
 struct DocumentState;
+class ReadAhead;
 
 struct ApplicationState {
     std::map<std::u16string, bool> options;  // the Boolean options, by lower-cased name
@@ -27,6 +28,7 @@ struct ApplicationState {
     bool quit = false;
     int documentsCreated = 0;
     std::vector<std::shared_ptr<DocumentState>> documents;  // open documents, oldest first
+    std::shared_ptr<ReadAhead> readAhead;  // started by the first Documents.ReadAhead
 };
 
 struct DocumentState {

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace quillet {
@@ -378,6 +379,56 @@ void ImportTopicPage(TWordSession& session, const std::u16string& path) {
     page.call(u"Close", {named(u"SaveChanges", 0)});
 }
 
+// The topic page of an entry, when it has one: only pages of the help file, so that an address
+// that leads out of the working folder gives a heading without a page.
+std::optional<std::u16string> topicPageOf(const TChmToDocPDF& job, const TTitleList& entry) {
+    if (entry.Status != 0 || entry.Url.empty()) return std::nullopt;
+    auto page = pathInsideFolder(job.rootFolder + entry.Url, job.rootFolder);
+    std::error_code ec;
+    if (page && !std::filesystem::is_regular_file(toPath(*page), ec)) return std::nullopt;
+    return page;
+}
+
+// How many entries ahead of the one being inserted their pages are asked for.
+constexpr int kPagesAhead = 6;
+
+// A server that says it can (Application.CanReadAhead, as the document engine does) reads the
+// pages of the next entries on a second thread while the stage inserts the current one: each is
+// named to Documents.ReadAhead before ImportTopicPage opens it. Reading ahead changes nothing
+// in the document, only when each page is read. Other servers (Word) are asked for nothing.
+class PageReadAhead {
+public:
+    PageReadAhead(TWordSession& session, const TChmToDocPDF& job) : m_session(session), m_job(job) {
+        try {
+            const Variant answer = session.WordApp.get(u"CanReadAhead");
+            m_enabled = answer.type() == Variant::Type::Bool && answer.toBool();
+        } catch (const std::exception&) {
+            m_enabled = false;
+        }
+    }
+
+    // Names the pages of the entries up to `last` that were not named yet.
+    void through(int last) {
+        const int count = static_cast<int>(m_job.List.size());
+        for (; m_enabled && m_next < count && m_next <= last; ++m_next) {
+            const auto page = topicPageOf(m_job, m_job.List[static_cast<std::size_t>(m_next)]);
+            if (!page) continue;
+            try {
+                m_session.WordApp.at(u"Documents")
+                    .call(u"ReadAhead", {named(u"FileName", *page), named(u"Format", 7)});
+            } catch (const AutomationError&) {
+                m_enabled = false;  // the pages are read when they are opened
+            }
+        }
+    }
+
+private:
+    TWordSession& m_session;
+    const TChmToDocPDF& m_job;
+    bool m_enabled = false;
+    int m_next = 0;
+};
+
 void AddExternalLink(TWordSession& session, const TTitleList& entry) {
     session.InsertRange.call(u"collapse", {0});
     session.InsertRange.put(u"Style", -1);
@@ -578,6 +629,7 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
         // An empty contents tree makes a document of cover and contents only.
         const double step = count > 0 ? 60.0 / count : 0.0;
         session.InsertRange = session.Doc.at(u"Content");
+        PageReadAhead readAhead(session, job);
         if (job.Settings->Cover) AddCover(session, job);
         if (job.Settings->Toc) AddContents(session, job);
         for (int n = 0; n < count; ++n) {
@@ -593,13 +645,8 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
                 session.InsertRange.call(u"InsertBreak", {2});
             }
             AddEntryHeading(session, job, entry);
-            std::error_code ec;
-            // Only pages of the help file: an address that leads out of the working folder
-            // gives a heading without a page.
-            const auto page = entry.Status == 0 && !entry.Url.empty()
-                                  ? pathInsideFolder(job.rootFolder + entry.Url, job.rootFolder)
-                                  : std::nullopt;
-            if (page && std::filesystem::is_regular_file(toPath(*page), ec))
+            readAhead.through(n + kPagesAhead);
+            if (const auto page = topicPageOf(job, entry))
                 ImportTopicPage(session, *page);
             else if (entry.Status == 3)
                 AddExternalLink(session, entry);

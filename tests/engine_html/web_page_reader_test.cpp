@@ -8,6 +8,9 @@
 #include "engine/word_engine.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
+#include "text/text_context.h"
+
+#include "../engine/engine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -383,6 +386,56 @@ TEST_F(WebPages, TheOpenedPageSavesAsDocx) {
     const std::u16string out = fromPath(root() / "out.docx");
     doc.call(u"SaveAs", {out, 12});
     EXPECT_GT(std::filesystem::file_size(toPath(out)), 1000u);
+}
+
+// Pages named to Documents.ReadAhead are read on a second thread; each opens as it would have
+// without, also when its file or the code page changed after it was named.
+TEST_F(WebPages, PagesReadAheadOpenAsTheyWouldHaveOpened) {
+    write(root() / "images" / "wide.png", pngHeader(80, 40));
+    const std::vector<std::string> pages = {
+        "<h1>One</h1><p><a name=a href='#a'>x</a><img src='../images/wide.png'></p>",
+        "<table border=1><tr><td rowspan=2>a</td><td>b</td></tr><tr><td>c</td></tr></table>",
+        "<ol><li>first<ul><li>inner</li></ul></li><li style='color:red'>second</li></ol>",
+        "<p>\xC0 is read in the job's code page</p>",
+    };
+    std::vector<std::u16string> paths;
+    for (std::size_t n = 0; n < pages.size(); ++n) {
+        const auto file = root() / "pages" / ("p" + std::to_string(n) + ".htm");
+        write(file, pages[n]);
+        paths.push_back(fromPath(file));
+    }
+    const auto openAll = [&](Object& app) {
+        std::vector<std::string> dumps;
+        for (const auto& path : paths) {
+            const Object page =
+                app.at(u"Documents").at(u"Open", {named(u"FileName", path), named(u"Format", 7)});
+            dumps.push_back(testing::dumpModel(*documentModel(page)));
+            EXPECT_EQ(checkDocument(page), "");
+            page.call(u"Close", {named(u"SaveChanges", 0)});
+        }
+        return dumps;
+    };
+    const ScopedTextContext cyrillic({1251, nullptr, u""});
+    const auto expected = openAll(word);
+    ASSERT_TRUE(word.get(u"CanReadAhead").toBool());
+
+    Object ahead = CreateObject(u"Word.Application");
+    for (const auto& path : paths)
+        EXPECT_TRUE(ahead.at(u"Documents")
+                        .call(u"ReadAhead", {named(u"FileName", path), named(u"Format", 7)})
+                        .toBool());
+    EXPECT_EQ(openAll(ahead), expected);
+
+    // Changed after being named: the file's new text, the job's new code page.
+    for (const auto& path : paths) ahead.at(u"Documents").call(u"ReadAhead", {path, 7});
+    write(toPath(paths[0]), "<p>changed</p>");
+    const ScopedTextContext western({1252, nullptr, u""});
+    const auto changed = openAll(ahead);
+    EXPECT_NE(changed[0].find("changed"), std::string::npos);
+    EXPECT_NE(changed[3].find("À"), std::string::npos) << changed[3];
+    EXPECT_NE(expected[3].find("А"), std::string::npos) << expected[3];
+    EXPECT_EQ(changed[1], expected[1]);
+    ahead.call(u"Quit", {false});  // with pages named and never opened
 }
 
 }  // namespace

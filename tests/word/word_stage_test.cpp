@@ -340,6 +340,66 @@ TEST_F(WordStageTest, LongContentsAreRefreshedUnlessTheServerNeedsNone) {
     }
 }
 
+// A server that can read ahead is told each page before it is opened, a few entries early; one
+// that cannot (Word), or refuses, is told nothing more and still opens every page.
+TEST_F(WordStageTest, PagesAreNamedAheadOnlyToAServerThatReadsAhead) {
+    for (int n = 0; n < 10; ++n)
+        add(u"Page", fromUtf8("p" + std::to_string(n) + ".htm"), 0, 0, u"2.");
+    const auto page = [&](int n) {
+        return "FileName:String \"" +
+               (dir.path() / "root" / ("p" + std::to_string(n) + ".htm")).string() + "\",";
+    };
+    const auto aheadOf = [&](int n) {
+        return "Word.Documents.ReadAhead(" + page(n) + "Format:Int 7,)";
+    };
+    const auto openOf = [&](int n) {
+        return "Word.Documents.Open(" + page(n) +
+               "Format:Int 7,Visible:Bool False,OpenAndRepair:Bool True,)";
+    };
+    struct Case {
+        std::optional<Variant> canReadAhead;
+        std::string failOn;
+        int named;  // how many ReadAhead calls
+    };
+    const Case cases[] = {
+        {std::nullopt, "", 0},
+        {Variant(false), "", 0},
+        {Variant(true), "", 11},  // page.htm and the ten pages
+        {Variant(true), ".ReadAhead(", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.named);
+        recording->log.clear();
+        recording->failOn = c.failOn;
+        recording->values.clear();
+        if (c.canReadAhead) recording->values = {{"Word.CanReadAhead", *c.canReadAhead}};
+        std::filesystem::create_directories(dir.path() / "root");  // the stage removes it
+        std::ofstream(dir.path() / "root" / "page.htm") << "<p>text</p>";
+        for (int n = 0; n < 10; ++n)
+            std::ofstream(dir.path() / "root" / ("p" + std::to_string(n) + ".htm"))
+                << "<p>text</p>";
+        OutputWord(job);
+        EXPECT_EQ(std::count_if(recording->log.begin(), recording->log.end(),
+                                [](const std::string& e) {
+                                    return e.find(".ReadAhead(") != std::string::npos;
+                                }),
+                  c.named);
+        for (int n = 0; n < 10; ++n) {
+            ASSERT_TRUE(logged(openOf(n))) << n;
+            if (c.named == 11) {
+                // Named six entries ahead: while the page six back is inserted.
+                EXPECT_LT(indexOf(aheadOf(n)), indexOf(openOf(n)));
+                if (n >= 6) {
+                    EXPECT_LT(indexOf(aheadOf(n)), indexOf(openOf(n - 6)));
+                }
+                if (n >= 7) {
+                    EXPECT_GT(indexOf(aheadOf(n)), indexOf(openOf(n - 7)));
+                }
+            }
+        }
+    }
+}
+
 TEST_F(WordStageTest, ACancellationTearsWordDownWithoutAFailureReport) {
     int reports = 0;
     job.FOnChange = [&](const std::u16string& info, int p) {

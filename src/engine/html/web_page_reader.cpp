@@ -23,11 +23,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace quillet::engine::html {
@@ -733,13 +736,54 @@ void readWebPage(DocumentModel& model, const std::u16string& path,
 
 namespace quillet::engine {
 
+namespace {
+
+// What a page's reading on another thread has to say, kept until the opening thread tells it.
+class KeptMessages : public UserInterface {
+public:
+    void showMessage(MessageKind kind, const std::u16string& text) override {
+        m_messages.emplace_back(kind, text);
+    }
+    AbortRetry askAbortRetry(const std::u16string&) override { return AbortRetry::Abort; }
+    std::optional<std::u16string> askSaveFileName(const std::u16string&) override {
+        return std::nullopt;
+    }
+    void tell(UserInterface& ui) const {
+        for (const auto& [kind, text] : m_messages) ui.showMessage(kind, text);
+    }
+
+private:
+    std::vector<std::pair<MessageKind, std::u16string>> m_messages;
+};
+
+}  // namespace
+
 void registerWebPageReader(html::WorkingFolderOf workingFolderOf) {
-    setWebPageReader([workingFolderOf = std::move(workingFolderOf)](DocumentModel& model,
-                                                                    const std::u16string& path) {
-        html::readWebPage(
-            model, path,
-            workingFolderOf ? workingFolderOf(path) : currentTextContext().workingFolder);
-    });
+    const auto folderOf = [workingFolderOf](const std::u16string& path) {
+        return workingFolderOf ? workingFolderOf(path) : currentTextContext().workingFolder;
+    };
+    // A page read ahead is read with the asking thread's code page and working folder; its
+    // messages wait for the opening thread, and it is read again if those settings changed.
+    const auto prepare = [folderOf](const std::u16string& path) {
+        const int codePage = currentTextContext().ansiCodePage;
+        const std::u16string folder = folderOf(path);
+        auto messages = std::make_shared<KeptMessages>();
+        PreparedRead prepared;
+        prepared.read = [=](DocumentModel& model) {
+            const ScopedTextContext context({codePage, messages.get(), folder});
+            html::readWebPage(model, path, folder);
+        };
+        prepared.stillValid = [=] {
+            return currentTextContext().ansiCodePage == codePage && folderOf(path) == folder;
+        };
+        prepared.deliver = [messages] { messages->tell(TextUserInterface()); };
+        return prepared;
+    };
+    setWebPageReader(
+        [folderOf](DocumentModel& model, const std::u16string& path) {
+            html::readWebPage(model, path, folderOf(path));
+        },
+        prepare);
 }
 
 }  // namespace quillet::engine
