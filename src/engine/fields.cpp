@@ -164,6 +164,7 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
         if (isTocBookmark(b->name))
             nextNumber = std::max(nextNumber, std::stoll(toUtf8(b->name.substr(4))));
     const StyleSheet& sheet = model.styles();
+    std::vector<Bookmark> newBookmarks;
     for (int i = 0; i < body.paragraphCount(); ++i) {
         const int start = body.paragraphStart(i), mark = body.paragraphEnd(i) - 1;
         if (start >= field.start && start < field.end) continue;
@@ -180,10 +181,14 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
             if (isTocBookmark((*it)->name)) name = (*it)->name;
         if (name.empty()) {
             name = u"_Toc" + number(++nextNumber);
-            body.addBookmark(name, start, mark);
+            Bookmark& added = newBookmarks.emplace_back();
+            added.name = name;
+            added.start = start;
+            added.end = mark;
         }
         entries.push_back({level, std::move(text), std::move(name)});
     }
+    body.addBookmarks(newBookmarks);  // all at once: headings run through the whole document
 
     Fragment result;
     for (const Entry& e : entries) {

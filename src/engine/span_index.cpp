@@ -23,6 +23,19 @@ void SpanIndex::add(Span* span) {
     m_spans.insert(it, span);
 }
 
+void SpanIndex::add(std::vector<Span*> spans) {
+    if (spans.empty()) return;
+    const auto before = [](const Span* a, const Span* b) {
+        return a->end < b->end || (a->end == b->end && a->start < b->start);
+    };
+    std::stable_sort(spans.begin(), spans.end(), before);
+    const auto from =
+        std::upper_bound(m_spans.begin(), m_spans.end(), spans.front(), before) - m_spans.begin();
+    const auto middle = static_cast<std::ptrdiff_t>(m_spans.size());
+    m_spans.insert(m_spans.end(), spans.begin(), spans.end());
+    std::inplace_merge(m_spans.begin() + from, m_spans.begin() + middle, m_spans.end(), before);
+}
+
 void SpanIndex::remove(Span* span) {
     for (std::size_t i = lowerBound(span->end, span->start);
          i < m_spans.size() && m_spans[i]->end == span->end && m_spans[i]->start == span->start;

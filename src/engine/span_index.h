@@ -17,6 +17,9 @@ class SpanIndex {
 public:
     // Starts tracking `span`; it must not be tracked already.
     void add(Span* span);
+    // Starts tracking all of `spans` (in the order that adding them one by one would give), in
+    // one pass over the tracked spans that come after the first of them.
+    void add(std::vector<Span*> spans);
     // Stops tracking `span`; a span not tracked is ignored.
     void remove(Span* span);
     // Moves a tracked span to new positions.

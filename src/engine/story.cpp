@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 #include <set>
+#include <unordered_set>
 
 namespace quillet::engine {
 
@@ -12,6 +13,20 @@ namespace {
 
 std::string at(const char* what, int pos) {
     return std::string(what) + " at " + std::to_string(pos);
+}
+
+// Copies of a fragment's items, made shared and moved `by` positions.
+template <class T>
+std::vector<std::shared_ptr<T>> shifted(const std::vector<T>& items, int by) {
+    std::vector<std::shared_ptr<T>> out;
+    out.reserve(items.size());
+    for (const T& item : items) {
+        auto copy = std::make_shared<T>(item);
+        copy->start += by;
+        copy->end += by;
+        out.push_back(std::move(copy));
+    }
+    return out;
 }
 
 }  // namespace
@@ -103,6 +118,28 @@ T& Story::addInOrder(std::vector<std::shared_ptr<T>>& items, std::shared_ptr<T> 
 }
 
 template <class T>
+void Story::addAllInOrder(std::vector<std::shared_ptr<T>>& items,
+                          std::vector<std::shared_ptr<T>> added) {
+    if (added.empty()) return;
+    // Adding one by one puts each after every item that starts where it starts or before: a
+    // stable merge of the items with the added ones in a stable order by start.
+    const auto before = [](const std::shared_ptr<T>& a, const std::shared_ptr<T>& b) {
+        return a->start < b->start;
+    };
+    std::stable_sort(added.begin(), added.end(), before);
+    std::vector<Span*> spans;
+    spans.reserve(added.size());
+    for (const auto& item : added) spans.push_back(item.get());
+    const auto from =
+        std::upper_bound(items.begin(), items.end(), added.front(), before) - items.begin();
+    const auto middle = static_cast<std::ptrdiff_t>(items.size());
+    items.insert(items.end(), std::make_move_iterator(added.begin()),
+                 std::make_move_iterator(added.end()));
+    std::inplace_merge(items.begin() + from, items.begin() + middle, items.end(), before);
+    m_spans.add(std::move(spans));
+}
+
+template <class T>
 void Story::removeItem(std::vector<std::shared_ptr<T>>& items, T* item) {
     const auto it = std::find_if(items.begin(), items.end(),
                                  [item](const std::shared_ptr<T>& i) { return i.get() == item; });
@@ -125,6 +162,27 @@ Bookmark& Story::addBookmark(const std::u16string& name, int start, int end) {
     Bookmark& added = addInOrder(m_bookmarks, std::move(b));
     m_bookmarksByName[lowerAscii(name)] = &added;
     return added;
+}
+
+void Story::addBookmarks(const std::vector<Bookmark>& bookmarks) {
+    std::vector<std::shared_ptr<Bookmark>> added;
+    added.reserve(bookmarks.size());
+    for (const Bookmark& b : bookmarks) {
+        const std::u16string key = lowerAscii(b.name);
+        if (const auto it = m_bookmarksByName.find(key); it != m_bookmarksByName.end()) {
+            // A name taken by one just added here moves it, as adding one by one would.
+            const auto fresh = std::find_if(added.begin(), added.end(),
+                                            [&](const auto& a) { return a.get() == it->second; });
+            if (fresh != added.end())
+                added.erase(fresh);
+            else
+                removeBookmark(it->second);
+        }
+        auto bookmark = std::make_shared<Bookmark>(b);
+        m_bookmarksByName[key] = bookmark.get();
+        added.push_back(std::move(bookmark));
+    }
+    addAllInOrder(m_bookmarks, std::move(added));
 }
 
 void Story::removeBookmark(Bookmark* bookmark) {
@@ -243,15 +301,20 @@ void Story::insert(int pos, const Fragment& content) {
 
     m_spans.inserted(pos, n);
 
-    for (const Bookmark& b : content.bookmarks)
-        if (!findBookmark(b.name)) addBookmark(b.name, b.start + pos, b.end + pos);
-    for (Hyperlink h : content.hyperlinks) {
-        h.start += pos;
-        h.end += pos;
-        addHyperlink(h);
+    // The items are merged in all at once: a fragment with many of them (a table of contents
+    // near the start of a long document) costs one pass, not one per item.
+    std::vector<Bookmark> bookmarks;
+    std::unordered_set<std::u16string> names;
+    for (const Bookmark& b : content.bookmarks) {
+        if (findBookmark(b.name) || !names.insert(lowerAscii(b.name)).second) continue;
+        Bookmark& kept = bookmarks.emplace_back(b);
+        kept.start += pos;
+        kept.end += pos;
     }
-    for (const Field& f : content.fields) addField(f.start + pos, f.end + pos);
-    for (const InlinePicture& p : content.pictures) addPicture(p.start + pos, p.picture);
+    addBookmarks(bookmarks);
+    addAllInOrder(m_hyperlinks, shifted<Hyperlink>(content.hyperlinks, pos));
+    addAllInOrder(m_fields, shifted<Field>(content.fields, pos));
+    addAllInOrder(m_pictures, shifted<InlinePicture>(content.pictures, pos));
     for (Shape s : content.shapes) {
         s.start += pos;
         s.end += pos;

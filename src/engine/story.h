@@ -72,6 +72,8 @@ public:
     // that bookmark.
     Bookmark* findBookmark(std::u16string_view name) const;
     Bookmark& addBookmark(const std::u16string& name, int start, int end);
+    // Adds bookmarks as addBookmark would one by one, in one pass over the items after the first.
+    void addBookmarks(const std::vector<Bookmark>& bookmarks);
     void removeBookmark(Bookmark* bookmark);
 
     Hyperlink& addHyperlink(const Hyperlink& link);
@@ -109,6 +111,10 @@ private:
 
     template <class T>
     T& addInOrder(std::vector<std::shared_ptr<T>>& items, std::shared_ptr<T> item);
+    // Adds `added` to `items` as addInOrder would one by one, merging them in one pass.
+    template <class T>
+    void addAllInOrder(std::vector<std::shared_ptr<T>>& items,
+                       std::vector<std::shared_ptr<T>> added);
     template <class T>
     void removeItem(std::vector<std::shared_ptr<T>>& items, T* item);
     std::uint32_t intern(const CharFormat& format);
