@@ -170,9 +170,19 @@ void Story::removeItem(std::vector<std::shared_ptr<T>>& items, T* item) {
     items.erase(it);
 }
 
+std::size_t Story::NameHash::operator()(std::u16string_view name) const {
+    // FNV-1a over the lower-cased name.
+    std::size_t h = 14695981039346656037ull;
+    for (const char16_t c : name) {
+        h ^= lowerAscii(c);
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
 Bookmark* Story::findBookmark(std::u16string_view name) const {
-    const auto it = m_bookmarksByName.find(lowerAscii(name));
-    return it == m_bookmarksByName.end() ? nullptr : it->second;
+    const auto it = m_bookmarksByName.find(name);
+    return it == m_bookmarksByName.end() ? nullptr : *it;
 }
 
 Bookmark& Story::addBookmark(const std::u16string& name, int start, int end) {
@@ -182,12 +192,12 @@ Bookmark& Story::addBookmark(const std::u16string& name, int start, int end) {
     b->end = end;
     b->name = name;
     Bookmark& added = addInOrder(m_bookmarks, std::move(b));
-    m_bookmarksByName[lowerAscii(name)] = &added;
+    m_bookmarksByName.insert(&added);
     return added;
 }
 
 void Story::removeBookmark(Bookmark* bookmark) {
-    m_bookmarksByName.erase(lowerAscii(bookmark->name));
+    m_bookmarksByName.erase(bookmark);
     removeItem(m_bookmarks, bookmark);
 }
 

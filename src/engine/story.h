@@ -11,13 +11,15 @@
 #include "engine/fragment.h"
 #include "engine/span_index.h"
 #include "engine/story_items.h"
+#include "platform/ascii.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -143,7 +145,21 @@ private:
 
     SpanIndex m_spans;
     std::vector<std::shared_ptr<Bookmark>> m_bookmarks;
-    std::unordered_map<std::u16string, Bookmark*> m_bookmarksByName;  // by lower-cased name
+    // Bookmarks found by name without regard to letter case; a bookmark's name does not change.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::u16string_view name) const;
+        std::size_t operator()(const Bookmark* b) const { return (*this)(b->name); }
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        static std::u16string_view name(std::u16string_view n) { return n; }
+        static std::u16string_view name(const Bookmark* b) { return b->name; }
+        bool operator()(const auto& a, const auto& b) const {
+            return equalsIgnoringAsciiCase(name(a), name(b));
+        }
+    };
+    std::unordered_set<Bookmark*, NameHash, NameEqual> m_bookmarksByName;
     std::vector<std::shared_ptr<Hyperlink>> m_hyperlinks;
     std::vector<std::shared_ptr<Field>> m_fields;
     std::vector<std::shared_ptr<InlinePicture>> m_pictures;
