@@ -1,6 +1,6 @@
 // The story keeps character formatting as runs and paragraph formatting as numbers into shared
 // tables. These tests hold it against a plain model that keeps one formatting per character and
-// per paragraph mark, over a fixed sequence of random edits, and check the fragment's tables.
+// per paragraph mark, over a fixed sequence of random edits; and the bookmarks found by name.
 #include "engine/story.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +179,23 @@ TEST(StoryFormatting, ACopyInsertedElsewhereBringsItsFormattingAlong) {
     story.formatParagraphs(2, 2, [](ParaFormat& p) { p.spaceAfter = 6; });
     EXPECT_EQ(story.paragraphFormat(0), paraFormatNumber(1));
     EXPECT_EQ(story.paragraphFormat(2).spaceAfter, 6);
+}
+
+TEST(StoryBookmarks, NamesMatchWithoutRegardToAsciiCase) {
+    Story story;
+    story.insert(0, Fragment::plain(u"some text"));
+    story.addBookmark(u"Intro", 0, 4);
+    story.addBookmark(u"Über", 5, 9);
+    Bookmark& moved = story.addBookmark(u"INTRO", 1, 2);  // the same name: the bookmark moves
+    ASSERT_EQ(story.checkInvariants(), "");
+    ASSERT_EQ(story.bookmarks().size(), 2u);
+    EXPECT_EQ(story.findBookmark(u"intro"), &moved);
+    EXPECT_EQ(story.findBookmark(u"intro")->name, u"INTRO");
+    EXPECT_NE(story.findBookmark(u"Über"), nullptr);
+    EXPECT_EQ(story.findBookmark(u"üBER"), nullptr);  // only ASCII letters fold
+    story.removeBookmark(&moved);
+    EXPECT_EQ(story.findBookmark(u"Intro"), nullptr);
+    EXPECT_EQ(story.checkInvariants(), "");
 }
 
 TEST(FragmentFormats, EditsReachEachDistinctFormatOnceInTheOrderOfFirstUse) {
