@@ -20,7 +20,9 @@ std::shared_ptr<Story> cloneStory(const Story& story) {
     auto copy = std::make_shared<Story>();
     copy->insert(0, story.copy(0, story.length() - 1));
     const int last = story.paragraphCount() - 1;
-    copy->paragraphFormat(copy->paragraphCount() - 1) = story.paragraphFormat(last);
+    const ParaFormat& lastFormat = story.paragraphFormat(last);
+    copy->formatParagraphs(copy->paragraphCount() - 1, copy->paragraphCount() - 1,
+                           [&](ParaFormat& f) { f = lastFormat; });
     const CharFormat mark = story.charFormat(story.length() - 1);
     copy->formatCharacters(copy->length() - 1, copy->length(), [&](CharFormat& f) { f = mark; });
     return copy;
@@ -91,12 +93,13 @@ void DocumentModel::insert(Story& story, int pos, Fragment content) {
     if (content.text.empty()) return;
     if (content.styles && content.styles.get() != &m_styles) {
         std::map<int, int> mapped;
-        for (ParaFormat& p : content.paragraphs) {
+        content.editParagraphFormats([&](ParaFormat& p) {
             const auto [it, added] = mapped.emplace(p.style, 0);
             if (added) it->second = mapStyle(*content.styles, p.style);
             p.style = it->second;
-        }
-        for (auto& [count, format] : content.runs) {
+        });
+        for (const FragmentRun& run : content.runs) {
+            const CharFormat& format = content.charFormat(run);
             if (format.charStyle.empty() || m_styles.findByName(format.charStyle) >= 0) continue;
             const int source = content.styles->findByName(format.charStyle);
             if (source >= 0) mapStyle(*content.styles, source);
@@ -170,7 +173,7 @@ const std::shared_ptr<Story>& DocumentModel::shownStory(int section, bool footer
     if (!h.story) {
         h.story = std::make_shared<Story>();
         const int style = m_styles.findBuiltin(footer ? kStyleFooter : kStyleHeader);
-        h.story->paragraphFormat(0).style = style >= 0 ? style : 0;
+        h.story->formatParagraphs(0, 0, [&](ParaFormat& f) { f.style = style >= 0 ? style : 0; });
     }
     return h.story;
 }

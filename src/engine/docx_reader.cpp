@@ -222,12 +222,7 @@ private:
 };
 
 void StoryReader::append(std::u16string_view text, const CharFormat& format) {
-    if (text.empty()) return;
-    m_out.text += text;
-    if (!m_out.runs.empty() && m_out.runs.back().second == format)
-        m_out.runs.back().first += static_cast<int>(text.size());
-    else
-        m_out.runs.emplace_back(static_cast<int>(text.size()), format);
+    m_out.append(text, format);
 }
 
 void StoryReader::readBlocks(pugi::xml_node container) {
@@ -289,7 +284,7 @@ void StoryReader::readTable(pugi::xml_node tbl) {
                 ParaFormat format;
                 format.cells = m_cells;
                 append(std::u16string(1, kCellMark), CharFormat{});
-                m_out.paragraphs.push_back(format);
+                m_out.addParagraph(format);
             }
             m_cells.pop_back();
             ++column;
@@ -315,7 +310,7 @@ void StoryReader::readParagraph(pugi::xml_node p, bool lastInCell) {
         m_sectionBreaks.push_back(sect);
     }
     append(std::u16string(1, end), markFormat);
-    m_out.paragraphs.push_back(std::move(format));
+    m_out.addParagraph(format);
 }
 
 void StoryReader::readInline(pugi::xml_node n, const CharFormat& format) {
@@ -513,11 +508,10 @@ void StoryReader::readLine(pugi::xml_node line) {
 // inserted; the final paragraph takes the last paragraph's formatting.
 void fillStory(DocumentModel& model, Story& story, Fragment f) {
     if (f.text.empty() || f.paragraphs.empty()) return;
-    const ParaFormat last = f.paragraphs.back();
-    const CharFormat markFormat = f.runs.back().second;
+    const ParaFormat last = f.paragraphFormat(f.paragraphs.size() - 1);
+    const CharFormat markFormat = f.charFormat(f.runs.back());
     f.paragraphs.pop_back();
-    f.text.pop_back();
-    if (--f.runs.back().first == 0) f.runs.pop_back();
+    f.removeLastCharacter();
     const int length = static_cast<int>(f.text.size());
     for (Bookmark& b : f.bookmarks) {
         b.start = std::min(b.start, length);
@@ -534,7 +528,8 @@ void fillStory(DocumentModel& model, Story& story, Fragment f) {
         if (s.start < 0) finalShapes.push_back(s);
     std::erase_if(f.shapes, [](const Shape& s) { return s.start < 0; });
     model.insert(story, 0, std::move(f));
-    story.paragraphFormat(story.paragraphCount() - 1) = last;
+    story.formatParagraphs(story.paragraphCount() - 1, story.paragraphCount() - 1,
+                           [&](ParaFormat& p) { p = last; });
     story.formatCharacters(story.length() - 1, story.length(),
                            [&](CharFormat& c) { c = markFormat; });
     const int finalStart = story.paragraphStart(story.paragraphCount() - 1);

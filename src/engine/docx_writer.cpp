@@ -611,6 +611,7 @@ void StoryWriter::writeParagraph(pugi::xml_node parent, int index) {
     };
 
     bool shapesDone = false;
+    FormatRun run = m_story.formatRunAt(start);
     for (int pos = start; pos <= mark; ++pos) {
         if (m_link && m_link->end == pos) closeLink();
         bookmarkEvents(pos);
@@ -639,7 +640,8 @@ void StoryWriter::writeParagraph(pugi::xml_node parent, int index) {
             continue;
         }
         const bool code = !m_fieldInCode.empty() && m_fieldInCode.back();
-        const std::uint32_t format = m_story.charFormatId(pos);
+        if (pos >= run.end) run = m_story.formatRunAt(pos);
+        const std::uint32_t format = run.format;
         if (!m_pending.empty() && (format != m_pendingFormat || code != m_pendingCode)) flush();
         if (m_pending.empty()) {
             m_pendingFormat = format;

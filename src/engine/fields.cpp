@@ -45,14 +45,10 @@ std::u16string shownText(const Story& story, int from, int to) {
 
 Fragment fieldFragment(std::u16string_view code, Fragment result) {
     Fragment f;
-    f.text = std::u16string(1, kFieldBegin) + std::u16string(code) + kFieldSeparator;
+    f.append(std::u16string(1, kFieldBegin) + std::u16string(code) + kFieldSeparator, CharFormat{});
     const int offset = static_cast<int>(f.text.size());
-    f.text += result.text;
-    f.text += kFieldEnd;
-    f.runs.emplace_back(offset, CharFormat{});
-    f.runs.insert(f.runs.end(), result.runs.begin(), result.runs.end());
-    f.runs.emplace_back(1, CharFormat{});
-    f.paragraphs = std::move(result.paragraphs);
+    f.appendText(result);
+    f.append(std::u16string(1, kFieldEnd), CharFormat{});
     auto shift = [offset](auto items, auto& into) {
         for (auto item : items) {
             item.start += offset;
@@ -212,9 +208,9 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
         ParaFormat format;
         const int style = sheet.findBuiltin(kStyleToc1 - (e.level - 1));
         format.style = style >= 0 ? style : 0;
-        result.paragraphs.push_back(format);
+        result.addParagraph(format);
     }
-    result.runs.emplace_back(static_cast<int>(result.text.size()), CharFormat{});
+    result.addRun(static_cast<int>(result.text.size()), CharFormat{});
     model.insert(body, separator + 1, std::move(result));
     model.updateFieldsOnOpen = true;
 }

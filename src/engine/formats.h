@@ -80,6 +80,7 @@ struct ParaFormat {
     int listLevel = 0;           // 0 to 8
     std::vector<CellRef> cells;  // the table cells that hold the paragraph, outermost first
 
+    auto operator<=>(const ParaFormat&) const = default;
     bool operator==(const ParaFormat&) const = default;
 
     // Clears the direct paragraph formatting, keeping the style, the list and the cells: what

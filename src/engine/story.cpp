@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cassert>
+#include <limits>
+#include <map>
 #include <set>
 #include <unordered_set>
 
@@ -29,27 +31,22 @@ std::vector<std::shared_ptr<T>> shifted(const std::vector<T>& items, int by) {
     return out;
 }
 
+constexpr std::uint32_t kUnmapped = std::numeric_limits<std::uint32_t>::max();
+
 }  // namespace
 
-Fragment Fragment::plain(std::u16string text, const CharFormat& format) {
-    Fragment f;
-    f.runs.emplace_back(static_cast<int>(text.size()), format);
-    f.text = std::move(text);
-    return f;
-}
-
 Story::Story() {
-    m_formats.emplace_back();
-    m_formatIds.emplace(CharFormat{}, 0);
+    m_charFormats.intern(CharFormat{});
+    m_paraFormats.intern(ParaFormat{});
     m_text.push_back(kParagraphMark);
-    m_charFormat.push_back(0);
-    m_paragraphs.push_back({1, ParaFormat{}});
+    m_runs.push_back({1, 0});
+    m_paragraphs.push_back({1, 0});
 }
 
 std::u16string Story::text(int from, int to) const {
     from = std::clamp(from, 0, length());
     to = std::clamp(to, from, length());
-    return m_text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+    return std::u16string(m_text.begin() + from, m_text.begin() + to);
 }
 
 int Story::paragraphAt(int pos) const {
@@ -68,11 +65,23 @@ int Story::paragraphEnd(int index) const {
 }
 
 const ParaFormat& Story::paragraphFormat(int index) const {
-    return m_paragraphs[static_cast<std::size_t>(index)].format;
+    return m_paraFormats[m_paragraphs[static_cast<std::size_t>(index)].format];
 }
 
-ParaFormat& Story::paragraphFormat(int index) {
-    return m_paragraphs[static_cast<std::size_t>(index)].format;
+void Story::formatParagraphs(int first, int last, const std::function<void(ParaFormat&)>& edit) {
+    first = std::max(first, 0);
+    last = std::min(last, paragraphCount() - 1);
+    std::uint32_t lastIn = kUnmapped, lastOut = 0;
+    for (int i = first; i <= last; ++i) {
+        std::uint32_t& id = m_paragraphs[static_cast<std::size_t>(i)].format;
+        if (id != lastIn) {
+            ParaFormat f = m_paraFormats[id];
+            edit(f);
+            lastIn = id;
+            lastOut = m_paraFormats.intern(f);
+        }
+        id = lastOut;
+    }
 }
 
 std::pair<int, int> Story::paragraphsTouched(int from, int to) const {
@@ -80,31 +89,81 @@ std::pair<int, int> Story::paragraphsTouched(int from, int to) const {
     return {first, to > from ? paragraphAt(to - 1) : first};
 }
 
-const CharFormat& Story::charFormat(int pos) const {
-    return m_formats[m_charFormat[static_cast<std::size_t>(pos)]];
+std::size_t Story::runIndexAt(int pos) const {
+    const auto it = std::upper_bound(m_runs.begin(), m_runs.end(), pos,
+                                     [](int p, const Run& run) { return p < run.end; });
+    return it == m_runs.end() ? m_runs.size() - 1 : static_cast<std::size_t>(it - m_runs.begin());
 }
 
-std::uint32_t Story::intern(const CharFormat& format) {
-    const auto [it, added] =
-        m_formatIds.emplace(format, static_cast<std::uint32_t>(m_formats.size()));
-    if (added) m_formats.push_back(format);
-    return it->second;
+FormatRun Story::formatRunAt(int pos) const {
+    const std::size_t i = runIndexAt(pos);
+    return {i == 0 ? 0 : m_runs[i - 1].end, m_runs[i].end, m_runs[i].format};
+}
+
+const CharFormat& Story::charFormat(int pos) const {
+    return m_charFormats[formatRunAt(pos).format];
+}
+
+void Story::replaceRuns(int from, int to, const std::vector<FragmentRun>& runs) {
+    // The runs from the one before `from` to the one after `to` are rebuilt, so that neighbours
+    // of the same formatting merge; those after them only move.
+    const std::size_t atFrom = runIndexAt(from);
+    const std::size_t first = atFrom > 0 ? atFrom - 1 : 0;
+    std::size_t last = to < m_runs.back().end ? runIndexAt(to) : m_runs.size() - 1;
+    if (last + 1 < m_runs.size()) ++last;
+    const int firstStart = first == 0 ? 0 : m_runs[first - 1].end;
+    int added = 0;
+    for (const FragmentRun& r : runs) added += r.length;
+    const int shift = added - (to - from);
+
+    std::vector<Run> rebuilt;
+    auto push = [&](int end, std::uint32_t format) {
+        if (!rebuilt.empty() && rebuilt.back().end >= end) return;  // nothing left of it
+        if (!rebuilt.empty() && rebuilt.back().format == format)
+            rebuilt.back().end = end;
+        else
+            rebuilt.push_back({end, format});
+    };
+    int start = firstStart;
+    for (std::size_t i = first; i <= last && start < from; ++i) {
+        push(std::min(m_runs[i].end, from), m_runs[i].format);
+        start = m_runs[i].end;
+    }
+    int end = from;
+    for (const FragmentRun& r : runs) {
+        if (r.length <= 0) continue;
+        end += r.length;
+        push(end, r.format);
+    }
+    for (std::size_t i = first; i <= last; ++i)
+        if (m_runs[i].end > to) push(m_runs[i].end + shift, m_runs[i].format);
+
+    for (std::size_t i = last + 1; i < m_runs.size(); ++i) m_runs[i].end += shift;
+    const auto at = m_runs.begin() + static_cast<std::ptrdiff_t>(first);
+    m_runs.erase(at, m_runs.begin() + static_cast<std::ptrdiff_t>(last + 1));
+    m_runs.insert(m_runs.begin() + static_cast<std::ptrdiff_t>(first), rebuilt.begin(),
+                  rebuilt.end());
 }
 
 void Story::formatCharacters(int from, int to, const std::function<void(CharFormat&)>& edit) {
     from = std::clamp(from, 0, length());
     to = std::clamp(to, from, length());
-    std::uint32_t lastIn = UINT32_MAX, lastOut = 0;
-    for (int i = from; i < to; ++i) {
-        const std::uint32_t id = m_charFormat[static_cast<std::size_t>(i)];
-        if (id != lastIn) {
-            CharFormat f = m_formats[id];
+    if (to <= from) return;
+    std::vector<FragmentRun> runs;
+    std::uint32_t lastIn = kUnmapped, lastOut = 0;
+    for (std::size_t i = runIndexAt(from); i < m_runs.size(); ++i) {
+        const int start = std::max(i == 0 ? 0 : m_runs[i - 1].end, from);
+        const int end = std::min(m_runs[i].end, to);
+        if (start >= to) break;
+        if (m_runs[i].format != lastIn) {
+            CharFormat f = m_charFormats[m_runs[i].format];
             edit(f);
-            lastIn = id;
-            lastOut = intern(f);
+            lastIn = m_runs[i].format;
+            lastOut = m_charFormats.intern(f);
         }
-        m_charFormat[static_cast<std::size_t>(i)] = lastOut;
+        runs.push_back({end - start, lastOut});
     }
+    replaceRuns(from, to, runs);
 }
 
 template <class T>
@@ -148,9 +207,19 @@ void Story::removeItem(std::vector<std::shared_ptr<T>>& items, T* item) {
     items.erase(it);
 }
 
+std::size_t Story::NameHash::operator()(std::u16string_view name) const {
+    // FNV-1a over the lower-cased name.
+    std::size_t h = 14695981039346656037ull;
+    for (const char16_t c : name) {
+        h ^= lowerAscii(c);
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
 Bookmark* Story::findBookmark(std::u16string_view name) const {
-    const auto it = m_bookmarksByName.find(lowerAscii(name));
-    return it == m_bookmarksByName.end() ? nullptr : it->second;
+    const auto it = m_bookmarksByName.find(name);
+    return it == m_bookmarksByName.end() ? nullptr : *it;
 }
 
 Bookmark& Story::addBookmark(const std::u16string& name, int start, int end) {
@@ -160,7 +229,7 @@ Bookmark& Story::addBookmark(const std::u16string& name, int start, int end) {
     b->end = end;
     b->name = name;
     Bookmark& added = addInOrder(m_bookmarks, std::move(b));
-    m_bookmarksByName[lowerAscii(name)] = &added;
+    m_bookmarksByName.insert(&added);
     return added;
 }
 
@@ -168,25 +237,28 @@ void Story::addBookmarks(const std::vector<Bookmark>& bookmarks) {
     std::vector<std::shared_ptr<Bookmark>> added;
     added.reserve(bookmarks.size());
     for (const Bookmark& b : bookmarks) {
-        const std::u16string key = lowerAscii(b.name);
-        if (const auto it = m_bookmarksByName.find(key); it != m_bookmarksByName.end()) {
-            // A name taken by one just added here moves it, as adding one by one would.
+        if (const auto it = m_bookmarksByName.find(std::u16string_view(b.name));
+            it != m_bookmarksByName.end()) {
+            // A name taken moves to the new bookmark, as adding one by one would.
+            Bookmark* old = *it;
             const auto fresh = std::find_if(added.begin(), added.end(),
-                                            [&](const auto& a) { return a.get() == it->second; });
-            if (fresh != added.end())
+                                            [&](const auto& a) { return a.get() == old; });
+            if (fresh != added.end()) {
+                m_bookmarksByName.erase(it);
                 added.erase(fresh);
-            else
-                removeBookmark(it->second);
+            } else {
+                removeBookmark(old);
+            }
         }
         auto bookmark = std::make_shared<Bookmark>(b);
-        m_bookmarksByName[key] = bookmark.get();
+        m_bookmarksByName.insert(bookmark.get());
         added.push_back(std::move(bookmark));
     }
     addAllInOrder(m_bookmarks, std::move(added));
 }
 
 void Story::removeBookmark(Bookmark* bookmark) {
-    m_bookmarksByName.erase(lowerAscii(bookmark->name));
+    m_bookmarksByName.erase(bookmark);
     removeItem(m_bookmarks, bookmark);
 }
 
@@ -265,14 +337,23 @@ void Story::insert(int pos, const Fragment& content) {
     const int tableBase = static_cast<int>(m_tables.size());
     m_tables.insert(m_tables.end(), content.tables.begin(), content.tables.end());
 
-    std::vector<std::uint32_t> ids;
-    ids.reserve(static_cast<std::size_t>(n));
-    for (const auto& [count, format] : content.runs)
-        ids.insert(ids.end(), static_cast<std::size_t>(count), intern(format));
-    ids.resize(static_cast<std::size_t>(n), ids.empty() ? 0 : ids.back());
-    m_text.insert(static_cast<std::size_t>(pos), content.text);
-    m_charFormat.insert(m_charFormat.begin() + pos, ids.begin(), ids.end());
+    // The fragment's formats numbered into this story's, each looked up once.
+    std::vector<std::uint32_t> charIds(content.charFormats.size(), kUnmapped);
+    std::vector<FragmentRun> runs;
+    int covered = 0;
+    for (const FragmentRun& run : content.runs) {
+        const int count = std::min(run.length, n - covered);
+        if (count <= 0) continue;
+        std::uint32_t& id = charIds[run.format];
+        if (id == kUnmapped) id = m_charFormats.intern(content.charFormats[run.format]);
+        runs.push_back({count, id});
+        covered += count;
+    }
+    if (covered < n) runs.push_back({n - covered, runs.empty() ? 0 : runs.back().format});
+    replaceRuns(pos, pos, runs);
+    m_text.insert(m_text.begin() + pos, content.text.begin(), content.text.end());
 
+    std::vector<std::uint32_t> paraIds(content.paraFormats.size(), kUnmapped);
     std::vector<Paragraph> added;
     std::vector<int> breaks;
     std::size_t next = 0;
@@ -280,15 +361,18 @@ void Story::insert(int pos, const Fragment& content) {
         const char16_t c = content.text[static_cast<std::size_t>(o)];
         if (c == kSectionBreak) breaks.push_back(pos + o);
         if (!endsParagraph(c)) continue;
-        ParaFormat format;
+        std::uint32_t format = m_paragraphs[static_cast<std::size_t>(para)].format;
         if (next < content.paragraphs.size()) {
-            format = content.paragraphs[next];
-            for (CellRef& cell : format.cells) cell.table += tableBase;
-        } else {
-            format = m_paragraphs[static_cast<std::size_t>(para)].format;
+            std::uint32_t& id = paraIds[content.paragraphs[next]];
+            if (id == kUnmapped) {
+                ParaFormat f = content.paraFormats[content.paragraphs[next]];
+                for (CellRef& cell : f.cells) cell.table += tableBase;
+                id = m_paraFormats.intern(f);
+            }
+            format = id;
         }
         ++next;
-        added.push_back({pos + o + 1, std::move(format)});
+        added.push_back({pos + o + 1, format});
     }
     for (std::size_t i = static_cast<std::size_t>(para); i < m_paragraphs.size(); ++i)
         m_paragraphs[i].end += n;
@@ -344,8 +428,8 @@ std::pair<int, int> Story::remove(int from, int to) {
     for (auto it = breaksTo; it != m_sectionBreaks.end(); ++it) *it -= n;
     m_sectionBreaks.erase(breaksFrom, breaksTo);
 
-    m_text.erase(static_cast<std::size_t>(from), static_cast<std::size_t>(n));
-    m_charFormat.erase(m_charFormat.begin() + from, m_charFormat.begin() + to);
+    m_text.erase(m_text.begin() + from, m_text.begin() + to);
+    replaceRuns(from, to, {});
 
     // Items wholly inside the removed text collapse onto `from`; all but bookmarks go.
     auto inside = [&](const Span* s) { return s->start >= from && s->end <= to; };
@@ -373,26 +457,30 @@ Fragment Story::copy(int from, int to) const {
     std::tie(from, to) = wholeFields(std::clamp(from, 0, length()), std::clamp(to, 0, length()));
     Fragment f;
     if (to <= from) return f;
-    f.text = m_text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
-    for (int i = from; i < to;) {
-        int j = i + 1;
-        while (j < to && m_charFormat[static_cast<std::size_t>(j)] ==
-                             m_charFormat[static_cast<std::size_t>(i)])
-            ++j;
-        f.runs.emplace_back(j - i, charFormat(i));
-        i = j;
+    f.text = text(from, to);
+    for (std::size_t i = runIndexAt(from); i < m_runs.size(); ++i) {
+        const int start = std::max(i == 0 ? 0 : m_runs[i - 1].end, from);
+        if (start >= to) break;
+        f.addRun(std::min(m_runs[i].end, to) - start, m_charFormats[m_runs[i].format]);
     }
-    std::map<int, int> tableIds;  // this story's table number -> the fragment's
-    for (int i = from; i < to; ++i) {
-        if (!endsParagraph(m_text[static_cast<std::size_t>(i)])) continue;
-        ParaFormat format = paragraphFormat(paragraphAt(i));
-        for (CellRef& cell : format.cells) {
-            const auto [it, added] =
-                tableIds.emplace(cell.table, static_cast<int>(f.tables.size()));
-            if (added) f.tables.push_back(m_tables[static_cast<std::size_t>(cell.table)]);
-            cell.table = it->second;
+    std::map<int, int> tableIds;                     // this story's table number -> the fragment's
+    std::map<std::uint32_t, std::uint32_t> paraIds;  // this story's format number -> the fragment's
+    for (int i = paragraphAt(from); i < paragraphCount(); ++i) {
+        const Paragraph& para = m_paragraphs[static_cast<std::size_t>(i)];
+        if (para.end - 1 >= to) break;
+        if (para.end - 1 < from) continue;
+        const auto [known, added] = paraIds.emplace(para.format, 0);
+        if (added) {
+            ParaFormat format = m_paraFormats[para.format];
+            for (CellRef& cell : format.cells) {
+                const auto [it, newTable] =
+                    tableIds.emplace(cell.table, static_cast<int>(f.tables.size()));
+                if (newTable) f.tables.push_back(m_tables[static_cast<std::size_t>(cell.table)]);
+                cell.table = it->second;
+            }
+            known->second = f.paraFormats.intern(format);
         }
-        f.paragraphs.push_back(std::move(format));
+        f.paragraphs.push_back(known->second);
     }
     auto within = [&](const Span* s) { return s->start >= from && s->end <= to; };
     for (const auto& b : m_bookmarks)
@@ -430,10 +518,15 @@ Fragment Story::copy(int from, int to) const {
 std::string Story::checkInvariants() const {
     if (m_text.empty() || m_text.back() != kParagraphMark)
         return "the story does not end with a paragraph mark";
-    if (m_charFormat.size() != m_text.size())
+    if (m_runs.empty() || m_runs.back().end != length())
         return "character formatting and text differ in length";
-    for (std::uint32_t id : m_charFormat)
-        if (id >= m_formats.size()) return "character formatting out of range";
+    for (std::size_t i = 0; i < m_runs.size(); ++i) {
+        if (m_runs[i].format >= m_charFormats.size()) return "character formatting out of range";
+        if (i > 0 && m_runs[i].end <= m_runs[i - 1].end) return at("empty run", m_runs[i].end);
+        if (i > 0 && m_runs[i].format == m_runs[i - 1].format)
+            return at("run not merged with its neighbour", m_runs[i - 1].end);
+    }
+    if (m_runs.front().end <= 0) return "empty run at 0";
     // Paragraphs end exactly at the paragraph ends of the text.
     std::size_t para = 0;
     std::vector<int> breaks;
@@ -448,7 +541,9 @@ std::string Story::checkInvariants() const {
         if (!endsParagraph(c)) continue;
         if (para >= m_paragraphs.size() || m_paragraphs[para].end != i + 1)
             return at("paragraph list out of step with the paragraph mark", i);
-        const ParaFormat& format = m_paragraphs[para].format;
+        if (m_paragraphs[para].format >= m_paraFormats.size())
+            return at("paragraph formatting out of range", i);
+        const ParaFormat& format = m_paraFormats[m_paragraphs[para].format];
         if (c == kCellMark && format.cells.empty()) return at("cell end outside a table", i);
         for (const CellRef& cell : format.cells)
             if (cell.table < 0 || cell.table >= static_cast<int>(m_tables.size()))

@@ -2,24 +2,35 @@
 // paragraph ends with a mark; a section break, a cell end and an inline picture are one character
 // each; a story always ends with its final paragraph mark), with the formatting of every character
 // and paragraph and the items anchored in it. Edits keep all of it consistent; the story does not
-// know styles by name or sections beyond where their breaks lie.
+// know styles by name or sections beyond where their breaks lie. Formatting is kept once per
+// distinct value: characters in runs of one format number, paragraphs as their end and a number.
 #pragma once
 
+#include "engine/format_table.h"
 #include "engine/formats.h"
 #include "engine/fragment.h"
 #include "engine/span_index.h"
 #include "engine/story_items.h"
+#include "platform/ascii.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 namespace quillet::engine {
+
+// Characters [start, end) of a story in one direct formatting, numbered `format`.
+struct FormatRun {
+    int start = 0;
+    int end = 0;
+    std::uint32_t format = 0;
+};
 
 class Story {
 public:
@@ -29,7 +40,8 @@ public:
     Story& operator=(const Story&) = delete;
 
     int length() const { return static_cast<int>(m_text.size()); }
-    const std::u16string& text() const { return m_text; }
+    // The characters, kept in blocks so that a long story grows without copying all of them.
+    const std::deque<char16_t>& text() const { return m_text; }
     std::u16string text(int from, int to) const;
 
     // Paragraphs, counted from 0. A position belongs to the paragraph whose text or mark holds
@@ -39,16 +51,18 @@ public:
     int paragraphStart(int index) const;
     int paragraphEnd(int index) const;  // just after its mark
     const ParaFormat& paragraphFormat(int index) const;
-    ParaFormat& paragraphFormat(int index);
+    // Applies `edit` to the formatting of the paragraphs first to last (inclusive).
+    void formatParagraphs(int first, int last, const std::function<void(ParaFormat&)>& edit);
     // The first and last paragraph that [from, to) touches; a collapsed range touches its own.
     std::pair<int, int> paragraphsTouched(int from, int to) const;
 
     // Direct character formatting of the character at `pos`.
     const CharFormat& charFormat(int pos) const;
     // A number shared by all characters of the same direct formatting (for grouping runs).
-    std::uint32_t charFormatId(int pos) const {
-        return m_charFormat[static_cast<std::size_t>(pos)];
-    }
+    std::uint32_t charFormatId(int pos) const { return formatRunAt(pos).format; }
+    // The longest stretch of characters around `pos` in the same direct formatting. The next one
+    // starts at its end, so a writer walks the runs of a paragraph without a look-up per character.
+    FormatRun formatRunAt(int pos) const;
     // Applies `edit` to the direct formatting of the characters [from, to).
     void formatCharacters(int from, int to, const std::function<void(CharFormat&)>& edit);
 
@@ -105,8 +119,13 @@ public:
 
 private:
     struct Paragraph {
-        int end;  // just after its mark
-        ParaFormat format;
+        int end;               // just after its mark
+        std::uint32_t format;  // into m_paraFormats
+    };
+    // Characters up to `end` (from the previous run's end) are formatted as `format`.
+    struct Run {
+        int end;
+        std::uint32_t format;  // into m_charFormats
     };
 
     template <class T>
@@ -117,19 +136,36 @@ private:
                        std::vector<std::shared_ptr<T>> added);
     template <class T>
     void removeItem(std::vector<std::shared_ptr<T>>& items, T* item);
-    std::uint32_t intern(const CharFormat& format);
+    // Replaces the formatting of the characters [from, to) with `runs` (lengths and formats),
+    // which cover what is there now: moves the runs after by the difference.
+    void replaceRuns(int from, int to, const std::vector<FragmentRun>& runs);
+    std::size_t runIndexAt(int pos) const;
 
-    std::u16string m_text;
-    std::vector<std::uint32_t> m_charFormat;  // per character, into m_formats
-    std::vector<CharFormat> m_formats;
-    std::map<CharFormat, std::uint32_t> m_formatIds;
+    std::deque<char16_t> m_text;
+    std::vector<Run> m_runs;  // ascending ends, the last at length(); neighbours differ
+    FormatTable<CharFormat> m_charFormats;
     std::vector<Paragraph> m_paragraphs;
+    FormatTable<ParaFormat> m_paraFormats;
     std::vector<int> m_sectionBreaks;
     std::vector<TableInfo> m_tables;
 
     SpanIndex m_spans;
     std::vector<std::shared_ptr<Bookmark>> m_bookmarks;
-    std::unordered_map<std::u16string, Bookmark*> m_bookmarksByName;  // by lower-cased name
+    // Bookmarks found by name without regard to letter case; a bookmark's name does not change.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::u16string_view name) const;
+        std::size_t operator()(const Bookmark* b) const { return (*this)(b->name); }
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        static std::u16string_view name(std::u16string_view n) { return n; }
+        static std::u16string_view name(const Bookmark* b) { return b->name; }
+        bool operator()(const auto& a, const auto& b) const {
+            return equalsIgnoringAsciiCase(name(a), name(b));
+        }
+    };
+    std::unordered_set<Bookmark*, NameHash, NameEqual> m_bookmarksByName;
     std::vector<std::shared_ptr<Hyperlink>> m_hyperlinks;
     std::vector<std::shared_ptr<Field>> m_fields;
     std::vector<std::shared_ptr<InlinePicture>> m_pictures;

@@ -565,7 +565,8 @@ private:
             pos = s->length() - 1;
         }
         model.insert(*s, pos, fieldFragment(u" PAGE "));
-        s->paragraphFormat(s->paragraphCount() - 1).alignment = alignment;
+        s->formatParagraphs(s->paragraphCount() - 1, s->paragraphCount() - 1,
+                            [&](ParaFormat& f) { f.alignment = alignment; });
     }
     void setFirstPage(bool show) {
         Section& sec = section();

@@ -348,7 +348,7 @@ public:
         p.write(probe, v);
         Story& story = *m_range->story();
         const auto [first, last] = story.paragraphsTouched(m_range->start(), m_range->end());
-        for (int i = first; i <= last; ++i) p.write(story.paragraphFormat(i), v);
+        story.formatParagraphs(first, last, [&](ParaFormat& f) { p.write(f, v); });
     }
 
 private:
@@ -608,11 +608,10 @@ void RangeObject::setStyle(const Variant& value) {
     if (style.type != StyleType::Paragraph)
         throw AutomationError(u"the style " + style.name + u" cannot be applied to text");
     const auto [first, last] = m_story->paragraphsTouched(start(), end());
-    for (int i = first; i <= last; ++i) {
-        ParaFormat& f = m_story->paragraphFormat(i);
+    m_story->formatParagraphs(first, last, [&](ParaFormat& f) {
         f.style = index;
         f.clearDirect();
-    }
+    });
 }
 
 Variant RangeObject::style() const {

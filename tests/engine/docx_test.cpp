@@ -261,7 +261,7 @@ TEST_F(DocxOutput, TablesSurviveTheRoundTrip) {
         f.text += text + end;
         engine::ParaFormat p;
         p.cells = std::move(cells);
-        f.paragraphs.push_back(p);
+        f.addParagraph(p);
     };
     cell(u"Head", {{0, 0, 0}}, engine::kCellMark);
     cell(u"Two lines", {{0, 0, 1}}, engine::kParagraphMark);
@@ -269,7 +269,7 @@ TEST_F(DocxOutput, TablesSurviveTheRoundTrip) {
     cell(u"", {{0, 1, 0}}, engine::kCellMark);  // continues the merged cell above
     cell(u"Nested", {{0, 1, 1}, {1, 0, 0}}, engine::kCellMark);
     cell(u"", {{0, 1, 1}}, engine::kCellMark);
-    f.runs.emplace_back(static_cast<int>(f.text.size()), engine::CharFormat{});
+    f.addRun(static_cast<int>(f.text.size()), engine::CharFormat{});
     model.insert(model.body(), 0, f);
     ASSERT_EQ(model.checkInvariants(), "");
     const std::u16string path = fromPath(dir.path() / "table.docx");
@@ -291,7 +291,7 @@ TEST_F(DocxOutput, RunsOfBlanksAloneSurviveTheRoundTrip) {
     const auto file = save();
     engine::DocumentModel back;
     engine::readDocx(back, fromPath(file));
-    EXPECT_EQ(toUtf8(back.body().text()).substr(0, 17), "See the  details.");
+    EXPECT_EQ(toUtf8(back.body().text(0, 17)), "See the  details.");
 }
 
 TEST_F(DocxOutput, EveryPlaceLeavesOutWhatXmlCannotHold) {
@@ -398,7 +398,8 @@ TEST_F(DocxOutput, EveryPlaceLeavesOutWhatXmlCannotHold) {
              engine::Style style;
              style.name = t;
              style.id = t;
-             m.body().paragraphFormat(0).style = m.styles().add(style);
+             const int added = m.styles().add(style);
+             m.body().formatParagraphs(0, 0, [&](engine::ParaFormat& p) { p.style = added; });
          },
          [](Model& m) { return m.styles().at(m.body().paragraphFormat(0).style).name; }},
         {"bookmark name", anyText,

@@ -27,9 +27,8 @@ struct CellOut {
 
 void appendEmptyCell(Fragment& table, const CellRef& ref) {
     Fragment f;
-    f.text = std::u16string(1, kCellMark);
-    f.runs.emplace_back(1, CharFormat{});
-    f.paragraphs.emplace_back();
+    f.append(std::u16string(1, kCellMark), CharFormat{});
+    f.addParagraph(ParaFormat{});
     appendFragment(table, std::move(f), ref);
 }
 
@@ -215,18 +214,10 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
 void appendFragment(Fragment& to, Fragment&& from, std::optional<CellRef> cell) {
     const int shift = static_cast<int>(to.text.size());
     const int tableBase = static_cast<int>(to.tables.size());
-    to.text += from.text;
-    for (auto& run : from.runs) {
-        if (!to.runs.empty() && to.runs.back().second == run.second)
-            to.runs.back().first += run.first;
-        else
-            to.runs.push_back(std::move(run));
-    }
-    for (ParaFormat& p : from.paragraphs) {
+    to.appendText(from, [&](ParaFormat& p) {
         for (CellRef& inner : p.cells) inner.table += tableBase;
         if (cell) p.cells.insert(p.cells.begin(), *cell);
-        to.paragraphs.push_back(std::move(p));
-    }
+    });
     for (TableInfo& t : from.tables) to.tables.push_back(std::move(t));
     auto moved = [shift](auto item) {
         item.start += shift;

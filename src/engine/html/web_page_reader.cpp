@@ -77,14 +77,7 @@ struct Output {
 
     int pos() const { return static_cast<int>(frag.text.size()); }
 
-    void append(std::u16string_view text, const CharFormat& format) {
-        if (text.empty()) return;
-        frag.text += text;
-        if (!frag.runs.empty() && frag.runs.back().second == format)
-            frag.runs.back().first += static_cast<int>(text.size());
-        else
-            frag.runs.emplace_back(static_cast<int>(text.size()), format);
-    }
+    void append(std::u16string_view text, const CharFormat& format) { frag.append(text, format); }
 
     void begin(const Block& block) {
         if (open) return;
@@ -122,7 +115,7 @@ struct Output {
                    markFormat);
         closeLinkSegments();
         append(std::u16string(1, mark), markFormat);
-        frag.paragraphs.push_back(paraFormat);
+        frag.addParagraph(paraFormat);
         for (OpenLink& l : links) l.start = pos();
         open = false;
         pendingSpace = false;
@@ -594,7 +587,8 @@ private:
             cell.end();
         }
         // A cell ends with a paragraph of its own, also after a table inside it.
-        if (cell.frag.paragraphs.empty() || !cell.frag.paragraphs.back().cells.empty()) {
+        if (cell.frag.paragraphs.empty() ||
+            !cell.frag.paragraphFormat(cell.frag.paragraphs.size() - 1).cells.empty()) {
             cell.begin(m_blocks.back());
             cell.end();
         }
@@ -614,12 +608,11 @@ private:
         std::optional<ParaFormat> last;
         CharFormat lastMark;
         if (frag.text.back() == kParagraphMark && !frag.paragraphs.empty() &&
-            frag.paragraphs.back().cells.empty()) {
-            last = frag.paragraphs.back();
+            frag.paragraphFormat(frag.paragraphs.size() - 1).cells.empty()) {
+            last = frag.paragraphFormat(frag.paragraphs.size() - 1);
             frag.paragraphs.pop_back();
-            lastMark = frag.runs.back().second;
-            frag.text.pop_back();
-            if (--frag.runs.back().first == 0) frag.runs.pop_back();
+            lastMark = frag.charFormat(frag.runs.back());
+            frag.removeLastCharacter();
             const int end = static_cast<int>(frag.text.size());
             for (Bookmark& b : frag.bookmarks) {
                 b.start = std::min(b.start, end);
@@ -634,7 +627,8 @@ private:
                          [](const Hyperlink& a, const Hyperlink& b) { return a.start < b.start; });
         if (!frag.text.empty()) m_model.insert(body, 0, std::move(frag));
         if (last) {
-            body.paragraphFormat(body.paragraphCount() - 1) = *last;
+            body.formatParagraphs(body.paragraphCount() - 1, body.paragraphCount() - 1,
+                                  [&](ParaFormat& f) { f = *last; });
             body.formatCharacters(body.length() - 1, body.length(),
                                   [&](CharFormat& f) { f = lastMark; });
         }
