@@ -72,7 +72,9 @@ public:
     explicit PartFile(const std::string& package)
         : m_package(package), m_path(package + ".part-XXXXXX") {
         m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
-        if (m_fd < 0) fail();
+        // In the words libzip uses when it cannot create its own temporary file beside the
+        // package, so that an unwritable folder reads the same whichever fails first.
+        if (m_fd < 0) fail("Failure to create temporary file: ");
     }
     PartFile(const PartFile&) = delete;
     PartFile& operator=(const PartFile&) = delete;
@@ -102,8 +104,8 @@ public:
     }
 
 private:
-    [[noreturn]] void fail() const {
-        throw std::runtime_error("cannot write " + m_package + ": " + std::strerror(errno));
+    [[noreturn]] void fail(const char* what = "") const {
+        throw std::runtime_error("cannot write " + m_package + ": " + what + std::strerror(errno));
     }
 
     std::string m_package;
