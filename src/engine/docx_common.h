@@ -61,7 +61,8 @@ inline double fromEmu(double e) {
 // `text` (UTF-8) with what an XML 1.0 document cannot hold left out: control characters other than
 // tab, line feed and carriage return, U+FFFE and U+FFFF, surrogates, and bytes that are no UTF-8.
 // Every string the writer puts into a part, text and attribute values alike, passes through here,
-// because pugixml writes whatever it is given and readers refuse a part that holds one of these.
+// because the XmlWriter writes whatever it is given and readers refuse a part that holds one of
+// these.
 std::string xmlCharacters(std::string_view text);
 
 // A colour 0x00BBGGRR as "RRGGBB" (automatic as "auto"), and back (nothing for a bad text).

@@ -9,8 +9,10 @@
 
 namespace quillet::engine {
 
-// Writes `model` to `path` (replacing the file only once the package is complete). Throws
-// std::runtime_error naming the file when it cannot be written.
+// Writes `model` to `path` (replacing the file only once the package is complete). The parts are
+// written as streams; the body waits in a temporary file beside `path` until the archive takes
+// it, and that file goes however the call ends. Throws std::runtime_error naming the file when it
+// cannot be written.
 void writeDocx(const DocumentModel& model, const std::u16string& path);
 
 }  // namespace quillet::engine

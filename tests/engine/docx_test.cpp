@@ -7,6 +7,7 @@
 #include "engine/bookmark_names.h"
 #include "engine/docx_reader.h"
 #include "engine/docx_writer.h"
+#include "engine/picture.h"
 #include "support/temp_dir.h"
 
 #include <stb_image_write.h>
@@ -15,6 +16,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -431,6 +433,109 @@ TEST_F(DocxOutput, EveryPlaceLeavesOutWhatXmlCannotHold) {
             EXPECT_EQ(firstDifference(place.get(back), keptInXml(place.given)), "");
         }
     }
+}
+
+// Pictures with the same bytes share one file of the package, whether the model holds the bytes
+// or they are read from the file of a picture that is neither stored nor linked; every part that
+// shows one has its own relationship to it.
+TEST_F(DocxOutput, PicturesWithTheSameBytesShareOneFile) {
+    auto png = [&](const char* name, unsigned char shade) {
+        const std::vector<unsigned char> pixels(4 * 4 * 3, shade);
+        const auto path = dir.path() / name;
+        stbi_write_png(path.c_str(), 4, 4, 3, pixels.data(), 12);
+        return path;
+    };
+    const auto grey = png("grey.png", 128);
+    const auto black = png("black.png", 0);
+    const engine::PictureData stored = engine::loadPicture(fromPath(grey), false);
+    engine::PictureData unsaved = stored;
+    unsaved.bytes.clear();
+    engine::PictureData otherUnsaved = engine::loadPicture(fromPath(black), false);
+    otherUnsaved.bytes.clear();
+    auto inlinePicture = [](int at, const engine::PictureData& picture) {
+        engine::InlinePicture p;
+        p.start = at;
+        p.end = at + 1;
+        p.picture = picture;
+        return p;
+    };
+
+    engine::DocumentModel model;
+    engine::Fragment body = engine::Fragment::plain(std::u16string(2, engine::kPictureChar));
+    body.pictures = {inlinePicture(0, stored), inlinePicture(1, unsaved)};
+    engine::Shape shape;
+    shape.type = engine::kShapePicture;
+    shape.start = 0;
+    shape.end = 1;
+    shape.picture = otherUnsaved;
+    body.shapes = {shape};
+    model.insert(model.body(), 0, body);
+    engine::Fragment header = engine::Fragment::plain(std::u16string(1, engine::kPictureChar));
+    header.pictures = {inlinePicture(0, stored)};
+    model.insert(*model.shownStory(0, false, 1), 0, header);
+    ASSERT_EQ(model.checkInvariants(), "");
+    const auto file = dir.path() / "pictures.docx";
+    engine::writeDocx(model, fromPath(file));
+
+    std::vector<std::string> media;
+    for (const std::string& name : entryNames(file))
+        if (name.starts_with("word/media/")) media.push_back(name);
+    EXPECT_EQ(media, (std::vector<std::string>{"word/media/image1.png", "word/media/image2.png"}));
+    auto fileBytes = [](const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    // The shape comes first: shapes are written at the start of their paragraph.
+    EXPECT_EQ(readEntry(file, "word/media/image1.png"), fileBytes(black));
+    EXPECT_EQ(readEntry(file, "word/media/image2.png"), fileBytes(grey));
+
+    // The image file each blip of a part shows, in order.
+    auto shown = [&](const char* part, const char* rels) {
+        const pugi::xml_document xml = parseEntry(file, part);
+        const pugi::xml_document relationships = parseEntry(file, rels);
+        std::vector<std::string> targets;
+        for (const auto& blip : xml.select_nodes("//a:blip")) {
+            const std::string id = blip.node().attribute("r:embed").value();
+            targets.push_back(
+                first(relationships, ("//Relationship[@Id='" + id + "']").c_str(), "Target"));
+        }
+        return targets;
+    };
+    EXPECT_EQ(
+        shown("word/document.xml", "word/_rels/document.xml.rels"),
+        (std::vector<std::string>{"media/image1.png", "media/image2.png", "media/image2.png"}));
+    EXPECT_EQ(shown("word/header1.xml", "word/_rels/header1.xml.rels"),
+              (std::vector<std::string>{"media/image2.png"}));
+}
+
+// The body goes into a file beside the package before the archive takes it. Neither a package
+// written nor one that cannot be written leaves anything behind but the package, and the error
+// names the file, in libzip's words when the folder cannot take a file.
+TEST_F(DocxOutput, SavingLeavesNoTemporaryFileBehind) {
+    doc.at(u"Content").call(u"InsertAfter", {u"Some text."});
+    save();
+    const auto folder = dir.path() / "in the way.docx";
+    std::filesystem::create_directory(folder);
+    const auto missing = dir.path() / "missing" / "out.docx";
+    const std::pair<std::filesystem::path, std::string> failures[] = {
+        {folder, "cannot write " + folder.string()},
+        {missing, "cannot write " + missing.string() +
+                      ": Failure to create temporary file: No such file or directory"},
+    };
+    for (const auto& [path, error] : failures) {
+        SCOPED_TRACE(path.string());
+        try {
+            engine::writeDocx(model(), fromPath(path));
+            ADD_FAILURE() << "no error";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(e.what(), error);
+        }
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"in the way.docx", "out.docx"}));
 }
 
 TEST_F(DocxOutput, ATemplateThatCannotBeReadIsRefusedAtTheCall) {

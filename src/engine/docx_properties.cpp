@@ -1,0 +1,134 @@
+#include "engine/docx_properties.h"
+
+#include "engine/docx_xml.h"
+#include "platform/utf.h"
+
+namespace quillet::engine::docx {
+
+namespace {
+
+void shading(XmlWriter& xml, int fill) {
+    xml.start("w:shd");
+    attr(xml, "w:val", "clear");
+    attr(xml, "w:color", "auto");
+    attr(xml, "w:fill", colorText(fill));
+    xml.end();
+}
+
+// <name/> for true, <name w:val="0"/> for false, nothing when not set.
+void toggle(XmlWriter& xml, std::string_view name, const std::optional<bool>& value) {
+    if (!value) return;
+    xml.start(name);
+    if (!*value) attr(xml, "w:val", "0");
+    xml.end();
+}
+
+}  // namespace
+
+void writeRunProperties(XmlWriter& xml, const CharFormat& f, std::string_view charStyleId) {
+    xml.startOptional("w:rPr");
+    if (!charStyleId.empty()) valueElement(xml, "w:rStyle", charStyleId);
+    if (f.font || f.eastAsiaFont) {
+        xml.start("w:rFonts");
+        if (f.font) {
+            const std::string name = toUtf8(*f.font);
+            attr(xml, "w:ascii", name);
+            attr(xml, "w:hAnsi", name);
+            attr(xml, "w:cs", name);
+        }
+        if (f.eastAsiaFont) attr(xml, "w:eastAsia", toUtf8(*f.eastAsiaFont));
+        xml.end();
+    }
+    toggle(xml, "w:b", f.bold);
+    toggle(xml, "w:i", f.italic);
+    toggle(xml, "w:strike", f.strike);
+    toggle(xml, "w:vanish", f.hidden);
+    if (f.color) valueElement(xml, "w:color", colorText(*f.color));
+    if (f.size) valueElement(xml, "w:sz", num(static_cast<long long>(*f.size * 2 + 0.5)));
+    if (f.underline)
+        valueElement(xml, "w:u",
+                     *f.underline == 0   ? "none"
+                     : *f.underline == 3 ? "double"
+                                         : "single");
+    if (f.shading) shading(xml, *f.shading);
+    if (f.verticalAlign)
+        valueElement(xml, "w:vertAlign",
+                     *f.verticalAlign == 1   ? "superscript"
+                     : *f.verticalAlign == 2 ? "subscript"
+                                             : "baseline");
+    xml.end();
+}
+
+void writeSpacingAndPlacement(XmlWriter& xml, const ParaFormat& f) {
+    if (f.spaceBefore || f.spaceAfter) {
+        xml.start("w:spacing");
+        if (f.spaceBefore) attr(xml, "w:before", num(twips(*f.spaceBefore)));
+        if (f.spaceAfter) attr(xml, "w:after", num(twips(*f.spaceAfter)));
+        xml.end();
+    }
+    if (f.leftIndent || f.rightIndent || f.firstLineIndent) {
+        xml.start("w:ind");
+        if (f.leftIndent) attr(xml, "w:left", num(twips(*f.leftIndent)));
+        if (f.rightIndent) attr(xml, "w:right", num(twips(*f.rightIndent)));
+        if (f.firstLineIndent) {
+            if (*f.firstLineIndent < 0)
+                attr(xml, "w:hanging", num(twips(-*f.firstLineIndent)));
+            else
+                attr(xml, "w:firstLine", num(twips(*f.firstLineIndent)));
+        }
+        xml.end();
+    }
+    if (f.alignment) valueElement(xml, "w:jc", alignmentText(*f.alignment));
+    if (f.outlineLevel)
+        valueElement(xml, "w:outlineLvl", num(static_cast<long long>(*f.outlineLevel - 1)));
+}
+
+void writeParagraphProperties(XmlWriter& xml, const ParaFormat& f, std::string_view styleId) {
+    if (!styleId.empty()) valueElement(xml, "w:pStyle", styleId);
+    toggle(xml, "w:keepNext", f.keepWithNext);
+    toggle(xml, "w:pageBreakBefore", f.pageBreakBefore);
+    if (f.shading) shading(xml, *f.shading);
+    writeSpacingAndPlacement(xml, f);
+}
+
+void writeSectionProperties(XmlWriter& xml, const Section& s,
+                            const std::vector<HeaderReference>& headers) {
+    static const char* kTypes[] = {"default", "first", "even"};
+    xml.start("w:sectPr");
+    for (const HeaderReference& h : headers) {
+        xml.start(h.footer ? "w:footerReference" : "w:headerReference");
+        attr(xml, "w:type", kTypes[h.index]);
+        attr(xml, "r:id", h.relationship);
+        xml.end();
+    }
+    static const char* kBreaks[] = {"nextPage", "continuous", "evenPage", "oddPage"};
+    if (s.breakType >= 3 && s.breakType <= 5) valueElement(xml, "w:type", kBreaks[s.breakType - 2]);
+    xml.start("w:pgSz");
+    attr(xml, "w:w", num(twips(s.page.pageWidth)));
+    attr(xml, "w:h", num(twips(s.page.pageHeight)));
+    if (s.page.pageWidth > s.page.pageHeight) attr(xml, "w:orient", "landscape");
+    xml.end();
+    xml.start("w:pgMar");
+    attr(xml, "w:top", num(twips(s.page.topMargin)));
+    attr(xml, "w:right", num(twips(s.page.rightMargin)));
+    attr(xml, "w:bottom", num(twips(s.page.bottomMargin)));
+    attr(xml, "w:left", num(twips(s.page.leftMargin)));
+    attr(xml, "w:header", num(twips(s.page.headerDistance)));
+    attr(xml, "w:footer", num(twips(s.page.footerDistance)));
+    attr(xml, "w:gutter", "0");
+    xml.end();
+    if (s.page.lineNumbering) {
+        xml.start("w:lnNumType");
+        attr(xml, "w:countBy", "1");
+        xml.end();
+    }
+    if (s.restartNumbering) {
+        xml.start("w:pgNumType");
+        attr(xml, "w:start", num(static_cast<long long>(s.startingNumber)));
+        xml.end();
+    }
+    if (s.titlePage) xml.empty("w:titlePg");
+    xml.end();
+}
+
+}  // namespace quillet::engine::docx
