@@ -24,13 +24,15 @@ std::optional<std::u16string> stampOf(const std::u16string& path) {
 
 }  // namespace
 
-ReadAhead::ReadAhead(std::size_t capacity)
-    : m_capacity(capacity), m_worker([this](std::stop_token stop) { work(stop); }) {}
+ReadAhead::ReadAhead(std::size_t capacity, std::size_t workers) : m_capacity(capacity) {
+    for (std::size_t n = 0; n < std::max<std::size_t>(workers, 1); ++n)
+        m_workers.emplace_back([this](std::stop_token stop) { work(stop); });
+}
 
 ReadAhead::~ReadAhead() {
-    m_worker.request_stop();
+    for (auto& worker : m_workers) worker.request_stop();
     m_changed.notify_all();
-    m_worker.join();
+    m_workers.clear();  // joins
 }
 
 bool ReadAhead::request(const std::u16string& path, PreparedRead read) {
@@ -53,7 +55,7 @@ std::shared_ptr<DocumentState> ReadAhead::take(const std::u16string& path) {
                                     [&](const auto& page) { return page->path == path; });
     if (found == m_pages.end()) return nullptr;
     const std::shared_ptr<Page> page = *found;
-    // Pages before it were started first (the worker keeps the order), so they are done.
+    // Pages before it will not be opened; a worker still reading one finishes it for nothing.
     m_pages.erase(m_pages.begin(), found + 1);
     m_changed.notify_all();
     if (!page->started) return nullptr;

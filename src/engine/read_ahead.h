@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace quillet::engine {
 
@@ -24,9 +25,10 @@ struct DocumentState;
 
 class ReadAhead {
 public:
-    // At most `capacity` pages queued, being read or read and not yet taken.
-    explicit ReadAhead(std::size_t capacity);
-    // Lets the worker finish the page at hand, drops the rest and joins it.
+    // At most `capacity` pages queued, being read or read and not yet taken, read by `workers`
+    // threads.
+    ReadAhead(std::size_t capacity, std::size_t workers);
+    // Lets the workers finish the pages at hand, drops the rest and joins them.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -35,7 +37,7 @@ public:
     // queue is full (Open then reads it itself).
     bool request(const std::u16string& path, PreparedRead read);
 
-    // The document read ahead for `path`, waiting for the worker if it is reading it now; its
+    // The document read ahead for `path`, waiting for its worker if it is being read; its
     // reading's report has been delivered. A reading that failed throws what it threw. Nothing
     // when `path` was not asked for, not started yet, or is stale; pages asked for before it are
     // dropped, since a caller that has moved past them will not open them.
@@ -58,7 +60,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::shared_ptr<Page>> m_pages;  // in the order asked for
-    std::jthread m_worker;
+    std::vector<std::jthread> m_workers;
 };
 
 }  // namespace quillet::engine

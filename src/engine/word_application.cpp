@@ -11,8 +11,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 namespace quillet::engine {
 
@@ -123,9 +125,15 @@ ReadPreparer& webPagePreparer() {
     return prepare;
 }
 
-// How many pages Documents.ReadAhead keeps queued or read: enough to keep the second core busy
+// How many pages Documents.ReadAhead keeps queued or read: enough to keep the other cores busy
 // while the caller works on one page, few enough that their documents cost little memory.
 constexpr std::size_t kReadAheadPages = 8;
+// Reading a page costs about twice what inserting it does, so the pages are read by as many
+// threads as there are cores (at most four): with two cores, the caller and two readers share
+// them evenly.
+std::size_t readAheadWorkers() {
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+}
 std::mutex& webPageReaderMutex() {
     static std::mutex m;
     return m;
@@ -231,7 +239,8 @@ private:
             prepare = webPagePreparer();
         }
         if (!prepare) return false;
-        if (!m_app->readAhead) m_app->readAhead = std::make_shared<ReadAhead>(kReadAheadPages);
+        if (!m_app->readAhead)
+            m_app->readAhead = std::make_shared<ReadAhead>(kReadAheadPages, readAheadWorkers());
         return m_app->readAhead->request(path, prepare(path));
     }
     std::shared_ptr<ApplicationState> m_app;
