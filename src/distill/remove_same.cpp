@@ -309,10 +309,11 @@ void TCHMDistill::RemoveSame() {
         }
         writeWorkingFile(page->BeforeBody + page->Body + page->AfterBody, page->Filename,
                          rootFolder);
-        // Nothing reads the page text again; anchors, bookmarks and titles stay.
-        page->BeforeBody = std::u16string();
-        page->Body = std::u16string();
-        page->AfterBody = std::u16string();
+        // Nothing reads the page text again; anchors, bookmarks and titles stay. Swapped out, not
+        // assigned an empty string: an assignment keeps the buffer.
+        std::u16string().swap(page->BeforeBody);
+        std::u16string().swap(page->Body);
+        std::u16string().swap(page->AfterBody);
     }
 }
 
