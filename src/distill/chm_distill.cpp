@@ -1,8 +1,6 @@
 #include "distill/chm_distill.h"
 
-#include "distill/working_files.h"
 #include "platform/utf.h"
-#include "text/confined_path.h"
 #include "text/html_text.h"
 #include "text/paths.h"
 
@@ -33,6 +31,12 @@ void TCHMDistill::pulse() {
 }
 
 void TCHMDistill::Execute() {
+    // What a stage that does not finish leaves unwritten is dropped.
+    struct DropUnflushed {
+        WorkingFiles& files;
+        ~DropUnflushed() { files.discard(); }
+    } dropUnflushed{workingFiles};
+    workingFiles.hold();
     report(u"Analyzing...", 5);
     ProcessTocLink();
     FillFileList();
@@ -46,6 +50,7 @@ void TCHMDistill::Execute() {
     report(u"Distilling pages...", 15);
     DistillPages();
     ProcessTocLink2();
+    workingFiles.flush();
 }
 
 void TCHMDistill::FillFileList() {
@@ -56,7 +61,7 @@ void TCHMDistill::FillFileList() {
         if (entry.Status != 0) continue;
         std::u16string page, anchor;
         SplitUrlAnchor(entry.Url, page, anchor);
-        if (!pathInsideFolder(rootFolder + page, rootFolder)) continue;
+        if (!workingFiles.inside(rootFolder + page, rootFolder)) continue;
         Files.add(rootFolder + page, &entry);
     }
     // Following links may add pages elsewhere, never to Files, so the walk is stable.
@@ -64,6 +69,8 @@ void TCHMDistill::FillFileList() {
         pulse();
         GetLinkPages(Files[n].text);
     }
+    // The links are judged; what they led to need not be kept.
+    workingFiles.forgetLookups();
 }
 
 void TCHMDistill::NonTocFileToToc() {
@@ -75,7 +82,8 @@ void TCHMDistill::NonTocFileToToc() {
     for (std::size_t n = 0; n < NonTocicFiles.size(); ++n) {
         pulse();
         auto& line = NonTocicFiles[n];
-        std::u16string title = TrimWhiteSpace(GetHtmlTitle(readWorkingFile(line.text, rootFolder)));
+        std::u16string title =
+            TrimWhiteSpace(GetHtmlTitle(workingFiles.read(line.text, rootFolder)));
         if (title.empty())
             if (const TChmTopicFile* topic = TopicList.GetItemByFilename(line.text))
                 title = topic->Title3;
@@ -124,11 +132,9 @@ void TCHMDistill::DistillPages() {
         if (!List[n].Url.empty()) pages.add(List[n].Url, &List[n]);
     for (const auto& page : pages) {
         pulse();
-        const std::u16string file = rootFolder + page.text;
-        std::u16string text = readWorkingFile(file, rootFolder);
-        text = ChangeUrlBookmark(text, *page.object);
-        text = StyleNormaliser(text);
-        writeWorkingFile(text, file, rootFolder);
+        workingFiles.rewrite(rootFolder + page.text, rootFolder, [&](const std::u16string& text) {
+            return StyleNormaliser(ChangeUrlBookmark(text, *page.object));
+        });
     }
     // The split part files get the same treatment, so that their links lead into the document
     // too. Their anchors are named after the page's own entry, as links into the page are.
@@ -142,10 +148,10 @@ void TCHMDistill::DistillPages() {
             if (base == nullptr)
                 base = List.GetItemByUrl(page + u"#" + topic.Bookmarks.Items(part).Name);
             if (base == nullptr) continue;
-            const std::u16string file = topic.partFileName(part);
-            writeWorkingFile(
-                StyleNormaliser(ChangeUrlBookmark(readWorkingFile(file, rootFolder), *base)), file,
-                rootFolder);
+            workingFiles.rewrite(topic.partFileName(part), rootFolder,
+                                 [&](const std::u16string& text) {
+                                     return StyleNormaliser(ChangeUrlBookmark(text, *base));
+                                 });
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include "distill/sorted_list.h"
 #include "distill/topic_file.h"
+#include "distill/working_files.h"
 #include "project/chm_decompile.h"
 
 #include <chrono>
@@ -36,6 +37,9 @@ public:
     SortedStringList<TTitleList> NonTocicFiles;
     StringSet CSSFiles;
     TChmTopicFileList TopicList;
+    // The pages and style sheets as the steps read and write them. Execute holds them from step
+    // to step and writes each once at its end; a step run on its own reads and writes the folder.
+    WorkingFiles workingFiles;
 
     // Contents links: web addresses become external links (Status 3); other addresses become
     // paths relative to the working folder.

@@ -5,11 +5,9 @@
 #include "distill/chm_distill.h"
 
 #include "distill/html_tags.h"
-#include "distill/working_files.h"
 #include "platform/ascii.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/utf.h"
-#include "text/confined_path.h"
 #include "text/html_text.h"
 #include "text/paths.h"
 #include "text/text_files.h"
@@ -56,6 +54,16 @@ std::optional<std::u16string> helpFileBeside(const std::u16string& folder,
     std::error_code ec;
     if (!found || !std::filesystem::is_regular_file(*found, ec)) return std::nullopt;
     return fromPath(*found);
+}
+
+// Whether `path` names a folder, found without regard to letter case: one status query for a
+// path spelled as it is on disk.
+bool namesFolder(const std::u16string& path) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(toPath(path), ec);
+    if (std::filesystem::exists(status)) return std::filesystem::is_directory(status);
+    const auto found = findExistingPath(toPath(path));
+    return found && std::filesystem::is_directory(*found, ec);
 }
 
 std::u16string decimal(long long n) {
@@ -142,10 +150,7 @@ void TCHMDistill::ProcessTocLink() {
         // without a page.
         std::u16string page, anchor;
         SplitUrlAnchor(entry.Url, page, anchor);
-        std::error_code ec;
-        const auto found =
-            page.empty() ? std::nullopt : findExistingPath(toPath(rootFolder + page));
-        if (entry.Url.empty() || (found && std::filesystem::is_directory(*found, ec))) {
+        if (entry.Url.empty() || (!page.empty() && namesFolder(rootFolder + page))) {
             entry.Url.clear();
             entry.Status = 2;
         }
@@ -165,6 +170,7 @@ std::u16string TCHMDistill::otherHelpFileFolder(const std::u16string& helpFile) 
         } catch (const std::exception&) {
             // A help file that cannot be unpacked gives links that lead nowhere, as a missing one.
         }
+        workingFiles.forgetLookups();
     }
     return name;
 }
@@ -214,7 +220,7 @@ std::u16string TCHMDistill::confinedUrl(const std::u16string& Url,
         return startsWithIgnoringAsciiCase(Url, u"file:") ? std::u16string() : Url;
     std::u16string page, anchor;
     SplitUrlAnchor(Url.substr(0, Url.find(u'?')), page, anchor);
-    if (page.empty() || pathInsideFolder(folderOf(CurrentUrl) + page, rootFolder)) return Url;
+    if (page.empty() || workingFiles.inside(folderOf(CurrentUrl) + page, rootFolder)) return Url;
     return {};
 }
 
@@ -238,8 +244,11 @@ bool TCHMDistill::GetLinkPages(const std::u16string& f) {
         pulse();
         const std::u16string page = std::move(toVisit.back());
         toVisit.pop_back();
-        const std::u16string text = ProcessSCR(readWorkingFile(page, rootFolder), page);
-        writeWorkingFile(text, page, rootFolder);
+        std::u16string text;
+        workingFiles.rewrite(page, rootFolder, [&](const std::u16string& old) {
+            text = ProcessSCR(old, page);
+            return std::u16string_view(text);
+        });
         const std::u16string baseFolder = folderOf(page);
         std::vector<std::u16string> found;
         scanAttributes(text, nullptr, [&](const std::u16string& name, const std::u16string& value) {
@@ -259,7 +268,7 @@ void TCHMDistill::addLinkedFile(const std::u16string& Link, const std::u16string
     if (!page && !equalsIgnoringAsciiCase(extension, u".css")) return;
     // Only files of this help file: a link that leads out of the working folder is not followed.
     const std::u16string file = NormalizePath(baseFolder + Link);
-    if (!fileInsideFolder(file, rootFolder)) return;
+    if (!workingFiles.fileInside(file, rootFolder)) return;
     if (!page) {
         CSSFiles.add(file);
     } else if (!Files.contains(file) && !NonTocicFiles.contains(file)) {

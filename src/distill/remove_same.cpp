@@ -6,7 +6,6 @@
 #include "distill/chm_distill.h"
 
 #include "distill/html_tags.h"
-#include "distill/working_files.h"
 #include "platform/ascii.h"
 #include "text/html_text.h"
 #include "text/paths.h"
@@ -15,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
@@ -217,21 +217,35 @@ std::u16string StyleNormaliser(std::u16string_view S) {
 void TCHMDistill::ChangeCSS() {
     for (const auto& sheet : CSSFiles) {
         pulse();
-        writeWorkingFile(StyleNormaliser(readWorkingFile(sheet.text, rootFolder)), sheet.text,
-                         rootFolder);
+        workingFiles.rewrite(sheet.text, rootFolder,
+                             [](const std::u16string& text) { return StyleNormaliser(text); });
     }
 }
 
 void TCHMDistill::RemoveSame() {
-    // 1. One topic file per page: the contents pages first.
+    // 1. One topic file per page: the contents pages first. Each page is looked up once for
+    // its reading here and its writing in step 6.
     TopicList.clear();
-    for (const auto& line : Files) {
-        pulse();
-        TopicList.add(std::make_unique<TChmTopicFile>(line.text, line.object->Topic, this));
+    std::vector<std::pair<std::u16string, std::u16string>> sources;  // file, title
+    for (const auto& line : Files) sources.emplace_back(line.text, line.object->Topic);
+    for (const auto& line : NonTocicFiles) sources.emplace_back(line.text, u"");
+    std::vector<std::optional<WorkingFiles::File>> files;
+    std::unordered_map<std::string, int> readingsLeft;  // by file, for a file listed twice
+    for (const auto& [file, title] : sources) {
+        files.push_back(workingFiles.locate(file, rootFolder));
+        if (files.back()) ++readingsLeft[files.back()->key];
     }
-    for (const auto& line : NonTocicFiles) {
+    for (std::size_t n = 0; n < sources.size(); ++n) {
         pulse();
-        TopicList.add(std::make_unique<TChmTopicFile>(line.text, u"", this));
+        const auto& file = files[n];
+        const TChmTopicFile& topic = TopicList.add(
+            std::make_unique<TChmTopicFile>(sources[n].first, sources[n].second, this,
+                                            file ? workingFiles.read(*file) : std::u16string()));
+        // A page with a body is written back in step 6 with its head part at least, so a held
+        // text need not stay held beside the topic file once its last reader has it.
+        if (file && --readingsLeft[file->key] == 0 &&
+            !(topic.BeforeBody.empty() && topic.AfterBody.empty()))
+            workingFiles.release(*file);
     }
     const int contentsCount = static_cast<int>(Files.size());
 
@@ -298,8 +312,9 @@ void TCHMDistill::RemoveSame() {
     }
 
     // 6. Distil, split and write every page.
-    for (TChmTopicFile* page : pages) {
+    for (std::size_t n = 0; n < pages.size(); ++n) {
         pulse();
+        TChmTopicFile* page = pages[n];
         page->Body = page->Distiller();
         page->FindAnchors();
         if (page->QuoteCount > 1) {
@@ -307,12 +322,16 @@ void TCHMDistill::RemoveSame() {
             page->Bookmarks.Sort();
             page->SplitFileByBookmark();
         }
-        writeWorkingFile(page->BeforeBody + page->Body + page->AfterBody, page->Filename,
-                         rootFolder);
-        // Nothing reads the page text again; anchors, bookmarks and titles stay.
-        page->BeforeBody = std::u16string();
-        page->Body = std::u16string();
-        page->AfterBody = std::u16string();
+        const std::u16string text = page->BeforeBody + page->Body + page->AfterBody;
+        if (files[n])
+            workingFiles.write(text, *files[n]);
+        else
+            workingFiles.write(text, page->Filename, rootFolder);  // refused: it leads out
+        // Nothing reads the page text again; anchors, bookmarks and titles stay. Swapped out, not
+        // assigned an empty string: an assignment keeps the buffer.
+        std::u16string().swap(page->BeforeBody);
+        std::u16string().swap(page->Body);
+        std::u16string().swap(page->AfterBody);
     }
 }
 

@@ -21,12 +21,10 @@ std::u16string normalizedBlock(std::u16string_view text, bool trimAllControls) {
     return trimAllControls ? trimControls(decoded) : TrimWhiteSpace(decoded);
 }
 
-// The folder a topic file may read and write in: its conversion's working folder, or for a page
-// distilled on its own, the page's folder.
-std::u16string workingFolderOf(const TChmTopicFile& file) {
-    if (file.Owner != nullptr) return file.Owner->rootFolder;
-    const std::size_t slash = file.Filename.find_last_of(u"/\\");
-    return slash == std::u16string::npos ? u"./" : file.Filename.substr(0, slash + 1);
+// The folder a page distilled on its own may read and write in: its own.
+std::u16string workingFolderOf(const std::u16string& pageFile) {
+    const std::size_t slash = pageFile.find_last_of(u"/\\");
+    return slash == std::u16string::npos ? u"./" : pageFile.substr(0, slash + 1);
 }
 
 }  // namespace
@@ -35,9 +33,14 @@ TChmTopicFile::TChmTopicFile() = default;
 
 TChmTopicFile::TChmTopicFile(const std::u16string& TopicFile, const std::u16string& Title,
                              TCHMDistill* owner)
+    : TChmTopicFile(TopicFile, Title, owner,
+                    owner != nullptr ? owner->workingFiles.read(TopicFile, owner->rootFolder)
+                                     : readWorkingFile(TopicFile, workingFolderOf(TopicFile))) {}
+
+TChmTopicFile::TChmTopicFile(const std::u16string& TopicFile, const std::u16string& Title,
+                             TCHMDistill* owner, const std::u16string& PageText)
     : Owner(owner), Filename(TopicFile), Title1(Title) {
-    SplitPage page = SplitHtmlBody(
-        PreprocessForSpecialHelpAuthoringTools(readWorkingFile(TopicFile, workingFolderOf(*this))));
+    SplitPage page = SplitHtmlBody(PreprocessForSpecialHelpAuthoringTools(PageText));
     BeforeBody = std::move(page.BeforeBody);
     Body = std::move(page.Body);
     AfterBody = std::move(page.AfterBody);
@@ -403,7 +406,12 @@ void TChmTopicFile::SplitFileByBookmark() {
                                static_cast<std::size_t>(partLength));
         part = DistillFragment(part, bookmark.Title);
         if (Owner != nullptr) Owner->pulse();
-        writeWorkingFile(BeforeBody + part + AfterBody, partFileName(n), workingFolderOf(*this));
+        if (Owner != nullptr)
+            Owner->workingFiles.write(BeforeBody + part + AfterBody, partFileName(n),
+                                      Owner->rootFolder);
+        else
+            writeWorkingFile(BeforeBody + part + AfterBody, partFileName(n),
+                             workingFolderOf(Filename));
     }
 }
 

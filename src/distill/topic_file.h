@@ -22,6 +22,9 @@ public:
     // Reads the page, removes marked navigation sections and cuts it into head, body and tail;
     // the kept range starts as the whole body.
     TChmTopicFile(const std::u16string& TopicFile, const std::u16string& Title, TCHMDistill* Owner);
+    // The same for a page whose text the caller has read.
+    TChmTopicFile(const std::u16string& TopicFile, const std::u16string& Title, TCHMDistill* Owner,
+                  const std::u16string& PageText);
 
     // The page text without the navigation blocks some authoring tools mark with comments, and
     // with Word's outline-level style property disarmed.

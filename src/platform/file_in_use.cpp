@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 namespace quillet {
@@ -37,15 +38,23 @@ bool officeLockFileBeside(const std::filesystem::path& file) {
 
 }  // namespace
 
+bool isOpenFileInUse(int fd, const std::filesystem::path& file) {
+    return heldByAnotherProcess(fd) || officeLockFileBeside(file);
+}
+
 bool IsFileInUse(const std::u16string& FileName) {
     const std::filesystem::path file = toPath(FileName);
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) return false;
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return true;
-    const bool locked = heldByAnotherProcess(fd);
+    if (fd < 0) {
+        // Missing, or unreachable (a folder on the way that we may not search) counts as not in
+        // use; a file that is there and cannot be opened counts as in use.
+        if (errno == ENOENT || errno == ENOTDIR) return false;
+        std::error_code ec;
+        return std::filesystem::exists(file, ec);
+    }
+    const bool inUse = isOpenFileInUse(fd, file);
     ::close(fd);
-    return locked || officeLockFileBeside(file);
+    return inUse;
 }
 
 }  // namespace quillet

@@ -40,9 +40,17 @@ bool isInside(const fs::path& path, const fs::path& folder) {
     return true;
 }
 
-// Whether an existing component of `path` below `folder` (where `path` lies, both normal) is a
-// symbolic link. Stops at the first component that does not exist.
-bool hasLinkBelow(const fs::path& path, const fs::path& folder) {
+// The components of `path` below `folder` (where `path` lies, both normal) as the file system
+// has them, taken without following links, up to the first that does not exist as spelled or is
+// a symbolic link.
+struct Walk {
+    bool link = false;      // a symbolic link was met
+    bool complete = false;  // `path` names an existing entry below `folder`, reached without links
+    fs::file_type type = fs::file_type::none;  // that entry's type, when complete
+};
+
+Walk walkBelow(const fs::path& path, const fs::path& folder) {
+    Walk walk;
     fs::path at;
     auto p = path.begin();
     for (const fs::path& f : folder) {
@@ -56,10 +64,29 @@ bool hasLinkBelow(const fs::path& path, const fs::path& folder) {
         at /= *p;
         std::error_code ec;
         const fs::file_status status = fs::symlink_status(at, ec);
-        if (ec || !fs::exists(status)) return false;
-        if (fs::is_symlink(status)) return true;
+        if (ec || !fs::exists(status)) return walk;
+        if (fs::is_symlink(status)) {
+            walk.link = true;
+            return walk;
+        }
+        walk.type = status.type();
     }
-    return false;
+    // A path that ends in "/" asks for a folder; the file system decides that, not the walk.
+    walk.complete = walk.type != fs::file_type::none && path.has_filename();
+    return walk;
+}
+
+// Whether an existing component of `path` below `folder` (where `path` lies, both normal) is a
+// symbolic link. Stops at the first component that does not exist.
+bool hasLinkBelow(const fs::path& path, const fs::path& folder) {
+    return walkBelow(path, folder).link;
+}
+
+ConfinedPath confinedPath(const fs::path& literal, std::optional<fs::path> found,
+                          bool throughLink) {
+    std::error_code ec;
+    const bool regular = found && fs::is_regular_file(*found, ec);
+    return ConfinedPath{fromPath(literal), std::move(found), regular, throughLink};
 }
 
 }  // namespace
@@ -84,7 +111,7 @@ std::u16string percentDecode(std::u16string_view text) {
     return fromUtf8(out);
 }
 
-std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
+std::optional<ConfinedPath> locateInsideFolder(std::u16string_view path,
                                                std::u16string_view folder) {
     if (path.empty() || folder.empty() || path.find(u'\0') != std::u16string_view::npos)
         return std::nullopt;
@@ -102,30 +129,40 @@ std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
         if (ec || !isInside(unescaped, root)) return std::nullopt;
     }
     // Symbolic links are followed only where they stay inside. The folder itself is trusted;
-    // below it, a path without links needs no resolving.
-    if (!hasLinkBelow(literal, root)) {
-        const auto found = findExistingPath(literal);
-        if (!found || *found == literal || !hasLinkBelow(*found, root)) return fromPath(literal);
+    // below it, a path without links needs no resolving. Most paths name an existing entry as
+    // spelled: then the walk that looked for links has found it too.
+    const Walk walk = walkBelow(literal, root);
+    if (walk.complete)
+        return ConfinedPath{fromPath(literal), literal, walk.type == fs::file_type::regular, false};
+    if (!walk.link) {
+        auto found = findExistingPath(literal);
+        if (!found || *found == literal || !hasLinkBelow(*found, root))
+            return confinedPath(literal, std::move(found), false);
     }
     const fs::path realRoot = fs::weakly_canonical(root, ec);
     if (ec) return std::nullopt;
     const fs::path real = fs::weakly_canonical(literal, ec);
     if (ec || !isInside(real, realRoot)) return std::nullopt;
-    if (const auto found = findExistingPath(literal); found && *found != literal) {
+    auto found = findExistingPath(literal);
+    if (found && *found != literal) {
         const fs::path realFound = fs::weakly_canonical(*found, ec);
         if (ec || !isInside(realFound, realRoot)) return std::nullopt;
     }
-    return fromPath(literal);
+    return confinedPath(literal, std::move(found), true);
+}
+
+std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
+                                               std::u16string_view folder) {
+    auto located = locateInsideFolder(path, folder);
+    if (!located) return std::nullopt;
+    return std::move(located->path);
 }
 
 std::optional<std::u16string> fileInsideFolder(std::u16string_view path,
                                                std::u16string_view folder) {
-    const auto inside = pathInsideFolder(path, folder);
-    if (!inside) return std::nullopt;
-    const auto found = findExistingPath(toPath(*inside));
-    std::error_code ec;
-    if (!found || !fs::is_regular_file(*found, ec)) return std::nullopt;
-    return fromPath(*found);
+    const auto located = locateInsideFolder(path, folder);
+    if (!located || !located->regularFile) return std::nullopt;
+    return fromPath(*located->found);
 }
 
 }  // namespace quillet

@@ -4,6 +4,7 @@
 // This module judges paths; it does not read or write files.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,21 @@ namespace quillet {
 // place outside. A relative `path` is taken from the current folder, as the file system would.
 // The result is "/" separated; `folder` may end in "/" or not.
 std::optional<std::u16string> pathInsideFolder(std::u16string_view path,
+                                               std::u16string_view folder);
+
+// Where a path inside the folder leads: what pathInsideFolder gives, and what is there.
+struct ConfinedPath {
+    std::u16string path;                         // as pathInsideFolder gives it
+    std::optional<std::filesystem::path> found;  // the existing entry, named as it is on disk
+    bool regularFile = false;                    // `found` is a regular file
+    bool throughLink = false;                    // a symbolic link (staying inside) leads there
+};
+
+// pathInsideFolder and the look-up of the entry the path names in one: nothing when `path` leads
+// out of `folder`. The entry is found as fileInsideFolder finds it, but may be of any kind; for
+// the common path that names an entry as spelled, without links, this costs one status query per
+// component below `folder` and nothing more.
+std::optional<ConfinedPath> locateInsideFolder(std::u16string_view path,
                                                std::u16string_view folder);
 
 // The existing regular file that `path` names inside `folder`, found without regard to letter

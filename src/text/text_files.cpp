@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <stdexcept>
 
@@ -50,24 +49,50 @@ std::string errorText(int err) {
     return std::strerror(err);
 }
 
-std::string readWholeFile(const std::filesystem::path& path) {
-    // A folder opens as a stream too, and then claims to be 2^63 bytes long.
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw std::runtime_error("cannot read " + path.string() + ": it is a folder");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string() + ": " + errorText(errno));
+// The whole file that `fd` has open; `path` names it in messages.
+std::string readOpenFile(int fd, const std::filesystem::path& path) {
+    const auto fail = [&](const std::string& cause) {
+        throw std::runtime_error("cannot read " + path.string() + ": " + cause);
+    };
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) fail(errorText(errno));
+    // A folder opens too, and reads as an error.
+    if (S_ISDIR(status.st_mode)) fail("it is a folder");
     std::string bytes;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size > 0) {
-        bytes.resize(static_cast<std::size_t>(size));
-        in.seekg(0);
-        in.read(bytes.data(), size);
+    // One byte more than the size, so that a file of the size it claims ends in one read.
+    bytes.resize(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
+        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("read failed");
+        }
+        filled += static_cast<std::size_t>(n);
     }
-    if (in.bad() || (size > 0 && in.gcount() != size))
-        throw std::runtime_error("cannot read " + path.string() + ": read failed");
+    bytes.resize(filled);
     return bytes;
+}
+
+// Closes a file descriptor when it goes out of scope.
+class OpenFile {
+public:
+    explicit OpenFile(int fd) : m_fd(fd) {}
+    ~OpenFile() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+int openForReading(const std::filesystem::path& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
 }
 
 // Removes a file when it goes out of scope.
@@ -99,47 +124,58 @@ std::u16string GetHtmlCharset(std::u16string_view Text) {
     return name;
 }
 
-std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
-    const std::optional<std::filesystem::path> path = findExistingPath(toPath(FileName));
-    if (!path) return {};
-    const std::string bytes = readWholeFile(*path);
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+std::string readFileBytes(const std::filesystem::path& File) {
+    const OpenFile file(openForReading(File));
+    if (file.fd() < 0)
+        throw std::runtime_error("cannot read " + File.string() + ": " + errorText(errno));
+    return readOpenFile(file.fd(), File);
+}
 
-    if (bytes.size() >= 2 && byte(0) == 0xEF && byte(1) == 0xBB)
-        return DecodeCodePage(
-            std::string_view(bytes).substr(std::min<std::size_t>(3, bytes.size())), 65001);
-    if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
-        std::u16string text((bytes.size() - 2) / 2, u'\0');
+std::u16string decodeTextFile(std::string_view Bytes, const std::u16string& CodePage) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(Bytes[i]); };
+    if (Bytes.size() >= 2 && byte(0) == 0xEF && byte(1) == 0xBB)
+        return DecodeCodePage(Bytes.substr(std::min<std::size_t>(3, Bytes.size())), 65001);
+    if (Bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
+        std::u16string text((Bytes.size() - 2) / 2, u'\0');
         for (std::size_t i = 0; i < text.size(); ++i)
             text[i] = static_cast<char16_t>(byte(2 + 2 * i) | (byte(3 + 2 * i) << 8));
         return text;
     }
     std::u16string codePage = CodePage;
     if (codePage.empty())
-        codePage = CharsetTable().lookup(GetHtmlCharset(DecodeCodePage(bytes, 0)));
-    if (!codePage.empty()) return DecodeCodePage(bytes, StrToInt(codePage));
-    return DecodeCodePage(bytes, 0);
+        codePage = CharsetTable().lookup(GetHtmlCharset(DecodeCodePage(Bytes, 0)));
+    if (!codePage.empty()) return DecodeCodePage(Bytes, StrToInt(codePage));
+    return DecodeCodePage(Bytes, 0);
+}
+
+std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
+    const std::optional<std::filesystem::path> path = findExistingPath(toPath(FileName));
+    if (!path) return {};
+    return decodeTextFile(readFileBytes(*path), CodePage);
 }
 
 std::u16string ReadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
-    TemporaryCopy copy;
-    std::u16string file = FileName;
     try {
-        if (const auto found = findExistingPath(toPath(FileName))) {
-            file = fromPath(*found);
-            if (IsFileInUse(file)) {
-                try {
-                    const std::u16string temp = NewTempFileName();
-                    copy.set(toPath(temp));
-                    std::filesystem::copy_file(*found, toPath(temp),
-                                               std::filesystem::copy_options::overwrite_existing);
-                    file = temp;
-                } catch (const std::exception&) {
-                    // No copy: read the file itself; an error from that is reported below.
-                }
+        const std::optional<std::filesystem::path> path = findExistingPath(toPath(FileName));
+        if (!path) return {};
+        // One open serves the in-use check and, for a file nobody holds, the reading.
+        const OpenFile file(openForReading(*path));
+        const int openError = file.fd() < 0 ? errno : 0;
+        if (file.fd() >= 0 && isOpenFileInUse(file.fd(), *path)) {
+            TemporaryCopy copy;
+            try {
+                const std::u16string temp = NewTempFileName();
+                copy.set(toPath(temp));
+                std::filesystem::copy_file(*path, toPath(temp),
+                                           std::filesystem::copy_options::overwrite_existing);
+                return decodeTextFile(readFileBytes(toPath(temp)), CodePage);
+            } catch (const std::exception&) {
+                // No copy: read the file itself; an error from that is reported below.
             }
         }
-        return LoadTextFile(file, CodePage);
+        if (file.fd() < 0)
+            throw std::runtime_error("cannot read " + path->string() + ": " + errorText(openError));
+        return decodeTextFile(readOpenFile(file.fd(), *path), CodePage);
     } catch (const std::exception& e) {
         TextUserInterface().showMessage(MessageKind::Error, fromUtf8(e.what()));
         return {};
@@ -170,6 +206,30 @@ void WriteTextToStream(std::u16string_view Text, int Encoding, std::string& Stre
     }
 }
 
+void writeFileBytes(const std::filesystem::path& File, std::string_view Bytes) {
+    const auto fail = [&](int err) {
+        throw std::runtime_error("cannot write " + File.string() + ": " + errorText(err));
+    };
+    // Written over the old content, then cut to the new length, rather than emptied first: an
+    // emptied file gives its blocks back and takes them again, which costs some file systems a
+    // great deal more than the writing does, and these files are rewritten by the thousand.
+    const int fd = ::open(File.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) fail(errno);
+    std::size_t written = 0;
+    int err = 0;
+    while (written < Bytes.size() && err == 0) {
+        const ssize_t n = ::write(fd, Bytes.data() + written, Bytes.size() - written);
+        if (n >= 0)
+            written += static_cast<std::size_t>(n);
+        else if (errno != EINTR)
+            err = errno;
+    }
+    // After a failure too: the file holds what was written, nothing of its old content.
+    if (::ftruncate(fd, static_cast<off_t>(written)) != 0 && err == 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) fail(err);
+}
+
 void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int Encoding) {
     if (Text.empty()) return;
     std::string bytes;
@@ -183,24 +243,7 @@ void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int
     } else if (const auto folder = findExistingPath(target.parent_path())) {
         target = *folder / target.filename();
     }
-    const auto fail = [&](int err) {
-        throw std::runtime_error("cannot write " + target.string() + ": " + errorText(err));
-    };
-    // Written in place: these are the working files of a conversion, rewritten thousands of
-    // times, where a fresh file per write costs more in the file system than the writing does.
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) fail(errno);
-    std::size_t written = 0;
-    int err = 0;
-    while (written < bytes.size() && err == 0) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n >= 0)
-            written += static_cast<std::size_t>(n);
-        else if (errno != EINTR)
-            err = errno;
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) fail(err);
+    writeFileBytes(target, bytes);
 }
 
 bool SaveTextFile(std::u16string_view Text, std::u16string FileName) {

@@ -3,6 +3,7 @@
 // names. File names are looked up without regard to letter case.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,13 @@ std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string
 // an error is shown to the user and gives the empty text instead of escaping.
 std::u16string ReadTextFile(const std::u16string& FileName, const std::u16string& CodePage);
 
+// The text a file of these bytes holds, decoded as LoadTextFile decodes a file.
+std::u16string decodeTextFile(std::string_view Bytes, const std::u16string& CodePage);
+
+// The bytes of the file `File`, named as it is on disk: no look-up without regard to case.
+// Throws "cannot read FILE: cause" when it cannot be read or is a folder.
+std::string readFileBytes(const std::filesystem::path& File);
+
 // The encoding an HTML text declares for itself: 1 UTF-8 ("utf-8"), 2 UTF-16LE ("unicode"), the
 // code page of another known name, 0 (the ANSI code page) for an unknown name or none.
 int GetTextEncoding(std::u16string_view Text);
@@ -36,6 +44,11 @@ void WriteTextToStream(std::u16string_view Text, int Encoding, std::string& Stre
 // whatever the letter case of its name. An empty text writes nothing. Throws when the file
 // cannot be written (a failure part-way leaves what was written).
 void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int Encoding);
+
+// Writes `Bytes` to the file `File`, named as it is on disk, replacing its content (an empty
+// file for no bytes). Throws "cannot write FILE: cause" when that fails; a failure part-way
+// leaves what was written.
+void writeFileBytes(const std::filesystem::path& File, std::string_view Bytes);
 
 // Saves the text in the encoding it declares. While that fails, shows the error and offers the
 // save dialog; false when the user gives up. An empty text leaves the file as it was: true.

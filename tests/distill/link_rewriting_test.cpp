@@ -108,7 +108,8 @@ TEST_F(LinkTest, ContentsLinksAndWebAddresses) {
 }
 
 TEST_F(LinkTest, AFailedWriteOfAPageEndsTheStageNamingTheFileAndTheCause) {
-    write("index.htm", "<p>" + std::string(4096, 'x') + "</p>");
+    const std::string page = "<p>" + std::string(4096, 'x') + "</p>";
+    write("index.htm", page);
     entry(u"Home", u"index.htm");
     // A file size limit stands in for a full disk: the rewrite of the page fails half-way.
     struct rlimit old {};
@@ -129,6 +130,8 @@ TEST_F(LinkTest, AFailedWriteOfAPageEndsTheStageNamingTheFileAndTheCause) {
                            ": File too large"),
               std::string::npos)
         << message;
+    // What was written, and nothing of the old text after it.
+    EXPECT_EQ(read("index.htm"), page.substr(0, 1024));
 }
 
 TEST_F(LinkTest, PageLinksAreRewrittenAndLinkedPagesGathered) {

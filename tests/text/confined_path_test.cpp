@@ -80,6 +80,41 @@ TEST_F(ConfinedPathTest, AbsolutePathsElsewhereAndEmptyFoldersAreRefused) {
     EXPECT_FALSE(pathInsideFolder(fromPath(dir.path()) + u"/rootx/a.htm", root));
 }
 
+TEST_F(ConfinedPathTest, LocatingFindsTheEntryThePathNames) {
+    struct Case {
+        std::u16string_view relative;  // appended to the working folder
+        const char* found;             // below the folder; nullptr when nothing is there
+        bool regularFile, throughLink;
+    };
+    const Case cases[] = {
+        {u"Page.htm", "Page.htm", true, false},
+        {u"PAGE.HTM", "Page.htm", true, false},  // named as it is on disk
+        {u"sub/../Page.htm", "Page.htm", true, false},
+        {u"sub", "sub", false, false},
+        {u"sub/", "sub/", false, false},
+        {u"Page.htm/", nullptr, false, false},  // a file is no folder
+        {u"sub/new.htm", nullptr, false, false},
+        {u"inner.htm", "inner.htm", true, true},
+        {u"INNER.htm", "inner.htm", true, true},
+    };
+    for (const auto& c : cases) {
+        const std::u16string path = root + std::u16string(c.relative);
+        SCOPED_TRACE(toUtf8(path));
+        const auto located = locateInsideFolder(path, root);
+        ASSERT_TRUE(located.has_value());
+        EXPECT_EQ(located->path, pathInsideFolder(path, root));
+        if (c.found == nullptr) {
+            EXPECT_FALSE(located->found.has_value());
+        } else {
+            EXPECT_EQ(located->found, dir.path() / "root" / c.found);
+        }
+        EXPECT_EQ(located->regularFile, c.regularFile);
+        EXPECT_EQ(located->throughLink, c.throughLink);
+        EXPECT_EQ(fileInsideFolder(path, root).has_value(), c.regularFile);
+    }
+    EXPECT_FALSE(locateInsideFolder(root + u"Link.htm", root).has_value());
+}
+
 TEST(PercentDecode, DecodesUtf8EscapesAndKeepsMalformedOnes) {
     EXPECT_EQ(percentDecode(u"a%20b%2E%2e"), u"a b..");
     EXPECT_EQ(percentDecode(u"%E4%B8%AD"), u"\u4e2d");
