@@ -137,7 +137,6 @@ void WorkingFiles::write(std::u16string_view text, const File& file) {
     }
     // The encoders leave room to grow; a held file keeps only its bytes.
     bytes.shrink_to_fit();
-    m_heldBytes = m_heldBytes - entry.bytes.size() + bytes.size();
     entry.bytes = std::move(bytes);
     entry.released = false;
 }
@@ -152,7 +151,6 @@ void WorkingFiles::write(std::u16string_view text, const std::u16string& path,
 void WorkingFiles::release(const File& file) {
     const auto held = m_entries.find(file.key);
     if (held == m_entries.end()) return;
-    m_heldBytes -= held->second.bytes.size();
     std::string().swap(held->second.bytes);
     held->second.released = true;
 }
@@ -202,7 +200,6 @@ void WorkingFiles::discard() {
     m_entries.clear();
     m_order.clear();
     m_newFiles.clear();
-    m_heldBytes = 0;
     m_lookups.clear();
 }
 

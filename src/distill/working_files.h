@@ -74,7 +74,7 @@ public:
     // Whether `path` lies inside `rootFolder`, as pathInsideFolder judges, and whether it names
     // an existing regular file there, as fileInsideFolder finds: the judgements of the links in
     // pages. While holding, each path is looked up once: until `flush` the folder changes only
-    // by what is held, and by what `folderChanged` reports.
+    // by what is held, and as `forgetLookups` is told.
     bool inside(const std::u16string& path, const std::u16string& rootFolder) const;
     bool fileInside(const std::u16string& path, const std::u16string& rootFolder) const;
     // Forgets those look-ups: when files were added to the folder beside the held ones (another
@@ -89,8 +89,6 @@ public:
     void flush();
     // Drops what is held, unwritten, and stops holding: the stage did not finish.
     void discard();
-    // The bytes held now.
-    std::size_t heldBytes() const { return m_heldBytes; }
 
 private:
     struct Entry {
@@ -113,7 +111,6 @@ private:
     std::vector<std::string> m_order;  // keys, in the order first written
     // Held files that did not exist on disk, by folded key: found without regard to case.
     std::unordered_multimap<std::u16string, std::string> m_newFiles;
-    std::size_t m_heldBytes = 0;
     // Link judgements while holding, by folder and path.
     mutable std::unordered_map<std::u16string, Lookup> m_lookups;
 };

@@ -3,6 +3,7 @@
 #include "distill/working_files.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@ namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ScopedEnv;
 using testing::TempDir;
 
 std::string fileText(const fs::path& file) {
@@ -32,12 +34,17 @@ std::map<std::string, std::string> folderContents(const fs::path& folder) {
     return files;
 }
 
-// A working folder with pages that share a header and footer, a style sheet, a page split at
-// two contents anchors, a page listed under two names, a page without a body that distils to
-// nothing, and a page whose text does not survive being written in the encoding it declares.
-void writeProject(const fs::path& folder, TCHMDistill& job) {
+// A working folder "root" in `folder`, unpacked from Guide.chm with Other.chm beside it, with
+// pages that share a header and footer, a style sheet, a page split at two contents anchors, a
+// page listed under two names, a page without a body that distils to nothing, a page whose text
+// does not survive being written in the encoding it declares, and a link into Other.chm that is
+// judged before a later page has Other.chm unpacked into the folder.
+void writeProject(const fs::path& project, TCHMDistill& job) {
+    const fs::path folder = project / "root";
     fs::create_directories(folder / "sub");
+    fs::copy_file(testing::fixturesFolder() / "nested.chm", project / "Other.chm");
     job.rootFolder = fromPath(folder) + u"/";
+    job.OriginalFile = fromPath(project / "Guide.chm");
     const auto write = [&](const std::string& name, const std::string& text) {
         std::ofstream(folder / name, std::ios::binary) << text;
     };
@@ -55,6 +62,8 @@ void writeProject(const fs::path& folder, TCHMDistill& job) {
         std::string links = "<a href=\"p" + std::to_string((n + 1) % 10) + ".htm\">next</a>";
         if (n == 0) links += " <a href=\"a.htm\">a</a>";
         if (n == 1) links += " <a href=\"bare.htm\">bare</a>";
+        if (n == 3) links += " <a href=\"Other.chm/a.htm\">other</a>";
+        if (n == 4) links += " <a href=\"ms-its:Other.chm::/a.htm\">other</a>";
         write(name + ".htm", "<html><head><title>" + name +
                                  "</title><link rel=stylesheet href=\"style.css\" media=\"screen\">"
                                  "</head><body>\n" +
@@ -89,6 +98,8 @@ void writeProject(const fs::path& folder, TCHMDistill& job) {
 }
 
 TEST(WorkingFiles, ExecuteLeavesTheFolderTheStepsOneByOneLeave) {
+    // quillet-hh unpacks Other.chm.
+    const ScopedEnv path("PATH", testing::binFolder().string() + ":" + std::getenv("PATH"));
     TempDir dir;
     TCHMDistill stepwise, held;
     writeProject(dir.path() / "stepwise", stepwise);
@@ -109,12 +120,13 @@ TEST(WorkingFiles, ExecuteLeavesTheFolderTheStepsOneByOneLeave) {
     held.Execute();
     EXPECT_FALSE(held.workingFiles.holding());
 
-    const auto expected = folderContents(dir.path() / "stepwise");
-    const auto actual = folderContents(dir.path() / "held");
+    const auto expected = folderContents(dir.path() / "stepwise" / "root");
+    const auto actual = folderContents(dir.path() / "held" / "root");
     EXPECT_EQ(actual, expected);
     // The cases the project is meant to hold did arise.
     EXPECT_TRUE(expected.count("guide_1.htm"));
     EXPECT_NE(expected.at("a.htm").find("Page a"), std::string::npos);
+    EXPECT_TRUE(stepwise.NonTocicFiles.contains(stepwise.rootFolder + u"Other.chm/a.htm"));
     EXPECT_NE(expected.at("bare.htm").find("media=\"all\""), std::string::npos);
     EXPECT_NE(expected.at("latin.htm").find("Latin text ??"), std::string::npos);
     ASSERT_EQ(held.List.size(), stepwise.List.size());
