@@ -30,6 +30,13 @@ void TCHMDistill::pulse() {
     report(u"", 0);
 }
 
+void TCHMDistill::releaseStageData() {
+    Files = {};
+    NonTocicFiles = {};
+    CSSFiles = {};
+    TopicList.clear();
+}
+
 void TCHMDistill::Execute() {
     // What a stage that does not finish leaves unwritten is dropped.
     struct DropUnflushed {

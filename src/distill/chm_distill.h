@@ -17,6 +17,9 @@ class TCHMDistill : public TCHMDecompile {
 public:
     // Runs the whole stage on the unpacked project, reporting progress at 5, 10 and 15.
     virtual void Execute();
+    // Lets go of the page lists and topic files the stage worked with (on a large help file,
+    // hundreds of megabytes) once its results are in the working folder and the contents list.
+    void releaseStageData();
 
     // Full paths of the pages that contents entries point at, each with the first such entry.
     void FillFileList();

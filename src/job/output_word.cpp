@@ -47,6 +47,7 @@ void TOutputWord::Execute() {
         job.UpdateSettings();
         job.decompile();
         job.Execute();
+        job.releaseStageData();  // the Word stage needs only the contents list and the folder
         job.OutputWord();
     } catch (const EUserCancel&) {
         if (!job.rootFolder.empty()) DeleteFolder(job.rootFolder);
