@@ -20,7 +20,7 @@ std::shared_ptr<Story> cloneStory(const Story& story) {
     auto copy = std::make_shared<Story>();
     copy->insert(0, story.copy(0, story.length() - 1));
     const int last = story.paragraphCount() - 1;
-    const ParaFormat& lastFormat = story.paragraphFormat(last);
+    const ParaFormat lastFormat = story.paragraphFormat(last);
     copy->formatParagraphs(copy->paragraphCount() - 1, copy->paragraphCount() - 1,
                            [&](ParaFormat& f) { f = lastFormat; });
     const CharFormat mark = story.charFormat(story.length() - 1);

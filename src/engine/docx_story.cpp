@@ -26,12 +26,12 @@ StoryWriter::StoryWriter(PackageWriter& package, Part& part, XmlWriter& xml, con
 
 void StoryWriter::writeBlocks(int first, int last, std::size_t depth) {
     for (int i = first; i <= last;) {
-        const ParaFormat& f = m_story.paragraphFormat(i);
-        if (f.cells.size() > depth) {
-            const int table = f.cells[depth].table;
+        const std::span<const CellRef> cells = m_story.paragraphCells(i);
+        if (cells.size() > depth) {
+            const int table = cells[depth].table;
             int j = i;
-            while (j + 1 <= last && m_story.paragraphFormat(j + 1).cells.size() > depth &&
-                   m_story.paragraphFormat(j + 1).cells[depth].table == table)
+            while (j + 1 <= last && m_story.paragraphCells(j + 1).size() > depth &&
+                   m_story.paragraphCells(j + 1)[depth].table == table)
                 ++j;
             writeTable(i, j, depth);
             i = j + 1;
@@ -43,12 +43,12 @@ void StoryWriter::writeBlocks(int first, int last, std::size_t depth) {
 }
 
 void StoryWriter::writeTable(int first, int last, std::size_t depth) {
-    const int id = m_story.paragraphFormat(first).cells[depth].table;
+    const int id = m_story.paragraphCells(first)[depth].table;
     const TableInfo& table = m_story.tables()[static_cast<std::size_t>(id)];
     // Paragraphs of each cell, by (row, column).
     std::map<std::pair<int, int>, std::pair<int, int>> cells;
     for (int i = first; i <= last; ++i) {
-        const CellRef& c = m_story.paragraphFormat(i).cells[depth];
+        const CellRef& c = m_story.paragraphCells(i)[depth];
         auto [it, added] = cells.emplace(std::make_pair(c.row, c.column), std::make_pair(i, i));
         if (!added) it->second.second = i;
     }
@@ -248,7 +248,7 @@ void StoryWriter::closeHyperlink() {
 }
 
 void StoryWriter::writeParagraphProperties(int index) {
-    const ParaFormat& f = m_story.paragraphFormat(index);
+    const ParaFormat f = m_story.paragraphFormat(index);
     m_xml.startOptional("w:pPr");
     docx::writeParagraphProperties(m_xml, f,
                                    f.style != 0 ? m_package.styleId(f.style) : std::string());

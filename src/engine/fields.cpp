@@ -164,7 +164,7 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
     for (int i = 0; i < body.paragraphCount(); ++i) {
         const int start = body.paragraphStart(i), mark = body.paragraphEnd(i) - 1;
         if (start >= field.start && start < field.end) continue;
-        const ParaFormat& direct = body.paragraphFormat(i);
+        const ParaFormat direct = body.paragraphFormat(i);
         const int level = direct.outlineLevel.value_or(sheet.outlineLevel(direct.style));
         if (level < options.upperLevel || level > options.lowerLevel) continue;
         std::u16string text = shownText(body, start, mark);

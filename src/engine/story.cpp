@@ -6,6 +6,7 @@
 #include <cassert>
 #include <limits>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_set>
 
@@ -40,7 +41,22 @@ Story::Story() {
     m_paraFormats.intern(ParaFormat{});
     m_text.push_back(kParagraphMark);
     m_runs.push_back({1, 0});
-    m_paragraphs.push_back({1, 0});
+    m_paragraphs.push_back({1, 0, 0});
+}
+
+std::uint32_t Story::CellPaths::add(std::span<const CellRef> path) {
+    if (path.empty()) return 0;
+    const std::uint32_t last = size() - 1;
+    if (last > 0 && std::ranges::equal((*this)[last], path)) return last;
+    m_refs.insert(m_refs.end(), path.begin(), path.end());
+    m_starts.push_back(static_cast<std::uint32_t>(m_refs.size()));
+    return size() - 1;
+}
+
+Story::Paragraph Story::numbered(int end, ParaFormat format) {
+    const std::uint32_t cells = m_cellPaths.add(format.cells);
+    format.cells.clear();
+    return {end, m_paraFormats.intern(format), cells};
 }
 
 std::u16string Story::text(int from, int to) const {
@@ -64,23 +80,36 @@ int Story::paragraphEnd(int index) const {
     return m_paragraphs[static_cast<std::size_t>(index)].end;
 }
 
-const ParaFormat& Story::paragraphFormat(int index) const {
-    return m_paraFormats[m_paragraphs[static_cast<std::size_t>(index)].format];
+ParaFormat Story::paragraphFormat(int index) const {
+    const Paragraph& para = m_paragraphs[static_cast<std::size_t>(index)];
+    ParaFormat f = m_paraFormats[para.format];
+    const std::span<const CellRef> cells = m_cellPaths[para.cells];
+    f.cells.assign(cells.begin(), cells.end());
+    return f;
+}
+
+std::span<const CellRef> Story::paragraphCells(int index) const {
+    return m_cellPaths[m_paragraphs[static_cast<std::size_t>(index)].cells];
 }
 
 void Story::formatParagraphs(int first, int last, const std::function<void(ParaFormat&)>& edit) {
     first = std::max(first, 0);
     last = std::min(last, paragraphCount() - 1);
-    std::uint32_t lastIn = kUnmapped, lastOut = 0;
+    std::pair<std::uint32_t, std::uint32_t> lastIn{kUnmapped, kUnmapped}, lastOut{0, 0};
     for (int i = first; i <= last; ++i) {
-        std::uint32_t& id = m_paragraphs[static_cast<std::size_t>(i)].format;
-        if (id != lastIn) {
-            ParaFormat f = m_paraFormats[id];
+        Paragraph& para = m_paragraphs[static_cast<std::size_t>(i)];
+        if (std::pair(para.format, para.cells) != lastIn) {
+            lastIn = {para.format, para.cells};
+            ParaFormat f = paragraphFormat(i);
             edit(f);
-            lastIn = id;
-            lastOut = m_paraFormats.intern(f);
+            // An edit that leaves the cells alone keeps their path rather than adding it again.
+            const std::span<const CellRef> cells = m_cellPaths[para.cells];
+            const std::uint32_t cellsOut =
+                std::ranges::equal(f.cells, cells) ? para.cells : m_cellPaths.add(f.cells);
+            f.cells.clear();
+            lastOut = {m_paraFormats.intern(f), cellsOut};
         }
-        id = lastOut;
+        std::tie(para.format, para.cells) = lastOut;
     }
 }
 
@@ -353,7 +382,8 @@ void Story::insert(int pos, const Fragment& content) {
     replaceRuns(pos, pos, runs);
     m_text.insert(m_text.begin() + pos, content.text.begin(), content.text.end());
 
-    std::vector<std::uint32_t> paraIds(content.paraFormats.size(), kUnmapped);
+    // Each of the fragment's formats is numbered once; its cells move to the tables added above.
+    std::vector<std::optional<Paragraph>> paraIds(content.paraFormats.size());
     std::vector<Paragraph> added;
     std::vector<int> breaks;
     std::size_t next = 0;
@@ -361,18 +391,19 @@ void Story::insert(int pos, const Fragment& content) {
         const char16_t c = content.text[static_cast<std::size_t>(o)];
         if (c == kSectionBreak) breaks.push_back(pos + o);
         if (!endsParagraph(c)) continue;
-        std::uint32_t format = m_paragraphs[static_cast<std::size_t>(para)].format;
+        Paragraph numbers = m_paragraphs[static_cast<std::size_t>(para)];
         if (next < content.paragraphs.size()) {
-            std::uint32_t& id = paraIds[content.paragraphs[next]];
-            if (id == kUnmapped) {
+            std::optional<Paragraph>& id = paraIds[content.paragraphs[next]];
+            if (!id) {
                 ParaFormat f = content.paraFormats[content.paragraphs[next]];
                 for (CellRef& cell : f.cells) cell.table += tableBase;
-                id = m_paraFormats.intern(f);
+                id = numbered(0, std::move(f));
             }
-            format = id;
+            numbers = *id;
         }
         ++next;
-        added.push_back({pos + o + 1, format});
+        numbers.end = pos + o + 1;
+        added.push_back(numbers);
     }
     for (std::size_t i = static_cast<std::size_t>(para); i < m_paragraphs.size(); ++i)
         m_paragraphs[i].end += n;
@@ -463,15 +494,16 @@ Fragment Story::copy(int from, int to) const {
         if (start >= to) break;
         f.addRun(std::min(m_runs[i].end, to) - start, m_charFormats[m_runs[i].format]);
     }
-    std::map<int, int> tableIds;                     // this story's table number -> the fragment's
-    std::map<std::uint32_t, std::uint32_t> paraIds;  // this story's format number -> the fragment's
+    std::map<int, int> tableIds;  // this story's table number -> the fragment's
+    // this story's format and cells numbers -> the fragment's format number
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::uint32_t> paraIds;
     for (int i = paragraphAt(from); i < paragraphCount(); ++i) {
         const Paragraph& para = m_paragraphs[static_cast<std::size_t>(i)];
         if (para.end - 1 >= to) break;
         if (para.end - 1 < from) continue;
-        const auto [known, added] = paraIds.emplace(para.format, 0);
+        const auto [known, added] = paraIds.emplace(std::pair(para.format, para.cells), 0);
         if (added) {
-            ParaFormat format = m_paraFormats[para.format];
+            ParaFormat format = paragraphFormat(i);
             for (CellRef& cell : format.cells) {
                 const auto [it, newTable] =
                     tableIds.emplace(cell.table, static_cast<int>(f.tables.size()));
@@ -541,11 +573,14 @@ std::string Story::checkInvariants() const {
         if (!endsParagraph(c)) continue;
         if (para >= m_paragraphs.size() || m_paragraphs[para].end != i + 1)
             return at("paragraph list out of step with the paragraph mark", i);
-        if (m_paragraphs[para].format >= m_paraFormats.size())
+        if (m_paragraphs[para].format >= m_paraFormats.size() ||
+            m_paragraphs[para].cells >= m_cellPaths.size())
             return at("paragraph formatting out of range", i);
-        const ParaFormat& format = m_paraFormats[m_paragraphs[para].format];
-        if (c == kCellMark && format.cells.empty()) return at("cell end outside a table", i);
-        for (const CellRef& cell : format.cells)
+        if (!m_paraFormats[m_paragraphs[para].format].cells.empty())
+            return at("cells kept with the paragraph formatting", i);
+        const std::span<const CellRef> cells = m_cellPaths[m_paragraphs[para].cells];
+        if (c == kCellMark && cells.empty()) return at("cell end outside a table", i);
+        for (const CellRef& cell : cells)
             if (cell.table < 0 || cell.table >= static_cast<int>(m_tables.size()))
                 return at("paragraph in a table that does not exist", i);
         ++para;

@@ -3,7 +3,8 @@
 // each; a story always ends with its final paragraph mark), with the formatting of every character
 // and paragraph and the items anchored in it. Edits keep all of it consistent; the story does not
 // know styles by name or sections beyond where their breaks lie. Formatting is kept once per
-// distinct value: characters in runs of one format number, paragraphs as their end and a number.
+// distinct value: characters in runs of one format number, paragraphs as their end, a number and
+// the path of table cells that holds them.
 #pragma once
 
 #include "engine/format_table.h"
@@ -17,6 +18,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -50,7 +52,10 @@ public:
     int paragraphAt(int pos) const;
     int paragraphStart(int index) const;
     int paragraphEnd(int index) const;  // just after its mark
-    const ParaFormat& paragraphFormat(int index) const;
+    // The formatting of a paragraph, its cells included.
+    ParaFormat paragraphFormat(int index) const;
+    // The table cells that hold a paragraph, outermost first (its formatting's `cells`).
+    std::span<const CellRef> paragraphCells(int index) const;
     // Applies `edit` to the formatting of the paragraphs first to last (inclusive).
     void formatParagraphs(int first, int last, const std::function<void(ParaFormat&)>& edit);
     // The first and last paragraph that [from, to) touches; a collapsed range touches its own.
@@ -120,8 +125,26 @@ public:
 private:
     struct Paragraph {
         int end;               // just after its mark
-        std::uint32_t format;  // into m_paraFormats
+        std::uint32_t format;  // into m_paraFormats, whose values hold no cells
+        std::uint32_t cells;   // into m_cellPaths
     };
+    // The cell paths of the paragraphs, kept flat: in a long document most table paragraphs sit in
+    // a cell of their own, so a path is not worth a formatting value of its own. Path 0 is empty.
+    class CellPaths {
+    public:
+        std::span<const CellRef> operator[](std::uint32_t id) const {
+            return {m_refs.data() + m_starts[id], m_refs.data() + m_starts[id + 1]};
+        }
+        // The number of `path`: a new one unless it equals the one added last.
+        std::uint32_t add(std::span<const CellRef> path);
+        std::uint32_t size() const { return static_cast<std::uint32_t>(m_starts.size() - 1); }
+
+    private:
+        std::vector<CellRef> m_refs;
+        std::vector<std::uint32_t> m_starts{0, 0};
+    };
+    // The number of `format`'s cells and of the rest of it.
+    Paragraph numbered(int end, ParaFormat format);
     // Characters up to `end` (from the previous run's end) are formatted as `format`.
     struct Run {
         int end;
@@ -146,6 +169,7 @@ private:
     FormatTable<CharFormat> m_charFormats;
     std::vector<Paragraph> m_paragraphs;
     FormatTable<ParaFormat> m_paraFormats;
+    CellPaths m_cellPaths;
     std::vector<int> m_sectionBreaks;
     std::vector<TableInfo> m_tables;
 

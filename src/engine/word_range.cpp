@@ -62,7 +62,7 @@ CharFormat effectiveCharFormat(const DocumentModel& model, const Story& story, i
 }
 
 ParaFormat effectiveParaFormat(const DocumentModel& model, const Story& story, int paragraph) {
-    const ParaFormat& direct = story.paragraphFormat(paragraph);
+    const ParaFormat direct = story.paragraphFormat(paragraph);
     ParaFormat p = model.styles().resolvedParagraph(direct.style);
     auto take = [](auto& mine, const auto& theirs) {
         if (theirs) mine = theirs;
@@ -653,7 +653,7 @@ Object RangeObject::goTo(int what, int which, int count, const std::u16string& n
     if (what == kGoToHeading) {
         std::map<int, int> levelOfStyle;
         for (int i = 0; i < story.paragraphCount(); ++i) {
-            const ParaFormat& direct = story.paragraphFormat(i);
+            const ParaFormat direct = story.paragraphFormat(i);
             int level = 10;
             if (direct.outlineLevel) {
                 level = *direct.outlineLevel;

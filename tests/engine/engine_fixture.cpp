@@ -129,7 +129,7 @@ std::string dumpCharFormat(const CharFormat& f) {
 std::string dumpParagraphs(const DocumentModel& model, const Story& story) {
     std::ostringstream out;
     for (int i = 0; i < story.paragraphCount(); ++i) {
-        const ParaFormat& f = story.paragraphFormat(i);
+        const ParaFormat f = story.paragraphFormat(i);
         out << "[" << toUtf8(model.styles().at(f.style).name) << paraFormat(f) << "] "
             << shown(story.text(story.paragraphStart(i), story.paragraphEnd(i))) << "\n";
     }

@@ -73,7 +73,7 @@ protected:
     const CharFormat& charAt(std::u16string_view what) const {
         return body().charFormat(find(what));
     }
-    const ParaFormat& paraAt(std::u16string_view what) const {
+    ParaFormat paraAt(std::u16string_view what) const {
         return body().paragraphFormat(body().paragraphAt(find(what)));
     }
 
