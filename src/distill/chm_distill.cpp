@@ -43,7 +43,7 @@ void TCHMDistill::Execute() {
         WorkingFiles& files;
         ~DropUnflushed() { files.discard(); }
     } dropUnflushed{workingFiles};
-    workingFiles.hold();
+    workingFiles.hold(holdLimit);
     report(u"Analyzing...", 5);
     ProcessTocLink();
     FillFileList();

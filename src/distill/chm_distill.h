@@ -43,6 +43,7 @@ public:
     // The pages and style sheets as the steps read and write them. Execute holds them from step
     // to step and writes each once at its end; a step run on its own reads and writes the folder.
     WorkingFiles workingFiles;
+    std::size_t holdLimit = WorkingFiles::kDefaultHoldLimit;  // bytes of pages held at most
 
     // Contents links: web addresses become external links (Status 3); other addresses become
     // paths relative to the working folder.

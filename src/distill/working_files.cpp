@@ -128,6 +128,13 @@ void WorkingFiles::write(std::u16string_view text, const File& file) {
         writeFileBytes(file.target, bytes);
         return;
     }
+    // Past the limit an existing file is written through; a new one is still held, so that the
+    // link judgements made while holding stay true of the folder.
+    if (file.regularFile && m_heldBytes + bytes.size() > m_holdLimit &&
+        !m_entries.contains(file.key)) {
+        writeFileBytes(file.target, bytes);
+        return;
+    }
     const auto [held, added] = m_entries.try_emplace(file.key);
     Entry& entry = held->second;
     if (added) {
@@ -137,6 +144,7 @@ void WorkingFiles::write(std::u16string_view text, const File& file) {
     }
     // The encoders leave room to grow; a held file keeps only its bytes.
     bytes.shrink_to_fit();
+    m_heldBytes = m_heldBytes - entry.bytes.size() + bytes.size();
     entry.bytes = std::move(bytes);
     entry.released = false;
 }
@@ -151,6 +159,7 @@ void WorkingFiles::write(std::u16string_view text, const std::u16string& path,
 void WorkingFiles::release(const File& file) {
     const auto held = m_entries.find(file.key);
     if (held == m_entries.end()) return;
+    m_heldBytes -= held->second.bytes.size();
     std::string().swap(held->second.bytes);
     held->second.released = true;
 }
@@ -178,8 +187,9 @@ bool WorkingFiles::fileInside(const std::u16string& path, const std::u16string& 
     return lookUp(path, rootFolder).regularFile;
 }
 
-void WorkingFiles::hold() {
+void WorkingFiles::hold(std::size_t limit) {
     m_holding = true;
+    m_holdLimit = limit;
 }
 
 void WorkingFiles::flush() {
@@ -197,6 +207,7 @@ void WorkingFiles::flush() {
 
 void WorkingFiles::discard() {
     m_holding = false;
+    m_heldBytes = 0;
     m_entries.clear();
     m_order.clear();
     m_newFiles.clear();

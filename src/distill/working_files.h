@@ -3,6 +3,7 @@
 // that fails ends the stage: a page that silently keeps its old text would be lost text.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,9 +32,13 @@ void writeWorkingFile(std::u16string_view text, const std::u16string& path,
 // file's new bytes stay here, the next step reads them from here, and `flush` writes each file
 // once. Reads and writes see exactly what they would see on disk: a text read back is decoded
 // from the bytes the file would hold. While not holding, reads and writes go to the folder at
-// once, as readWorkingFile and writeWorkingFile do.
+// once, as readWorkingFile and writeWorkingFile do. What is held is bounded: once the held files
+// reach the hold limit, an existing file that is not held yet is written at once instead, so a
+// help file of hundreds of megabytes of pages is not kept in memory whole.
 class WorkingFiles {
 public:
+    static constexpr std::size_t kDefaultHoldLimit = std::size_t{64} << 20;  // bytes
+
     // A working file, looked up once for the reads and writes of one step.
     struct File {
         std::string key;               // the same for every name of one file
@@ -81,8 +86,8 @@ public:
     // help file unpacked into it), or when no more links are to be judged.
     void forgetLookups() const { m_lookups.clear(); }
 
-    // From now on, written files are held.
-    void hold();
+    // From now on, written files are held, up to `limit` bytes of them.
+    void hold(std::size_t limit = kDefaultHoldLimit);
     bool holding() const { return m_holding; }
     // Writes every held file, each once, in the order they were first written, and stops
     // holding. Throws as writeWorkingFile when a write fails; what is not written is dropped.
@@ -107,6 +112,8 @@ private:
     const Entry* heldNewFile(const std::filesystem::path& target) const;
 
     bool m_holding = false;
+    std::size_t m_holdLimit = 0;
+    std::size_t m_heldBytes = 0;
     std::unordered_map<std::string, Entry> m_entries;
     std::vector<std::string> m_order;  // keys, in the order first written
     // Held files that did not exist on disk, by folded key: found without regard to case.

@@ -1,5 +1,7 @@
 #include "job/output_word.h"
 
+#include "platform/free_memory.h"
+
 #include "platform/temp_files.h"
 #include "platform/utf.h"
 #include "text/code_pages.h"
@@ -48,6 +50,7 @@ void TOutputWord::Execute() {
         job.decompile();
         job.Execute();
         job.releaseStageData();  // the Word stage needs only the contents list and the folder
+        releaseFreedMemory();
         job.OutputWord();
     } catch (const EUserCancel&) {
         if (!job.rootFolder.empty()) DeleteFolder(job.rootFolder);
