@@ -124,6 +124,10 @@ struct Entry {
     std::string file;
 };
 
+// Deflate level of the parts. libzip's own default is the best compression, which on the
+// body of a long document costs twice the time of zlib's usual level for about a tenth less.
+constexpr zip_uint32_t kCompressionLevel = 6;
+
 // Writes the archive `file` (under a temporary name that replaces it once complete, as libzip
 // does). The entries' bytes are read when the archive is closed.
 void writeArchive(const std::string& file, const std::vector<Entry>& entries) {
@@ -136,11 +140,16 @@ void writeArchive(const std::string& file, const std::vector<Entry>& entries) {
             entry.file.empty()
                 ? zip_source_buffer(zip.get(), entry.bytes.data(), entry.bytes.size(), 0)
                 : zip_source_file(zip.get(), entry.file.c_str(), 0, 0);
-        if (!source || zip_file_add(zip.get(), entry.name.c_str(), source,
-                                    ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        const zip_int64_t index = source ? zip_file_add(zip.get(), entry.name.c_str(), source,
+                                                        ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8)
+                                         : -1;
+        if (index < 0) {
             if (source) zip_source_free(source);
             throw std::runtime_error("cannot write " + file + ": " + entry.name);
         }
+        if (zip_set_file_compression(zip.get(), static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                                     kCompressionLevel) != 0)
+            throw std::runtime_error("cannot write " + file + ": " + zip_strerror(zip.get()));
     }
     if (zip_close(zip.get()) != 0)
         throw std::runtime_error("cannot write " + file + ": " + zip_strerror(zip.get()));
