@@ -2,6 +2,7 @@
 
 #include "automation/class_registry.h"
 #include "platform/ascii.h"
+#include "platform/case_insensitive_path.h"
 #include "platform/file_in_use.h"
 #include "platform/temp_files.h"
 #include "platform/utf.h"
@@ -380,13 +381,17 @@ void ImportTopicPage(TWordSession& session, const std::u16string& path) {
 }
 
 // The topic page of an entry, when it has one: only pages of the help file, so that an address
-// that leads out of the working folder gives a heading without a page.
+// that leads out of the working folder gives a heading without a page. The page is found without
+// regard to letter case, as the help file's links and contents were written to find it.
 std::optional<std::u16string> topicPageOf(const TChmToDocPDF& job, const TTitleList& entry) {
     if (entry.Status != 0 || entry.Url.empty()) return std::nullopt;
-    auto page = pathInsideFolder(job.rootFolder + entry.Url, job.rootFolder);
+    const auto page = pathInsideFolder(job.rootFolder + entry.Url, job.rootFolder);
+    if (!page) return std::nullopt;
     std::error_code ec;
-    if (page && !std::filesystem::is_regular_file(toPath(*page), ec)) return std::nullopt;
-    return page;
+    if (std::filesystem::is_regular_file(toPath(*page), ec)) return page;
+    const auto found = findExistingPath(toPath(*page));
+    if (!found || !std::filesystem::is_regular_file(*found, ec)) return std::nullopt;
+    return fromPath(*found);
 }
 
 // How many entries ahead of the one being inserted their pages are asked for.

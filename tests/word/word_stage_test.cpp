@@ -182,6 +182,21 @@ TEST_F(WordStageTest, BuildsTheDocumentAndSavesIt) {
         progress.end());
 }
 
+TEST_F(WordStageTest, ContentsFindTheirPagesWithoutRegardToLetterCase) {
+    // Contents written for a file system that ignores case: "Sub/Page2.HTM" is sub/page2.htm.
+    std::filesystem::create_directories(dir.path() / "root" / "sub");
+    std::ofstream(dir.path() / "root" / "sub" / "page2.htm") << "<p>two</p>";
+    add(u"Two", u"Sub/Page2.HTM", 0, 0, u"2.");
+    add(u"Nowhere", u"sub/missing.htm", 0, 0, u"3.");
+    OutputWord(job);
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_TRUE(logged("Word.Documents.Open(FileName:String \"" +
+                       (dir.path() / "root" / "sub" / "page2.htm").string() +
+                       "\",Format:Int 7,Visible:Bool False,OpenAndRepair:Bool True,)"));
+    EXPECT_FALSE(
+        anyEndsWith("missing.htm\",Format:Int 7,Visible:Bool False,OpenAndRepair:Bool True,)"));
+}
+
 TEST_F(WordStageTest, AFailureIsReportedAndNothingIsWritten) {
     const auto output = dir.path() / "out" / "Guide.DOCX";
     std::filesystem::create_directories(output.parent_path());
