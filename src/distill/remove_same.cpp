@@ -209,8 +209,24 @@ std::u16string StyleNormaliser(std::u16string_view S) {
         {u"Align=justify", u"Align=left"},     {u"Align=\"justify\"", u"Align=\"left\""},
         {u"Align='justify'", u"Align='left'"},
     };
-    std::u16string text(S);
-    for (const auto& [from, to] : kReplacements) text = replaceIgnoringAsciiCase(text, from, to);
+    // One pass: every pattern starts with "d" or "a", and no match of one can overlap another's,
+    // so this is the same as replacing each pattern in turn over the whole text.
+    std::u16string text;
+    text.reserve(S.size());
+    std::size_t copied = 0;
+    for (std::size_t p = 0; p < S.size(); ++p) {
+        const char16_t c = S[p] | 0x20;
+        if (c != u'd' && c != u'a') continue;
+        for (const auto& [from, to] : kReplacements) {
+            if (!startsWithIgnoringAsciiCase(S.substr(p), from)) continue;
+            text.append(S.substr(copied, p - copied));
+            text.append(to);
+            copied = p + from.size();
+            p = copied - 1;
+            break;
+        }
+    }
+    text.append(S.substr(copied));
     return text;
 }
 

@@ -221,6 +221,9 @@ TEST(StyleNormaliser, Replacements) {
               u"<p Align=left style=\"display:block\" Align='left'>");
     EXPECT_EQ(StyleNormaliser(u"p { text-align: justify; display: none }"),
               u"p { text-align: justify; display:block }");
+    // Matches side by side, after a false start, and cut short at the end.
+    EXPECT_EQ(StyleNormaliser(u"ddisplay:nonedisplay: noneaALIGN=justifyalign=\"justif"),
+              u"ddisplay:blockdisplay:blockaAlign=leftalign=\"justif");
 }
 
 }  // namespace
