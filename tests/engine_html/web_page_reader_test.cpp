@@ -198,6 +198,20 @@ TEST_F(WebPages, TablesKeepSpansHeadersShadingAndNesting) {
     EXPECT_EQ(paraAt(u"after").cells.size(), 0u);
 }
 
+TEST_F(WebPages, AStyleSheetSharedByPagesIsReadAgainWhenItChanges) {
+    const std::string page =
+        "<html><head><link rel=stylesheet href='../s.css'></head><body><p>T</p>";
+    write(root() / "s.css", "p { color: red }");
+    open(page);
+    EXPECT_EQ(charAt(u"T").color, 0x0000FF);
+    open(page, "pages/second.htm");
+    EXPECT_EQ(charAt(u"T").color, 0x0000FF);
+    write(root() / "s.css", "p { color: blue; font-weight: bold }");
+    open(page, "pages/third.htm");
+    EXPECT_EQ(charAt(u"T").color, 0xFF0000);
+    EXPECT_EQ(charAt(u"T").bold, true);
+}
+
 TEST_F(WebPages, StyleSheetsAndFontTagsFormatText) {
     write(root() / "css" / "site.css",
           "@charset \"UTF-8\";\n@import 'more.css';\n body { font-family: Verdana, 宋体; "

@@ -351,6 +351,11 @@ std::vector<std::string> StyleSheetSet::add(std::string_view source) {
     return imports;
 }
 
+void StyleSheetSet::append(const StyleSheetSet& other) {
+    m_rules.reserve(m_rules.size() + other.m_rules.size());
+    for (const Rule& rule : other.m_rules) addRule(rule.selector, rule.declarations);
+}
+
 void StyleSheetSet::addRule(Selector selector, const std::vector<Declaration>& declarations) {
     if (declarations.empty()) return;
     Rule rule{std::move(selector), declarations, static_cast<std::uint32_t>(m_rules.size())};

@@ -58,6 +58,8 @@ public:
     // Parses `css` and appends its rules. @media blocks for screens (or all media) are read,
     // other at-rules skipped. @import addresses are returned to the caller, in order.
     std::vector<std::string> add(std::string_view css);
+    // Appends the rules of `other` after these, as if its style sheets had been added here.
+    void append(const StyleSheetSet& other);
 
     // The rules whose selector matches the innermost of `path` (outermost element first), in
     // cascade order: by specificity, then by order.

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -49,6 +50,67 @@ constexpr int kMaxDepth = 200;
 constexpr int kTableDepth = 4;
 // Style sheets that import others: how deep the chain may go.
 constexpr int kMaxImportDepth = 4;
+
+// The browser's own style sheet, parsed once.
+const StyleSheetSet& defaultSheets() {
+    static const StyleSheetSet sheets = [] {
+        StyleSheetSet set;
+        set.add(defaultStyleSheet());
+        return set;
+    }();
+    return sheets;
+}
+
+// A style sheet file read and parsed: the pages of a help file mostly link the same one or two,
+// so each is parsed once per content and encoding rather than once per page. A sheet whose size
+// or modification time changed is read again.
+struct ParsedSheet {
+    std::string stamp;
+    StyleSheetSet rules;
+    std::vector<std::string> imports;
+};
+
+class SheetCache {
+public:
+    // The parsed sheet of `file` under `key` (the file and the encodings that decode it), read
+    // and parsed by `parse` when it is not known or has changed.
+    template <class Parse>
+    std::shared_ptr<const ParsedSheet> get(const std::u16string& file, const std::u16string& key,
+                                           Parse parse) {
+        const std::string stamp = stampOf(file);
+        {
+            const std::lock_guard lock(m_mutex);
+            const auto found = m_sheets.find(key);
+            if (found != m_sheets.end() && !stamp.empty() && found->second->stamp == stamp)
+                return found->second;
+        }
+        auto parsed = std::make_shared<ParsedSheet>(parse());
+        parsed->stamp = stamp;
+        const std::lock_guard lock(m_mutex);
+        if (m_sheets.size() >= kKept) m_sheets.clear();
+        m_sheets[key] = parsed;
+        return parsed;
+    }
+
+private:
+    static constexpr std::size_t kKept = 64;
+    static std::string stampOf(const std::u16string& file) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(toPath(file), ec);
+        if (ec) return {};
+        const auto time = std::filesystem::last_write_time(toPath(file), ec);
+        if (ec) return {};
+        return std::to_string(size) + ":" + std::to_string(time.time_since_epoch().count());
+    }
+
+    std::mutex m_mutex;
+    std::unordered_map<std::u16string, std::shared_ptr<const ParsedSheet>> m_sheets;
+};
+
+SheetCache& sheetCache() {
+    static SheetCache cache;
+    return cache;
+}
 
 // The formatting of the paragraphs a block makes.
 struct Block {
@@ -152,9 +214,7 @@ public:
         : m_model(model),
           m_pageFolder(std::move(pageFolder)),
           m_workingFolder(std::move(workingFolder)),
-          m_pageEncoding(pageEncoding) {
-        m_defaults.add(defaultStyleSheet());
-    }
+          m_pageEncoding(pageEncoding) {}
 
     void read(GumboNode* document) {
         collectStyles(document);
@@ -226,9 +286,20 @@ private:
     void addSheetFile(const std::u16string& address, const std::u16string& folder, int depth) {
         const auto file = resolveLocalFile(address, folder, m_workingFolder);
         if (!file || !m_sheetsRead.insert(*file).second) return;
-        // A style sheet is text like the page: read by its mark, else the job's code page.
-        const std::u16string css = ReadTextFile(*file, sheetCodePage(*file));
-        addSheet(toUtf8(css), fromPath(toPath(*file).parent_path()), depth);
+        std::u16string key = *file;
+        key += u'\0';
+        key +=
+            fromUtf8(std::to_string(m_pageEncoding) + ":" + std::to_string(SystemAnsiCodePage()));
+        const auto sheet = sheetCache().get(*file, key, [&] {
+            // A style sheet is text like the page: read by its mark, else the job's code page.
+            ParsedSheet parsed;
+            parsed.imports = parsed.rules.add(toUtf8(ReadTextFile(*file, sheetCodePage(*file))));
+            return parsed;
+        });
+        m_sheets.append(sheet->rules);
+        const std::u16string sheetFolder = fromPath(toPath(*file).parent_path());
+        for (const std::string& import : sheet->imports)
+            if (depth < kMaxImportDepth) addSheetFile(fromUtf8(import), sheetFolder, depth + 1);
     }
 
     // The code page of a style sheet: its "@charset", else the page's own encoding, else the
@@ -255,8 +326,8 @@ private:
 
     // The computed style of `e`, the innermost of the open elements, under `parent`.
     Computed styleOf(const GumboElement& e, const Computed& parent) override {
-        Computed c =
-            computeStyle(cascade(e, m_path, m_defaults, m_sheets), parent, defaultDisplay(e.tag));
+        Computed c = computeStyle(cascade(e, m_path, defaultSheets(), m_sheets), parent,
+                                  defaultDisplay(e.tag));
         if (hasAttribute(e, "hidden")) c.display = Display::None;
         return c;
     }
@@ -638,7 +709,6 @@ private:
     std::u16string m_pageFolder;
     std::u16string m_workingFolder;
     int m_pageEncoding;  // as GetTextEncoding gives it
-    StyleSheetSet m_defaults;
     StyleSheetSet m_sheets;
     std::unordered_set<std::u16string> m_sheetsRead;
     std::vector<ElementKey> m_path;
