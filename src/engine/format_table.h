@@ -4,12 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace quillet::engine {
 
-template <class T>
+template <class T, class Hash = std::hash<T>>
 class FormatTable {
 public:
     FormatTable() = default;
@@ -21,7 +21,7 @@ public:
         for (const auto& [value, id] : m_ids) m_values[id] = &value;
         return *this;
     }
-    // Moving keeps the map's nodes, so the pointers into them stay valid.
+    // Moving keeps the map's nodes, so the pointers into them stay valid (as rehashing does).
     FormatTable(FormatTable&&) noexcept = default;
     FormatTable& operator=(FormatTable&&) noexcept = default;
 
@@ -36,8 +36,8 @@ public:
     std::uint32_t size() const { return static_cast<std::uint32_t>(m_values.size()); }
 
 private:
-    std::map<T, std::uint32_t> m_ids;  // owns the values
-    std::vector<const T*> m_values;    // by number, into m_ids
+    std::unordered_map<T, std::uint32_t, Hash> m_ids;  // owns the values
+    std::vector<const T*> m_values;                    // by number, into m_ids
 };
 
 }  // namespace quillet::engine

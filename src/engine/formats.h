@@ -4,6 +4,8 @@
 #pragma once
 
 #include <compare>
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -89,3 +91,13 @@ struct ParaFormat {
 };
 
 }  // namespace quillet::engine
+
+// Hashes of the formatting values, for the tables that keep each distinct value once.
+template <>
+struct std::hash<quillet::engine::CharFormat> {
+    std::size_t operator()(const quillet::engine::CharFormat& f) const;
+};
+template <>
+struct std::hash<quillet::engine::ParaFormat> {
+    std::size_t operator()(const quillet::engine::ParaFormat& f) const;
+};
