@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <system_error>
 
@@ -416,7 +417,11 @@ public:
     void through(int last) {
         const int count = static_cast<int>(m_job.List.size());
         for (; m_enabled && m_next < count && m_next <= last; ++m_next) {
-            const auto page = topicPageOf(m_job, m_job.List[static_cast<std::size_t>(m_next)]);
+            const auto& page =
+                m_pages
+                    .emplace(m_next,
+                             topicPageOf(m_job, m_job.List[static_cast<std::size_t>(m_next)]))
+                    .first->second;
             if (!page) continue;
             try {
                 m_session.WordApp.at(u"Documents")
@@ -427,11 +432,22 @@ public:
         }
     }
 
+    // The topic page of entry `n`, as topicPageOf finds it: looked up once for both uses.
+    std::optional<std::u16string> pageOf(int n) {
+        const auto found = m_pages.find(n);
+        if (found == m_pages.end())
+            return topicPageOf(m_job, m_job.List[static_cast<std::size_t>(n)]);
+        std::optional<std::u16string> page = std::move(found->second);
+        m_pages.erase(m_pages.begin(), std::next(found));
+        return page;
+    }
+
 private:
     TWordSession& m_session;
     const TChmToDocPDF& m_job;
     bool m_enabled = false;
     int m_next = 0;
+    std::map<int, std::optional<std::u16string>> m_pages;  // named ahead, not yet opened
 };
 
 void AddExternalLink(TWordSession& session, const TTitleList& entry) {
@@ -651,7 +667,7 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
             }
             AddEntryHeading(session, job, entry);
             readAhead.through(n + kPagesAhead);
-            if (const auto page = topicPageOf(job, entry))
+            if (const auto page = readAhead.pageOf(n))
                 ImportTopicPage(session, *page);
             else if (entry.Status == 3)
                 AddExternalLink(session, entry);
