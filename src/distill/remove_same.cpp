@@ -22,8 +22,11 @@ namespace quillet {
 
 namespace {
 
-// Which pages share a page's current block, as IsSimilarText(other's block, page's block)
-// decides. Only the first `contentsCount` pages vote.
+// Which pages share a page's current block. An equal block (without regard to ASCII case) is
+// shared; a block merely similar to others (IsSimilarText) is shared only when it holds a link.
+// A navigation bar or breadcrumb trail differs a little from page to page and links elsewhere;
+// label lines of data pages ("Symbol: H" on one page, "Symbol: He" on the next) differ a little
+// too, but they are the pages' own text. Only the first `contentsCount` pages vote.
 class BlockVoter {
 public:
     BlockVoter(std::vector<TChmTopicFile*> pages, int contentsCount, bool fast)
@@ -51,9 +54,10 @@ public:
         const std::u16string& text = m_pages[static_cast<std::size_t>(j)]->Text;
         if (text.empty()) return false;
         int votes = 0;
+        const bool linked = m_pages[static_cast<std::size_t>(j)]->TextHasLink;
         if (!m_fast) {
             for (int k = 0; k < m_contentsCount && votes < threshold; ++k)
-                if (k != j && IsSimilarText(m_pages[static_cast<std::size_t>(k)]->Text, text))
+                if (k != j && shares(m_pages[static_cast<std::size_t>(k)]->Text, text, linked))
                     ++votes;
             return votes >= threshold;
         }
@@ -62,7 +66,7 @@ public:
         votes = own.contentsMembers - (j < m_contentsCount ? 1 : 0);
         if (votes >= threshold) return true;
         // Texts of fewer than five characters are only ever similar to their equals.
-        if (key.size() < 5) return false;
+        if (key.size() < 5 || !linked) return false;
         // Voters whose blocks could still be similar: those of a length within 50, whose count
         // shrinks as candidates fail. Once even all of them could not reach the threshold, the
         // block is not common, however the rest would compare.
@@ -73,6 +77,7 @@ public:
             undecided += it->second;
         undecided -= own.contentsMembers;
         if (votes + undecided < threshold) return false;
+        int failures = 0;
         for (auto it = m_byLength.lower_bound(low); it != m_byLength.end() && it->first <= high;
              ++it) {
             const Group& group = *it->second;
@@ -81,6 +86,10 @@ public:
             if (mayBeSimilar(own, group) && IsSimilarText(*group.key, key)) {
                 votes += group.contentsMembers;
                 if (votes >= threshold) return true;
+            } else if (++failures > kMaxFailures) {
+                // Kept, not cut: a block that so many differ from is not worth a scan of every
+                // page for each page that shows it.
+                return false;
             }
             if (votes + undecided < threshold) return false;
         }
@@ -91,9 +100,10 @@ public:
     std::vector<int> similarPages(int j) const {
         std::vector<int> pages;
         const std::u16string& text = m_pages[static_cast<std::size_t>(j)]->Text;
+        const bool linked = m_pages[static_cast<std::size_t>(j)]->TextHasLink;
         if (!m_fast) {
             for (int k = 0; k < static_cast<int>(m_pages.size()); ++k)
-                if (k != j && IsSimilarText(m_pages[static_cast<std::size_t>(k)]->Text, text))
+                if (k != j && shares(m_pages[static_cast<std::size_t>(k)]->Text, text, linked))
                     pages.push_back(k);
             return pages;
         }
@@ -102,7 +112,7 @@ public:
         const Group& own = m_groups.at(key);
         for (int k : own.members)
             if (k != j) pages.push_back(k);
-        if (key.size() >= 5) {
+        if (key.size() >= 5 && linked) {
             const auto [low, high] = window(key.size());
             for (auto it = m_byLength.lower_bound(low); it != m_byLength.end() && it->first <= high;
                  ++it) {
@@ -117,6 +127,14 @@ public:
 
 private:
     static constexpr std::size_t kBuckets = 64;
+    // Candidates of a similar length that a linked block may differ from before it is kept.
+    static constexpr int kMaxFailures = 256;
+
+    // Whether `other` shares `text`, a block that holds a link when `linked`.
+    static bool shares(std::u16string_view other, std::u16string_view text, bool linked) {
+        return linked ? IsSimilarText(other, text)
+                      : !text.empty() && equalsIgnoringAsciiCase(other, text);
+    }
     struct Group {
         std::vector<int> members;  // pages whose block folds to this text
         int contentsMembers = 0;

@@ -15,6 +15,12 @@ namespace quillet {
 
 namespace {
 
+// Whether a start tag is a link: an A tag with an href.
+bool isLinkTag(std::u16string_view name, std::u16string_view tag) {
+    return equalsIgnoringAsciiCase(name, u"a") &&
+           lowerAscii(tag).find(u"href") != std::u16string::npos;
+}
+
 // A block's text as the walkers compare it: blanks collapsed, entities decoded, ends trimmed.
 std::u16string normalizedBlock(std::u16string_view text, bool trimAllControls) {
     const std::u16string decoded = DecodeEntities(CollapseWhiteSpace(text));
@@ -79,6 +85,7 @@ int TChmTopicFile::SearchDown() {
         FindText = false;
     } else {
         Text.clear();
+        TextHasLink = false;
     }
     for (; i <= h; ++i) {
         const char16_t c = Body[static_cast<std::size_t>(i - 1)];
@@ -102,6 +109,7 @@ int TChmTopicFile::SearchDown() {
             }
             if (!tag->isEnd && equalsIgnoringAsciiCase(tag->name, u"img"))
                 if (const auto picture = pictureName(TagAll)) Text += *picture;
+            if (!tag->isEnd && isLinkTag(tag->name, TagAll)) TextHasLink = true;
             if (IsBreakTag(tag->name)) {
                 Text = normalizedBlock(Text, true);
                 if (!Text.empty()) {
@@ -126,6 +134,7 @@ int TChmTopicFile::SearchDown() {
         if (IsBreakTag(tag->name)) {
             SamePointL = i - static_cast<int>(TagAll.size()) + 1;
             Text.clear();
+            TextHasLink = false;
         }
         IsStartTag = !tag->isEnd;
         if (!tag->isEnd) {
@@ -150,6 +159,7 @@ int TChmTopicFile::SearchUp() {
         --i;
     }
     Text.clear();
+    TextHasLink = false;
     for (; i >= 1; --i) {
         const char16_t c = Body[static_cast<std::size_t>(i - 1)];
         if (c == u'>') {
@@ -168,15 +178,20 @@ int TChmTopicFile::SearchUp() {
                 if (const auto picture = pictureName(TagAll))
                     reversedText.append(picture->rbegin(), picture->rend());
             if (IsBreakTag(tag->name)) {
+                // A link met before this break tag belongs to the block below it.
+                const bool linkBelow = TextHasLink;
+                TextHasLink = false;
                 Text = normalizedBlock(std::u16string(reversedText.rbegin(), reversedText.rend()),
                                        false);
                 reversedText.clear();
                 if (!Text.empty()) {
+                    TextHasLink = linkBelow;
                     FindText = true;
                     return 0;
                 }
                 SamePointH = i;
             }
+            if (!tag->isEnd && isLinkTag(tag->name, TagAll)) TextHasLink = true;
         } else if (InTag) {
             // At the "<" the name holds the tag's first word.
             if (isWhiteSpace(c))

@@ -73,6 +73,7 @@ public:
     std::u16string TagAll;
     std::u16string TagName;
     std::u16string Text;
+    bool TextHasLink = false;  // the block in Text holds a link (an A tag with an href)
     int CurrentIndex = 0;
     int i = 0;  // walker position in Body, from 1
     int L = 0;

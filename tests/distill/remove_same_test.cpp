@@ -117,6 +117,38 @@ TEST(RemoveSame, OnlyBlocksEnoughContentsPagesShareAreCut) {
     }
 }
 
+TEST(RemoveSame, ABlockMerelySimilarOnEveryPageIsCutOnlyWhenItHoldsALink) {
+    // Label lines that differ only in their values are the pages' data; a bar of links with the
+    // page's own name in it is navigation.
+    const char* const symbols[] = {"H", "He", "Li", "Be", "B", "C", "N", "O", "F", "Ne"};
+    struct Case {
+        const char* what;
+        std::string before, after;  // around the symbol
+        bool cut;
+    };
+    const Case cases[] = {
+        {"data", "<p>Symbol: ", "</p>", false},
+        {"navigation", "<p><a href=\"up.htm\">Up</a> | Symbol: ", "</p>", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        Project project(dir.path());
+        for (int n = 0; n < 10; ++n)
+            project.page("p" + std::to_string(n) + ".htm",
+                         {c.before + symbols[n] + c.after, content(n)});
+        project.job.RemoveSame();
+        for (int n = 0; n < 10; ++n) {
+            const std::string page = project.read("p" + std::to_string(n) + ".htm");
+            EXPECT_EQ(
+                page.find(std::string("Symbol: ") + symbols[n] + c.after) == std::string::npos,
+                c.cut)
+                << page;
+            EXPECT_NE(page.find("Content:"), std::string::npos) << page;
+        }
+    }
+}
+
 TEST(RemoveSame, TitlesBelowTheCommonHeaderAreRecordedWhenMostPagesShowThem) {
     for (const int titled : {9, 8}) {
         SCOPED_TRACE(titled);
