@@ -245,6 +245,14 @@ private:
     Variant wrap(const std::vector<std::shared_ptr<Bookmark>>& all, const Bookmark* which,
                  std::shared_ptr<Story> story = nullptr) const {
         if (!story) story = m_doc->model.bodyStory();
+        // The story keeps its bookmarks in order of their starts: look among those that start
+        // where `which` does, not through all of them (a long document adds tens of thousands).
+        const auto first = std::lower_bound(
+            all.begin(), all.end(), which->start,
+            [](const std::shared_ptr<Bookmark>& b, int start) { return b->start < start; });
+        for (auto it = first; it != all.end() && (*it)->start == which->start; ++it)
+            if (it->get() == which)
+                return Variant(Object(std::make_shared<BookmarkObject>(m_doc, story, *it)));
         for (const auto& b : all)
             if (b.get() == which)
                 return Variant(Object(std::make_shared<BookmarkObject>(m_doc, story, b)));
