@@ -282,7 +282,8 @@ TEST_F(WebPages, HiddenContentScriptsFormsAndFramesAreLeftOut) {
 
 TEST_F(WebPages, LinksBecomeHyperlinksAndAnchorsBookmarks) {
     open(
-        "<p><a name=Top></a>See <a href='#Bookmark%20B'>inside</a> and <a "
+        "<p><a name=Top></a><a name=Bookmark3_auto id=auto></a>See <a "
+        "href='#Bookmark%20B'>inside</a> and <a "
         "href='http://example.com/x?a=1#frag'>"
         "<b>out</b>side</a>, <a href='javascript:void(0)'>js</a>.</p><h3 "
         "id=Bookmark_B>Target</h3>");
@@ -303,6 +304,12 @@ TEST_F(WebPages, LinksBecomeHyperlinksAndAnchorsBookmarks) {
     const Bookmark* target = body().findBookmark(u"Bookmark_B");
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(body().text(target->start, target->end), u"Target");
+    // An A element with both a name and an id gives a bookmark for each.
+    for (const char16_t* name : {u"Bookmark3_auto", u"auto"}) {
+        const Bookmark* both = body().findBookmark(name);
+        ASSERT_NE(both, nullptr) << toUtf8(name);
+        EXPECT_EQ(both->start, 0);
+    }
 }
 
 TEST_F(WebPages, PicturesAreLinkedSizedAndNeverReadFromOutside) {

@@ -420,9 +420,19 @@ private:
 
     void content(GumboNode* node, const GumboElement& e, const Computed& style, int depth) {
         Output& out = *m_out;
-        // Anchors: a bookmark over the element, from its name or id.
-        std::u16string anchor = fromUtf8(attribute(e, "id"));
-        if (anchor.empty() && e.tag == GUMBO_TAG_A) anchor = fromUtf8(attribute(e, "name"));
+        // Anchors: a bookmark over the element for its id, and for the name of an A element too
+        // (links may name either, and pages often give both, different or alike).
+        std::vector<std::u16string> anchors;
+        if (std::u16string id = fromUtf8(attribute(e, "id")); !id.empty())
+            anchors.push_back(std::move(id));
+        if (e.tag == GUMBO_TAG_A)
+            if (std::u16string name = fromUtf8(attribute(e, "name"));
+                !name.empty() && (anchors.empty() || name != anchors.front()))
+                anchors.push_back(std::move(name));
+        const bool anchored = !anchors.empty();
+        const auto addBookmarks = [&](int from, auto... to) {
+            for (const std::u16string& anchor : anchors) addBookmark(anchor, from, to...);
+        };
         const bool block = style.display != Display::Inline;
 
         if (e.tag == GUMBO_TAG_BR) {
@@ -430,7 +440,7 @@ private:
             out.pendingSpace = false;
             ++out.pendingBreaks;
             out.lineHasText = false;
-            if (!anchor.empty()) addBookmark(anchor, out.pos());
+            if (anchored) addBookmarks(out.pos());
             return;
         }
         if (e.tag == GUMBO_TAG_IMG) {
@@ -440,7 +450,7 @@ private:
         if (e.tag == GUMBO_TAG_TABLE) {
             const int start = startBlock();
             table(e, style, depth + kTableDepth - 1);
-            if (!anchor.empty()) addBookmark(anchor, start, m_out->pos());
+            if (anchored) addBookmarks(start, m_out->pos());
             return;
         }
         if (e.tag == GUMBO_TAG_HR) {
@@ -448,16 +458,16 @@ private:
             Block b = blockOf(e, style);
             out.begin(b);
             out.end();
-            if (!anchor.empty()) addBookmark(anchor, out.pos() - 1, out.pos() - 1);
+            if (anchored) addBookmarks(out.pos() - 1, out.pos() - 1);
             return;
         }
 
         const bool nested = e.tag == GUMBO_TAG_UL || e.tag == GUMBO_TAG_OL ||
                             e.tag == GUMBO_TAG_DIR || e.tag == GUMBO_TAG_MENU ||
                             style.display == Display::ListItem;
-        int start = block ? startBlock(!nested)
-                          : inlineStart(!anchor.empty() ||
-                                        (e.tag == GUMBO_TAG_A && hasAttribute(e, "href")));
+        int start =
+            block ? startBlock(!nested)
+                  : inlineStart(anchored || (e.tag == GUMBO_TAG_A && hasAttribute(e, "href")));
         const std::size_t links = out.links.size();
         Computed inner = style;
         if (e.tag == GUMBO_TAG_A && hasAttribute(e, "href")) {
@@ -495,7 +505,7 @@ private:
             out.closeLinkSegments();
             out.links.pop_back();
         }
-        if (!anchor.empty()) addBookmark(anchor, start, out.pos());
+        if (anchored) addBookmarks(start, out.pos());
     }
 
     // Ends the paragraph before a block; a list marker still waiting gets its own paragraph.
