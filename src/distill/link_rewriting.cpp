@@ -99,12 +99,24 @@ void scanAttributes(std::u16string_view text, std::u16string* out, OnValue onVal
                 }
                 break;
             case State::Attribute:
+                if (isBlank(c) && !name.empty()) {
+                    // Blanks and line breaks may stand between a name and its "=".
+                    std::size_t q = p;
+                    while (q < text.size() && isBlank(text[q])) ++q;
+                    if (q < text.size() && text[q] == u'=') {
+                        write(text.substr(p, q - p));
+                        p = q - 1;
+                        break;
+                    }
+                }
                 if (isBlank(c) || c == u'>') {
                     endAttribute();
                     write(std::u16string_view(&c, 1));
                     if (c == u'>') state = State::Outside;
                 } else if (c == u'=') {
                     write(u"=");
+                    // And between the "=" and the value.
+                    while (p + 1 < text.size() && isBlank(text[p + 1])) write(text.substr(++p, 1));
                     quote = 0;
                     if (p + 1 < text.size() && (text[p + 1] == u'"' || text[p + 1] == u'\'')) {
                         quote = text[++p];
@@ -367,10 +379,15 @@ std::u16string TCHMDistill::ChangeUrlBookmark(const std::u16string& str, const T
                 if (c == u'>') {
                     tagEnds();
                 } else if (isBlank(c)) {
-                    name.clear();
+                    // Blanks and line breaks may stand between a name and its "=".
+                    std::size_t q = p;
+                    while (q < str.size() && isBlank(str[q])) ++q;
+                    if (name.empty() || q == str.size() || str[q] != u'=') name.clear();
                     out += c;
                 } else if (c == u'=') {
                     out += c;
+                    // And between the "=" and the value.
+                    while (p + 1 < str.size() && isBlank(str[p + 1])) out += str[++p];
                     quote = 0;
                     if (p + 1 < str.size() && (str[p + 1] == u'"' || str[p + 1] == u'\'')) {
                         quote = str[++p];

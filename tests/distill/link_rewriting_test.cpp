@@ -139,7 +139,8 @@ TEST_F(LinkTest, PageLinksAreRewrittenAndLinkedPagesGathered) {
         "index.htm",
         "<link rel=stylesheet href=\"style.CSS\" media=\"Screen\"><link href=print.css media=print>"
         "<a href=\"/sub/one.htm\">1</a> <a href='sub/two.htm#frag'>2</a> <a href=three.htm>3</a>"
-        "<img src=\"x.gif\" alt=\"a>b\">");
+        "<img src=\"x.gif\" alt=\"a>b\"><a href =\n \"/sub/four.htm\">4</a>");
+    write("sub/four.htm", "<p>four</p>");
     write("style.css", "p { display:none }");
     write("sub/one.htm", "<a href=\"../three.htm\">back</a><a href=\"two.htm\">on</a>");
     write("sub/two.htm", "<p>two</p>");
@@ -150,12 +151,12 @@ TEST_F(LinkTest, PageLinksAreRewrittenAndLinkedPagesGathered) {
         read("index.htm"),
         "<link rel=stylesheet href=\"style.CSS\" media=\"all\"><link href=print.css media=print>"
         "<a href=\"sub/one.htm\">1</a> <a href='sub/two.htm#frag'>2</a> <a href=three.htm>3</a>"
-        "<img src=\"x.gif\" alt=\"a>b\">");
+        "<img src=\"x.gif\" alt=\"a>b\"><a href =\n \"sub/four.htm\">4</a>");
     std::u16string gathered;
     for (const auto& line : job.NonTocicFiles) gathered += line.text.substr(root().size()) + u" ";
     // two.htm is reached from one.htm; the link with a fragment after the extension is not
     // followed.
-    EXPECT_EQ(gathered, u"sub/one.htm sub/two.htm three.htm ");
+    EXPECT_EQ(gathered, u"sub/four.htm sub/one.htm sub/two.htm three.htm ");
     ASSERT_EQ(job.CSSFiles.size(), 1u);
     job.ChangeCSS();
     EXPECT_EQ(read("style.css"), "p { display:block }");
@@ -190,6 +191,10 @@ TEST_F(LinkTest, LinksBetweenTopicsBecomeBookmarkLinks) {
         {u"<a href=\"other.htm\">o</a>", u"<a href=\"other.htm\">o</a>"},
         {u"<a href=\"http://x/y.htm\">w</a>", u"<a href=\"http://x/y.htm\">w</a>"},
         {u"<p title=\"a>b\">x</p>", u"<p title=\"a>b\">x</p>"},
+        // Blanks and line breaks around the "=".
+        {u"<a href = \"sub/target.htm#sec\">t</a>", u"<a href = \"#Bookmark3_sec\">t</a>(See 2.3)"},
+        {u"<a\nhref=\n'#top'>up</a>", u"<a\nhref=\n'#Bookmark7_top'>up</a>"},
+        {u"<a title x = y name =top>t</a>", u"<a title x = y name =Bookmark7_top>t</a>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.in));
