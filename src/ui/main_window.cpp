@@ -442,6 +442,9 @@ void TfrmMain::edtSourceFileChange() {
     if (!temp.empty()) {
         try {
             ChmInfo->LoadFromCHM(temp);
+            // A help file without a title record is titled by its file's name.
+            if (ChmInfo->Title.empty())
+                ChmInfo->Title = QFileInfo(source).completeBaseName().toStdU16String();
         } catch (const std::exception&) {
             // Not a help file this program can read: it simply has no title.
         }

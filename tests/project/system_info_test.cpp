@@ -25,6 +25,27 @@ std::string systemRecords(int languageId, const std::string& page, const std::st
            record(3, title + '\0');
 }
 
+std::string le64(std::uint64_t v) {
+    std::string s;
+    for (int n = 0; n < 8; ++n) s += static_cast<char>((v >> (8 * n)) & 0xFF);
+    return s;
+}
+// A help file laid out as compilers write one: its header, a directory whose "/#SYSTEM" entry
+// names the file in the uncompressed section, then that section holding `system` (the file's
+// version, then its records).
+std::string helpFile(const std::string& system) {
+    // The entry: name length and name, then section 0, offset 0 and length as encoded integers.
+    std::string directory = "PMGL" + std::string(16, '\0') + "\x08/#SYSTEM";
+    directory += std::string(2, '\0');
+    directory += static_cast<char>(4 + system.size());
+    const std::uint64_t directoryOffset = 0x60;
+    std::string header = "ITSF" + std::string("\x03\0\0\0", 4);
+    header.resize(0x48, '\0');
+    header +=
+        le64(directoryOffset) + le64(directory.size()) + le64(directoryOffset + directory.size());
+    return header + directory + std::string("\x03\0\0\0", 4) + system;
+}
+
 class SystemInfoTest : public ::testing::Test {
 protected:
     std::u16string write(const std::string& bytes) {
@@ -67,6 +88,32 @@ TEST_F(SystemInfoTest, ReadsTheRecordsAfterTheVersionRecord) {
         EXPECT_EQ(project.rTitle.find('\0'), std::string::npos);
         EXPECT_EQ(project.rDefaultPage.find('\0'), std::string::npos);
         EXPECT_EQ(project.chmFile, file);
+    }
+}
+
+TEST_F(SystemInfoTest, TheSystemFileIsReadByRecordCodesWhereverTheyStand) {
+    struct Case {
+        const char* what;
+        std::string system;
+        std::u16string title, page, langId;
+    };
+    const Case cases[] = {
+        {"another compiler, records in another order",
+         record(3, "Titel\xe4\0") + record(9, "Free Pascal 3.2") + record(16, "Arial,10,0") +
+             record(2, "start.htm\0") + record(4, le16(0x0407) + std::string(14, '\0')),
+         u"Titel\u00e4", u"start.htm", u"0x0407"},
+        {"no title record: no font specification in its place",
+         record(9, "HHA Version 4.74.8702") + record(4, le16(0x0419) + std::string(14, '\0')) +
+             record(2, "a.htm\0") + record(16, "Arial,10,-16777208\0"),
+         u"", u"a.htm", u"0x0419"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TCHMDecompile project;
+        project.LoadFromCHM(write(helpFile(c.system)));
+        EXPECT_EQ(project.Title, c.title);
+        EXPECT_EQ(project.DefaultPage, c.page);
+        EXPECT_EQ(project.LangID, c.langId);
     }
 }
 
