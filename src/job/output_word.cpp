@@ -39,8 +39,15 @@ void TOutputWord::Execute() {
     SynchronizedUserInterface ui(m_ui, *this);
     ScopedTextContext textContext({0, &ui, u""});
     try {
+        // The language the user chose (a code page already set) holds over the help file's
+        // locale, for the contents, the index and the pages alike.
+        const int chosenCodePage = job.CodePage;
         job.LoadFromCHM(chm);
-        // Pages that declare no character set are read in the help file's own code page.
+        if (chosenCodePage != 0 && chosenCodePage != job.CodePage) {
+            job.CodePage = chosenCodePage;
+            job.DefaultPage = DecodeCodePage(job.rDefaultPage, chosenCodePage);
+        }
+        // Pages that declare no character set are read in the help file's code page.
         if (job.CodePage != 0 && hasConverter(job.CodePage))
             currentTextContext().ansiCodePage = job.CodePage;
         job.rootFolder = NewRootFolderName();
