@@ -49,24 +49,38 @@ struct FolderGuard {
 }  // namespace
 
 int runInfo(const InfoArgs& args) {
-    // Reading the system information makes nothing on disk, so a stop signal may end it at once.
+    // The help file is unpacked into a working folder of its own, to see which character set
+    // its pages declare; a stop signal ends the command at its next check, after the folder
+    // has gone.
+    const StopSignals stopSignals;
     try {
         requireHelpFile(args.file);
         TCHMDecompile project;
         project.LoadFromCHM(fromUtf8(args.file));
+        project.FOnChange = [](const std::u16string&, int) { StopSignals::throwIfRequested(); };
+        {
+            FolderGuard guard{NewRootFolderName()};
+            project.rootFolder = guard.folder;
+            project.decompile();
+        }
+        StopSignals::throwIfRequested();
         if (args.json) {
             std::cout << json({{"title", toUtf8(project.Title)},
                                {"default_topic", toUtf8(project.DefaultPage)},
                                {"language_id", toUtf8(project.LangID)},
-                               {"code_page", project.CodePage}})
+                               {"code_page", project.CodePage},
+                               {"code_page_source", toUtf8(project.CodePageSource)}})
                       << '\n';
         } else {
             std::cout << "Title: " << toUtf8(project.Title) << '\n'
                       << "Default topic: " << toUtf8(project.DefaultPage) << '\n'
                       << "Language: " << toUtf8(project.LangID) << '\n'
-                      << "Code page: " << project.CodePage << '\n';
+                      << "Code page: " << project.CodePage << " (from the "
+                      << toUtf8(project.CodePageSource) << ")\n";
         }
         return kExitOk;
+    } catch (const EUserCancel&) {
+        return cancelled("info");
     } catch (const std::exception& e) {
         std::cerr << "quillet info: " << e.what() << '\n';
         return kExitFailure;

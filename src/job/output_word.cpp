@@ -45,6 +45,7 @@ void TOutputWord::Execute() {
         job.LoadFromCHM(chm);
         if (chosenCodePage != 0 && chosenCodePage != job.CodePage) {
             job.CodePage = chosenCodePage;
+            job.CodePageSource = u"user";
             job.DefaultPage = DecodeCodePage(job.rDefaultPage, chosenCodePage);
         }
         // Pages that declare no character set are read in the help file's code page.
@@ -55,6 +56,9 @@ void TOutputWord::Execute() {
         DeleteFolder(job.rootFolder);
         job.UpdateSettings();
         job.decompile();
+        // Unpacking may have found the pages to agree on another code page than the locale's.
+        if (job.CodePage != 0 && hasConverter(job.CodePage))
+            currentTextContext().ansiCodePage = job.CodePage;
         job.Execute();
         job.releaseStageData();  // the Word stage needs only the contents list and the folder
         releaseFreedMemory();

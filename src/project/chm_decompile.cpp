@@ -1,5 +1,6 @@
 #include "project/chm_decompile.h"
 
+#include "platform/ascii.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/mapped_file.h"
 #include "platform/process.h"
@@ -17,6 +18,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <optional>
 #include <stdexcept>
 
@@ -168,6 +171,43 @@ std::optional<SystemRecords> recordsAfterVersionRecord(std::string_view bytes,
     return std::nullopt;
 }
 
+// The code page that most of the pages below `folder` declaring one agree on (more than half
+// of them), or 0. Only each page's head is read. Unicode declarations say nothing of the code
+// page the help file's names and contents are in, so they are not counted; nor are Western ones.
+int declaredCodePageOfPages(const std::filesystem::path& folder) {
+    std::map<int, int> votes;
+    int declaring = 0;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError)) continue;
+        const std::u16string ext = foldCase(fromPath(it->path().extension()));
+        if (ext != u".htm" && ext != u".html") continue;
+        std::ifstream in(it->path(), std::ios::binary);
+        std::string head(2048, '\0');
+        in.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(in.gcount()));
+        const std::string lower = lowerAscii(head);
+        const std::size_t at = lower.find("charset=");
+        if (at == std::string::npos) continue;
+        std::size_t stop = at + 8;
+        while (stop < lower.size() && lower[stop] != '"' && lower[stop] != '\'' &&
+               lower[stop] != ';' && lower[stop] != '>' && lower[stop] != ' ')
+            ++stop;
+        const int encoding =
+            GetTextEncoding(u"charset=" + fromUtf8(lower.substr(at + 8, stop - at - 8)));
+        // Western declarations are left out too: English pages of a help file whose names and
+        // contents are in another script declare them as often as not.
+        if (encoding <= 2 || encoding == 1252 || encoding == 28591 || encoding == 20127) continue;
+        ++declaring;
+        ++votes[encoding];
+    }
+    for (const auto& [codePage, count] : votes)
+        if (count * 2 > declaring) return codePage;
+    return 0;
+}
+
 std::u16string hexId(std::int16_t id) {
     char buf[16];
     // A negative identifier shows as its 32-bit form, as the language table's look-up sees it.
@@ -297,6 +337,7 @@ void TCHMDecompile::decompile() {
     }
 
     FileName = fromPath(toPath(chmFile).stem());
+    if (CodePageSource == u"locale") adoptCodePageOfPages();
 
     const auto named = [&](const char* ext) -> std::u16string {
         if (const auto found = findExistingPath(root / (toPath(FileName).string() + ext)))
@@ -308,6 +349,15 @@ void TCHMDecompile::decompile() {
     if (List.empty()) addDefaultTopicEntry();
     hhkFile = named(".hhk");
     LoadIndex();
+}
+
+void TCHMDecompile::adoptCodePageOfPages() {
+    const int declared = declaredCodePageOfPages(toPath(rootFolder));
+    if (declared == 0 || declared == CodePage || !hasConverter(declared)) return;
+    CodePage = declared;
+    CodePageSource = u"pages";
+    Title = DecodeCodePage(rTitle, CodePage);
+    DefaultPage = DecodeCodePage(rDefaultPage, CodePage);
 }
 
 void TCHMDecompile::addDefaultTopicEntry() {

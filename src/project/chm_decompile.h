@@ -48,6 +48,10 @@ public:
     std::u16string Title;
     std::u16string DefaultPage;
     int CodePage = 0;  // code page of the contents and index files
+    // Where CodePage came from: "locale" (the help file's), "user" (chosen; set by the caller
+    // before decompile) or "pages" (most pages that declare a character set agree on another
+    // one than the locale's; decompile decides it after unpacking).
+    std::u16string CodePageSource = u"locale";
     std::u16string hhcFile;
     std::u16string hhkFile;
     std::u16string rootFolder;  // working folder, ending in "/"
@@ -67,6 +71,8 @@ public:
 
 private:
     void addDefaultTopicEntry();
+    // Takes the code page most pages declare when it is not the locale's (see CodePageSource).
+    void adoptCodePageOfPages();
 };
 
 // The first file under Folder (searched depth-first, each folder in name order without regard

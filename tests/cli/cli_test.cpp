@@ -96,7 +96,8 @@ TEST_F(CliTest, InfoShowsTheSystemInformation) {
     const CommandRun plain = quillet({"info", fixture("nested.chm")});
     EXPECT_EQ(plain.exitCode, 0) << plain.err;
     EXPECT_EQ(plain.out,
-              "Title: Test Help\nDefault topic: a.htm\nLanguage: 0x0804\nCode page: 936\n");
+              "Title: Test Help\nDefault topic: a.htm\nLanguage: 0x0804\nCode page: 936 (from the "
+              "locale)\n");
 
     const CommandRun json = quillet({"info", "--json", fixture("nested.chm")});
     ASSERT_EQ(json.exitCode, 0) << json.err;
@@ -105,6 +106,22 @@ TEST_F(CliTest, InfoShowsTheSystemInformation) {
     EXPECT_EQ(info["default_topic"], "a.htm");
     EXPECT_EQ(info["language_id"], "0x0804");
     EXPECT_EQ(info["code_page"], 936);
+    EXPECT_EQ(info["code_page_source"], "locale");
+    EXPECT_TRUE(tmpIsEmpty());
+}
+
+TEST_F(CliTest, PagesThatAgreeOnAnotherCharacterSetThanTheLocaleGiveTheCodePage) {
+    // An en-US locale, but both pages declare gb2312 and the contents are GBK.
+    const CommandRun info = quillet({"info", "--json", fixture("gbk-pages.chm")});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const auto fields = nlohmann::json::parse(info.out);
+    EXPECT_EQ(fields["language_id"], "0x0409");
+    EXPECT_EQ(fields["code_page"], 936);
+    EXPECT_EQ(fields["code_page_source"], "pages");
+    const CommandRun contents = quillet({"contents", fixture("gbk-pages.chm")});
+    ASSERT_EQ(contents.exitCode, 0) << contents.err;
+    EXPECT_NE(contents.out.find("\u7b2c\u4e00\u9875"), std::string::npos) << contents.out;
+    EXPECT_NE(contents.out.find("\u7b2c\u4e8c\u9875"), std::string::npos) << contents.out;
 }
 
 TEST_F(CliTest, ContentsListsTheEntries) {
