@@ -292,12 +292,16 @@ std::u16string TChmTopicFile::Distiller() {
 
         if (IsBreakTag(tag->name)) {
             const std::u16string block = normalizedBlock(blockText, true);
-            if (!block.empty() && !TitleFound && !titleSearchOver &&
-                (IsSimilar(block, Title1) || IsSimilar(block, Title2))) {
-                // Everything collected so far, the title with it, is dropped.
-                TitleFound = true;
-                titleElement = stack.Count() - 1;
-                for (int k = 0; k < stack.Count(); ++k) stack.Items(k).Inner.clear();
+            // Only the first block of the content may be the page's title: a later line like
+            // it ("Labels" under the title "IsLabel") is the page's own text.
+            if (!block.empty() && !TitleFound && !titleSearchOver) {
+                if (IsSimilar(block, Title1) || IsSimilar(block, Title2)) {
+                    // Everything collected so far, the title with it, is dropped.
+                    TitleFound = true;
+                    titleElement = stack.Count() - 1;
+                    for (int k = 0; k < stack.Count(); ++k) stack.Items(k).Inner.clear();
+                }
+                titleSearchOver = true;
             }
             blockText.clear();
         }

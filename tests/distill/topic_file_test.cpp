@@ -69,6 +69,21 @@ TEST(Distiller, DropsTheTitleHeadingAndKeepsTheContent) {
     EXPECT_EQ(result, u"<p>" + chars(150) + u"</p>");
 }
 
+TEST(Distiller, OnlyTheFirstBlockMayBeTheTitle) {
+    // A later line like the title is the page's own text: nothing before it goes.
+    TChmTopicFile file = topic(
+        u"<div><p>Whether the control is a label.</p>\n<p>Syntax: function IsLabel</p>\n"
+        u"<h3>Labels</h3>\n<p>" +
+            chars(150) + u"</p></div>\n",
+        u"IsLabel");
+    const std::u16string result = file.Distiller();
+    EXPECT_FALSE(file.TitleFound);
+    EXPECT_NE(result.find(u"Whether the control is a label."), std::u16string::npos)
+        << toUtf8(result);
+    EXPECT_NE(result.find(u"Syntax: function IsLabel"), std::u16string::npos);
+    EXPECT_NE(result.find(u"<h3>Labels</h3>"), std::u16string::npos);
+}
+
 TEST(Distiller, ChoosesTheSmallestElementHoldingTheWeight) {
     struct Case {
         const char* what;
