@@ -72,6 +72,12 @@ inline bool isWhiteSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
 
+// The first position at or after `from` that holds no white space; text.size() when none.
+inline std::size_t skipWhiteSpace(std::u16string_view text, std::size_t from) {
+    while (from < text.size() && isWhiteSpace(text[from])) ++from;
+    return from;
+}
+
 // White space cut at both ends; each inner run becomes one SPACE.
 std::u16string CollapseWhiteSpace(std::u16string_view S);
 // White space cut at both ends only.
