@@ -17,6 +17,7 @@ packages=(
     libpugixml-dev    # ... and their XML parts
     libstb-dev        # picture sizes
     libgumbo-dev      # the engine reads topic pages with a browser-grade HTML parser
+    libgmime-3.0-dev  # topics that are web archives (.mht) are MIME documents: GMime decodes them
     qt6-base-dev      # the desktop windows
     fonts-wqy-microhei  # the windows' Chinese captions render on a fresh machine
     xvfb              # screenshots of the windows

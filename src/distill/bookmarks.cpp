@@ -83,13 +83,15 @@ std::vector<AnchorAttribute> readAnchorAttributes(std::u16string_view body) {
     std::vector<AnchorAttribute> pairs;
     std::u16string tagName, attribute, value;
     bool readingName = false;  // after "<", before the name ends
+    bool inTag = false;        // inside a tag, after its name
     bool inA = false;          // inside the start tag of an A
     bool inValue = false;
     char16_t quote = 0;  // the quote of the value being read; 0 unquoted
     int lessThan = 1;    // position of the last "<"
     int blockStart = 1;
     const auto handOn = [&] {
-        pairs.push_back({attribute, value, blockStart});
+        if (inA || equalsIgnoringCase(attribute, u"id"))
+            pairs.push_back({attribute, value, blockStart});
         attribute.clear();
         value.clear();
         inValue = false;
@@ -112,8 +114,10 @@ std::vector<AnchorAttribute> readAnchorAttributes(std::u16string_view body) {
                 continue;
             }
             readingName = false;
-            if (equalsIgnoringCase(tagName, u"A")) inA = true;
             const bool isEnd = !tagName.empty() && tagName.front() == u'/';
+            // Comments, declarations and end tags hold no attributes.
+            inTag = !isEnd && !tagName.empty() && tagName.front() != u'!';
+            if (equalsIgnoringCase(tagName, u"A")) inA = true;
             const std::u16string_view name =
                 isEnd ? std::u16string_view(tagName).substr(1) : tagName;
             if (IsBreakTag(name)) blockStart = isEnd ? p + 1 : lessThan;
@@ -124,19 +128,23 @@ std::vector<AnchorAttribute> readAnchorAttributes(std::u16string_view body) {
             lessThan = p;
         } else if (c == u'>') {
             tagName.clear();
-            inA = false;
+            inTag = inA = false;
             attribute.clear();
-        } else if (inA) {
+        } else if (inTag) {
             if (c == u'=') {
                 inValue = true;
                 quote = 0;
+                // White space between the "=" and the value belongs to the attribute.
+                p = static_cast<int>(skipWhiteSpace(body, static_cast<std::size_t>(p)));
                 if (p < length && (body[static_cast<std::size_t>(p)] == u'"' ||
                                    body[static_cast<std::size_t>(p)] == u'\'')) {
                     quote = body[static_cast<std::size_t>(p)];
                     ++p;
                 }
             } else if (isBlank(c)) {
-                attribute.clear();
+                // ... and so does white space between a name and its "=".
+                const std::size_t next = skipWhiteSpace(body, static_cast<std::size_t>(p));
+                if (next >= body.size() || body[next] != u'=') attribute.clear();
             } else {
                 attribute += c;
             }

@@ -42,8 +42,9 @@ private:
     std::unordered_map<std::u16string, int> m_byName;
 };
 
-// The attribute pairs of the A tags of `body`, with what the bookmark placement needs: the
-// position (from 1) where the text block around each pair begins.
+// The attribute pairs of the A tags of `body` and the id attributes of its other tags, with what
+// the bookmark placement needs: the position (from 1) where the text block around each pair
+// begins.
 struct AnchorAttribute {
     std::u16string name, value;
     int blockStart = 1;

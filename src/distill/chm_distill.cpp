@@ -34,6 +34,7 @@ void TCHMDistill::releaseStageData() {
     Files = {};
     NonTocicFiles = {};
     CSSFiles = {};
+    m_shownFrames = {};
     TopicList.clear();
 }
 
@@ -46,7 +47,11 @@ void TCHMDistill::Execute() {
     workingFiles.hold(holdLimit);
     report(u"Analyzing...", 5);
     ProcessTocLink();
+    UnpackWebArchives();
+    const bool fromLinks = contentsMissing();
+    if (fromLinks) ContentsFromLinks();
     FillFileList();
+    if (fromLinks) GatherUnlinkedPages();
     ChangeCSS();
     report(u"Preparing to distill pages...", 10);
     RemoveSame();

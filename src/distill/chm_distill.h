@@ -21,6 +21,25 @@ public:
     // hundreds of megabytes) once its results are in the working folder and the contents list.
     void releaseStageData();
 
+    // Whether the help file brought no contents of its own: no contents file, and only the
+    // entry of the default topic that unpacking made.
+    bool contentsMissing() const;
+    // Contents made from the links of the pages: the default topic's entry first, then the pages
+    // it links to in reading order, depth first, each page once, each one level below the page
+    // it was first reached from (at most level 8), titled from its title element without the
+    // ending that every title shares.
+    void ContentsFromLinks();
+    // The pages of the working folder that nothing has gathered, frames shown in framesets
+    // aside, gathered for the Addenda heading with the pages they link to: for contents made from
+    // links, where a page no link reaches would otherwise be lost.
+    void GatherUnlinkedPages();
+    // Every web archive (.mht, .mhtml) of the working folder replaced by its HTML, its pictures
+    // written beside it (see web_archive.h).
+    void UnpackWebArchives();
+    // The page text `text` of `page` with a frameset replaced by a body holding the bodies of its
+    // frames' pages in order (framesets among them shown in turn); other text as it is.
+    std::u16string ShowFrames(const std::u16string& text, const std::u16string& page);
+
     // Full paths of the pages that contents entries point at, each with the first such entry.
     void FillFileList();
     // Gathers the pages outside the contents under one extra top-level heading (unless Discard).
@@ -88,6 +107,11 @@ public:
 
 private:
     void report(const std::u16string& info, int persent);
+    // The full paths of the pages of this help file that the A and AREA links of `text`, the
+    // text of page `page`, lead to, in the order they stand; anchors and queries dropped.
+    std::vector<std::u16string> linkedPages(const std::u16string& text, const std::u16string& page);
+    // The page's text with its frames shown, written back when they changed it.
+    std::u16string readShowingFrames(const std::u16string& page);
     void addLinkedFile(const std::u16string& Link, const std::u16string& baseFolder,
                        std::vector<std::u16string>& toVisit);
     std::u16string changeLinkAttribute(const std::u16string& Name, const std::u16string& Value,
@@ -95,11 +119,17 @@ private:
     std::u16string otherHelpFileFolder(const std::u16string& helpFile);
 
     std::chrono::steady_clock::time_point m_lastPulse{};
+    StringSet m_shownFrames;  // pages shown inside a frameset
 };
 
 // The style normaliser: display:none (with any spacing) becomes display:block, and
 // Align=justify (bare or quoted) becomes Align=left, in any letter case.
 std::u16string StyleNormaliser(std::u16string_view S);
+
+// `titles` without the ending they all share, when there are two or more and it begins with
+// white space (" | Product v1"), with separators and white space left before it cut as well;
+// a title that is nothing but that ending is kept whole.
+void trimSharedTitleSuffix(std::vector<std::u16string>& titles);
 
 // The chapter number of every entry of `list`, by the nine counters of levels 0 to 8.
 void numberChapters(TTitleLists& list);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -70,6 +71,93 @@ bool IsEmptyTag(std::u16string_view Name);
 // White space is exactly TAB, LF, CR and SPACE.
 inline bool isWhiteSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+// The first position at or after `from` that holds no white space; text.size() when none.
+inline std::size_t skipWhiteSpace(std::u16string_view text, std::size_t from) {
+    while (from < text.size() && isWhiteSpace(text[from])) ++from;
+    return from;
+}
+
+// The tag and attribute scanner that ProcessSCR, GetLinkPages and the page readers of the stage
+// share: every tag alike, its name read as its first attribute. `onValue(tag, name, value)` gives
+// the value to write for each attribute that ends, `tag` being the name of the tag it stands in;
+// with `out` null nothing is written.
+template <typename OnValue>
+void scanAttributes(std::u16string_view text, std::u16string* out, OnValue onValue) {
+    enum class State { Outside, Attribute, Value };
+    State state = State::Outside;
+    std::u16string tag, name, value;
+    bool tagNamed = false;  // the tag's name has been read
+    char16_t quote = 0;     // quote of the value being read; 0 unquoted
+    const auto write = [&](std::u16string_view s) {
+        if (out != nullptr) out->append(s);
+    };
+    const auto endAttribute = [&] {
+        if (!tagNamed) {
+            tag = name;
+            tagNamed = true;
+        }
+        write(onValue(std::as_const(tag), std::as_const(name), std::as_const(value)));
+        name.clear();
+        value.clear();
+    };
+    for (std::size_t p = 0; p < text.size(); ++p) {
+        const char16_t c = text[p];
+        switch (state) {
+            case State::Outside:
+                write(std::u16string_view(&c, 1));
+                if (c == u'<') {
+                    name.clear();
+                    value.clear();
+                    tagNamed = false;
+                    state = State::Attribute;
+                }
+                break;
+            case State::Attribute:
+                if (isWhiteSpace(c) && !name.empty()) {
+                    // Blanks and line breaks may stand between a name and its "=".
+                    std::size_t q = p;
+                    while (q < text.size() && isWhiteSpace(text[q])) ++q;
+                    if (q < text.size() && text[q] == u'=') {
+                        write(text.substr(p, q - p));
+                        p = q - 1;
+                        break;
+                    }
+                }
+                if (isWhiteSpace(c) || c == u'>') {
+                    endAttribute();
+                    write(std::u16string_view(&c, 1));
+                    if (c == u'>') state = State::Outside;
+                } else if (c == u'=') {
+                    write(u"=");
+                    // And between the "=" and the value.
+                    while (p + 1 < text.size() && isWhiteSpace(text[p + 1]))
+                        write(text.substr(++p, 1));
+                    quote = 0;
+                    if (p + 1 < text.size() && (text[p + 1] == u'"' || text[p + 1] == u'\'')) {
+                        quote = text[++p];
+                        write(std::u16string_view(&quote, 1));
+                    }
+                    state = State::Value;
+                } else {
+                    name += c;
+                    write(std::u16string_view(&c, 1));
+                }
+                break;
+            case State::Value:
+                if (c == u'>' || (quote != 0 ? c == quote : isWhiteSpace(c))) {
+                    endAttribute();
+                    write(std::u16string_view(&c, 1));
+                    state = c == u'>' ? State::Outside : State::Attribute;
+                } else {
+                    value += c;
+                }
+                break;
+        }
+    }
+    // A value the text ends in is kept as it was.
+    if (state == State::Value) write(value);
 }
 
 // White space cut at both ends; each inner run becomes one SPACE.

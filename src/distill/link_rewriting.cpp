@@ -5,6 +5,7 @@
 #include "distill/chm_distill.h"
 
 #include "distill/html_tags.h"
+#include "distill/web_archive.h"
 #include "platform/ascii.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/utf.h"
@@ -70,77 +71,9 @@ std::u16string decimal(long long n) {
     return fromUtf8(std::to_string(n));
 }
 
-// The tag and attribute scanner that ProcessSCR and GetLinkPages share: every tag alike, its
-// name read as its first attribute. `onValue(name, value)` gives the value to write for each
-// attribute that ends; with `out` null nothing is written.
-template <typename OnValue>
-void scanAttributes(std::u16string_view text, std::u16string* out, OnValue onValue) {
-    enum class State { Outside, Attribute, Value };
-    State state = State::Outside;
-    std::u16string name, value;
-    char16_t quote = 0;  // quote of the value being read; 0 unquoted
-    const auto write = [&](std::u16string_view s) {
-        if (out != nullptr) out->append(s);
-    };
-    const auto endAttribute = [&] {
-        write(onValue(name, value));
-        name.clear();
-        value.clear();
-    };
-    for (std::size_t p = 0; p < text.size(); ++p) {
-        const char16_t c = text[p];
-        switch (state) {
-            case State::Outside:
-                write(std::u16string_view(&c, 1));
-                if (c == u'<') {
-                    name.clear();
-                    value.clear();
-                    state = State::Attribute;
-                }
-                break;
-            case State::Attribute:
-                if (isBlank(c) && !name.empty()) {
-                    // Blanks and line breaks may stand between a name and its "=".
-                    std::size_t q = p;
-                    while (q < text.size() && isBlank(text[q])) ++q;
-                    if (q < text.size() && text[q] == u'=') {
-                        write(text.substr(p, q - p));
-                        p = q - 1;
-                        break;
-                    }
-                }
-                if (isBlank(c) || c == u'>') {
-                    endAttribute();
-                    write(std::u16string_view(&c, 1));
-                    if (c == u'>') state = State::Outside;
-                } else if (c == u'=') {
-                    write(u"=");
-                    // And between the "=" and the value.
-                    while (p + 1 < text.size() && isBlank(text[p + 1])) write(text.substr(++p, 1));
-                    quote = 0;
-                    if (p + 1 < text.size() && (text[p + 1] == u'"' || text[p + 1] == u'\'')) {
-                        quote = text[++p];
-                        write(std::u16string_view(&quote, 1));
-                    }
-                    state = State::Value;
-                } else {
-                    name += c;
-                    write(std::u16string_view(&c, 1));
-                }
-                break;
-            case State::Value:
-                if (c == u'>' || (quote != 0 ? c == quote : isBlank(c))) {
-                    endAttribute();
-                    write(std::u16string_view(&c, 1));
-                    state = c == u'>' ? State::Outside : State::Attribute;
-                } else {
-                    value += c;
-                }
-                break;
-        }
-    }
-    // A value the text ends in is kept as it was.
-    if (state == State::Value) write(value);
+// Pages: the HTML extensions, and web archives, which the stage unpacks into HTML in place.
+bool isPageExtension(std::u16string_view extension) {
+    return IsHtmlExtension(extension) || isWebArchiveExtension(extension);
 }
 
 }  // namespace
@@ -239,12 +172,15 @@ std::u16string TCHMDistill::confinedUrl(const std::u16string& Url,
 std::u16string TCHMDistill::ProcessSCR(const std::u16string& S, const std::u16string& CurrentUrl) {
     std::u16string out;
     out.reserve(S.size() + S.size() / 16);
-    scanAttributes(S, &out, [&](const std::u16string& name, const std::u16string& value) {
-        if (equalsIgnoringAsciiCase(name, u"media") && equalsIgnoringAsciiCase(value, u"screen"))
-            return std::u16string(u"all");
-        if (IsUrlAttribute(name)) return ProcessDecompiledUrl(value, CurrentUrl);
-        return value;
-    });
+    scanAttributes(
+        S, &out,
+        [&](const std::u16string&, const std::u16string& name, const std::u16string& value) {
+            if (equalsIgnoringAsciiCase(name, u"media") &&
+                equalsIgnoringAsciiCase(value, u"screen"))
+                return std::u16string(u"all");
+            if (IsUrlAttribute(name)) return ProcessDecompiledUrl(value, CurrentUrl);
+            return value;
+        });
     return out;
 }
 
@@ -258,15 +194,17 @@ bool TCHMDistill::GetLinkPages(const std::u16string& f) {
         toVisit.pop_back();
         std::u16string text;
         workingFiles.rewrite(page, rootFolder, [&](const std::u16string& old) {
-            text = ProcessSCR(old, page);
+            text = ProcessSCR(ShowFrames(old, page), page);
             return std::u16string_view(text);
         });
         const std::u16string baseFolder = folderOf(page);
         std::vector<std::u16string> found;
-        scanAttributes(text, nullptr, [&](const std::u16string& name, const std::u16string& value) {
-            if (IsUrlAttribute(name)) addLinkedFile(value, baseFolder, found);
-            return std::u16string();
-        });
+        scanAttributes(
+            text, nullptr,
+            [&](const std::u16string&, const std::u16string& name, const std::u16string& value) {
+                if (IsUrlAttribute(name)) addLinkedFile(value, baseFolder, found);
+                return std::u16string();
+            });
         // Depth first, in the order the links stand.
         toVisit.insert(toVisit.end(), found.rbegin(), found.rend());
     }
@@ -275,11 +213,14 @@ bool TCHMDistill::GetLinkPages(const std::u16string& f) {
 
 void TCHMDistill::addLinkedFile(const std::u16string& Link, const std::u16string& baseFolder,
                                 std::vector<std::u16string>& toVisit) {
-    const std::u16string extension = extensionOf(Link);
-    const bool page = IsHtmlExtension(extension);
+    // The file a link names, without the query and the anchor after it ("x.htm#part").
+    std::u16string target, anchor;
+    SplitUrlAnchor(Link.substr(0, Link.find(u'?')), target, anchor);
+    const std::u16string extension = extensionOf(target);
+    const bool page = isPageExtension(extension);
     if (!page && !equalsIgnoringAsciiCase(extension, u".css")) return;
     // Only files of this help file: a link that leads out of the working folder is not followed.
-    const std::u16string file = NormalizePath(baseFolder + Link);
+    const std::u16string file = NormalizePath(baseFolder + target);
     if (!workingFiles.fileInside(file, rootFolder)) return;
     if (!page) {
         CSSFiles.add(file);
@@ -287,6 +228,29 @@ void TCHMDistill::addLinkedFile(const std::u16string& Link, const std::u16string
         NonTocicFiles.add(file);
         toVisit.push_back(file);
     }
+}
+
+std::vector<std::u16string> TCHMDistill::linkedPages(const std::u16string& text,
+                                                     const std::u16string& page) {
+    std::vector<std::u16string> pages;
+    const std::u16string baseFolder = folderOf(page);
+    scanAttributes(
+        text, nullptr,
+        [&](const std::u16string& tag, const std::u16string& name, const std::u16string& value) {
+            if (!equalsIgnoringAsciiCase(name, u"href") ||
+                !(equalsIgnoringAsciiCase(tag, u"a") || equalsIgnoringAsciiCase(tag, u"area")))
+                return std::u16string();
+            const std::u16string link = ProcessDecompiledUrl(value, page);
+            std::u16string target, anchor;
+            SplitUrlAnchor(link.substr(0, link.find(u'?')), target, anchor);
+            if (target.empty() || target.find(u':') != std::u16string::npos ||
+                !isPageExtension(extensionOf(target)))
+                return std::u16string();
+            const std::u16string file = NormalizePath(baseFolder + target);
+            if (workingFiles.fileInside(file, rootFolder)) pages.push_back(file);
+            return std::u16string();
+        });
+    return pages;
 }
 
 std::u16string TCHMDistill::changeLinkAttribute(const std::u16string& Name,

@@ -392,7 +392,9 @@ void TChmTopicFile::FindAnchors() {
 
 void TChmTopicFile::ProcessBookmarks() {
     for (const AnchorAttribute& pair : readAnchorAttributes(Body)) {
-        if (!equalsIgnoringAsciiCase(pair.name, u"name")) continue;
+        if (!equalsIgnoringAsciiCase(pair.name, u"name") &&
+            !equalsIgnoringAsciiCase(pair.name, u"id"))
+            continue;
         if (TBookmark* bookmark = Bookmarks.GetItemByName(pair.value))
             bookmark->Position = pair.blockStart;
     }

@@ -47,7 +47,8 @@ public:
 
     // The anchor names that the body's A tags define (one leading "#" dropped).
     void FindAnchors();
-    // Places each contents anchor at the start of the text block where its A tag stands.
+    // Places each contents anchor at the start of the text block where its A tag (by name) or
+    // any element (by id) stands.
     void ProcessBookmarks();
     // Writes one split part file per bookmark (NAME_n.EXT beside the page), each part distilled
     // once more. Bookmarks must be sorted.

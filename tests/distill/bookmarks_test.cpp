@@ -88,6 +88,29 @@ TEST(Bookmarks, EachAnchorStartsAtTheStartOfItsBlock) {
     EXPECT_EQ(page.Bookmarks.Items(2).Position, 0);
 }
 
+TEST(Bookmarks, AnIdOnAnyElementPlacesAnAnchorAsANameDoes) {
+    struct Case {
+        std::u16string body;
+        int position;
+    };
+    const Case cases[] = {
+        {u"<p>intro</p><h2 id=s1>One</h2>", 13},  // the "<" of <h2>
+        {u"<p>intro</p><h2 class=\"a\" ID = \"s1\">One</h2>", 13},
+        {u"<p>intro</p>text <span id=s1>One</span>", 13},  // after the ">" ending </p>'s name
+        // Not inside another attribute's value, nor in a comment.
+        {u"<h2 id=s1>x</h2><p title=\"id=s1\">intro</p>", 1},
+        {u"<h2 id=s1>x</h2><!-- id=s1 --><p>intro</p>", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(toUtf8(c.body));
+        TChmTopicFile page;
+        page.Body = c.body;
+        page.Bookmarks.add({u"s1", u"One", 0});
+        page.ProcessBookmarks();
+        EXPECT_EQ(page.Bookmarks.Items(0).Position, c.position);
+    }
+}
+
 TEST(Bookmarks, SplitPartsAreCutAtThePositionsAndWrittenBeside) {
     testing::TempDir dir;
     TChmTopicFile page;

@@ -139,8 +139,10 @@ TEST_F(LinkTest, PageLinksAreRewrittenAndLinkedPagesGathered) {
         "index.htm",
         "<link rel=stylesheet href=\"style.CSS\" media=\"Screen\"><link href=print.css media=print>"
         "<a href=\"/sub/one.htm\">1</a> <a href='sub/two.htm#frag'>2</a> <a href=three.htm>3</a>"
-        "<img src=\"x.gif\" alt=\"a>b\"><a href =\n \"/sub/four.htm\">4</a>");
+        "<img src=\"x.gif\" alt=\"a>b\"><a href =\n \"/sub/four.htm\">4</a>"
+        "<a href=\"five.htm?q#part\">5</a>");
     write("sub/four.htm", "<p>four</p>");
+    write("five.htm", "<p>five</p>");
     write("style.css", "p { display:none }");
     write("sub/one.htm", "<a href=\"../three.htm\">back</a><a href=\"two.htm\">on</a>");
     write("sub/two.htm", "<p>two</p>");
@@ -151,12 +153,12 @@ TEST_F(LinkTest, PageLinksAreRewrittenAndLinkedPagesGathered) {
         read("index.htm"),
         "<link rel=stylesheet href=\"style.CSS\" media=\"all\"><link href=print.css media=print>"
         "<a href=\"sub/one.htm\">1</a> <a href='sub/two.htm#frag'>2</a> <a href=three.htm>3</a>"
-        "<img src=\"x.gif\" alt=\"a>b\"><a href =\n \"sub/four.htm\">4</a>");
+        "<img src=\"x.gif\" alt=\"a>b\"><a href =\n \"sub/four.htm\">4</a>"
+        "<a href=\"five.htm?q#part\">5</a>");
     std::u16string gathered;
     for (const auto& line : job.NonTocicFiles) gathered += line.text.substr(root().size()) + u" ";
-    // two.htm is reached from one.htm; the link with a fragment after the extension is not
-    // followed.
-    EXPECT_EQ(gathered, u"sub/four.htm sub/one.htm sub/two.htm three.htm ");
+    // A link with a query or an anchor after the page's name leads to the page.
+    EXPECT_EQ(gathered, u"five.htm sub/four.htm sub/one.htm sub/two.htm three.htm ");
     ASSERT_EQ(job.CSSFiles.size(), 1u);
     job.ChangeCSS();
     EXPECT_EQ(read("style.css"), "p { display:block }");

@@ -179,37 +179,44 @@ TEST(RemoveSame, TitlesBelowTheCommonHeaderAreRecordedWhenMostPagesShowThem) {
 }
 
 TEST(RemoveSame, APageSeveralEntriesPointAtIsSplitAtTheirAnchors) {
-    TempDir dir;
-    Project project(dir.path());
-    project.page(
-        "guide.htm",
-        {"<p>Introduction to the guide, long enough to be text.</p>",
-         "<h2><a name=\"install\"></a>Installing</h2>",
-         "<p>Run the setup program and follow it.</p>", "<h2><a name=\"remove\"></a>Removing</h2>",
-         "<p>Use the control panel to remove it.</p>"},
-        "Manual for the product");
-    for (const auto& [title, url] : {std::pair{u"Installing", u"guide.htm#install"},
-                                     std::pair{u"Removing", u"guide.htm#Remove"}}) {
-        TTitleList& entry = project.job.List.add();
-        entry.Topic = title;
-        entry.Url = url;
-    }
-    project.page("single.htm", {"<p>Only one entry points here.</p>"}, "Single");
-    project.job.List[project.job.List.size() - 1].Url = u"single.htm#x";
-    project.job.RemoveSame();
+    // The anchors as A names, and as ids of any element (spaced around the "=" as well).
+    const std::pair<const char*, const char*> markups[] = {
+        {"<h2><a name=\"install\"></a>Installing</h2>", "<h2><a name=\"remove\"></a>Removing</h2>"},
+        {"<h2 id=\"install\">Installing</h2>", "<h2 class=x id =\n 'remove'>Removing</h2>"},
+    };
+    for (const auto& [install, remove] : markups) {
+        SCOPED_TRACE(install);
+        TempDir dir;
+        Project project(dir.path());
+        project.page("guide.htm",
+                     {"<p>Introduction to the guide, long enough to be text.</p>", install,
+                      "<p>Run the setup program and follow it.</p>", remove,
+                      "<p>Use the control panel to remove it.</p>"},
+                     "Manual for the product");
+        for (const auto& [title, url] : {std::pair{u"Installing", u"guide.htm#install"},
+                                         std::pair{u"Removing", u"guide.htm#Remove"}}) {
+            TTitleList& entry = project.job.List.add();
+            entry.Topic = title;
+            entry.Url = url;
+        }
+        project.page("single.htm", {"<p>Only one entry points here.</p>"}, "Single");
+        project.job.List[project.job.List.size() - 1].Url = u"single.htm#x";
+        project.job.RemoveSame();
 
-    EXPECT_EQ(project.job.List[3].Url, u"single.htm");  // one entry: the anchor goes
-    const std::string whole = project.read("guide.htm");
-    EXPECT_NE(whole.find("Introduction"), std::string::npos);
-    EXPECT_NE(whole.find("control panel"), std::string::npos);
-    const std::string install = project.read("guide_0.htm");
-    EXPECT_NE(install.find("setup program"), std::string::npos) << install;
-    EXPECT_EQ(install.find("control panel"), std::string::npos) << install;
-    const std::string remove = project.read("guide_1.htm");
-    EXPECT_NE(remove.find("control panel"), std::string::npos) << remove;
-    EXPECT_EQ(remove.find("Removing</h2>"), std::string::npos)
-        << "the part's heading goes: " << remove;
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "guide_2.htm"));
+        EXPECT_EQ(project.job.List[3].Url, u"single.htm");  // one entry: the anchor goes
+        const std::string whole = project.read("guide.htm");
+        EXPECT_NE(whole.find("Introduction"), std::string::npos);
+        EXPECT_NE(whole.find("control panel"), std::string::npos);
+        const std::string installPart = project.read("guide_0.htm");
+        EXPECT_NE(installPart.find("setup program"), std::string::npos) << installPart;
+        EXPECT_EQ(installPart.find("Introduction"), std::string::npos) << installPart;
+        EXPECT_EQ(installPart.find("control panel"), std::string::npos) << installPart;
+        const std::string removePart = project.read("guide_1.htm");
+        EXPECT_NE(removePart.find("control panel"), std::string::npos) << removePart;
+        EXPECT_EQ(removePart.find("Removing</h2>"), std::string::npos)
+            << "the part's heading goes: " << removePart;
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "guide_2.htm"));
+    }
 }
 
 // Pages made of blocks from small pools, so that many blocks are equal, many similar and
