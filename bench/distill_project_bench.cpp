@@ -1,5 +1,6 @@
 // The whole distillation stage on a generated project whose pages share a header and footer,
-// at three sizes, to show how it grows with the number of pages.
+// at three sizes, to show how it grows with the number of pages: with contents listing every
+// page, and without contents, which are then made from the links of the first page on.
 
 #include "distill/chm_distill.h"
 #include "platform/utf.h"
@@ -18,8 +19,10 @@ const char* const kWords[] = {"window",   "handle",  "message",  "value",  "retu
                               "object",   "method",  "property", "event",  "error",  "result"};
 
 // Pages with a common navigation bar and footer, a title, a few paragraphs of varied text,
-// and links to the next page and to an anchor of a page further on.
-void generateProject(const std::filesystem::path& folder, int pages, TCHMDistill& job) {
+// and links to the next page and to an anchor of a page further on. With `contents`, every page
+// has a contents entry; without, only the first has (as the default topic's entry).
+void generateProject(const std::filesystem::path& folder, int pages, TCHMDistill& job,
+                     bool contents) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder / "html");
     std::mt19937 random(7);
@@ -46,6 +49,7 @@ void generateProject(const std::filesystem::path& folder, int pages, TCHMDistill
             << ".htm#s1\">a section</a>.</p>\n"
             << "<p class=foot>Copyright 2024 Example Corporation. All rights "
                "reserved.</p>\n</body></html>";
+        if (!contents && n > 0) continue;
         TTitleList& entry = job.List.add();
         entry.Topic = fromUtf8(title);
         entry.Url = fromUtf8(name);
@@ -54,12 +58,12 @@ void generateProject(const std::filesystem::path& folder, int pages, TCHMDistill
     std::ofstream(folder / "style.css") << "p { text-align: justify } .hidden { display: none }";
 }
 
-void BM_DistillProject(benchmark::State& state) {
+void distillProject(benchmark::State& state, bool contents) {
     const auto folder = std::filesystem::temp_directory_path() / "quillet-bench-distill";
     for (auto _ : state) {
         state.PauseTiming();
         TCHMDistill job;
-        generateProject(folder, static_cast<int>(state.range(0)), job);
+        generateProject(folder, static_cast<int>(state.range(0)), job, contents);
         state.ResumeTiming();
         job.Execute();
         benchmark::DoNotOptimize(job.List.size());
@@ -68,7 +72,23 @@ void BM_DistillProject(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 
+void BM_DistillProject(benchmark::State& state) {
+    distillProject(state, true);
+}
+
+void BM_DistillProjectWithoutContents(benchmark::State& state) {
+    distillProject(state, false);
+}
+
 BENCHMARK(BM_DistillProject)
+    ->Arg(1250)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+
+BENCHMARK(BM_DistillProjectWithoutContents)
     ->Arg(1250)
     ->Arg(2500)
     ->Arg(5000)

@@ -35,6 +35,7 @@ void TCHMDistill::releaseStageData() {
     NonTocicFiles = {};
     CSSFiles = {};
     m_shownFrames = {};
+    m_titleEnding.clear();
     TopicList.clear();
 }
 
@@ -94,8 +95,8 @@ void TCHMDistill::NonTocFileToToc() {
     for (std::size_t n = 0; n < NonTocicFiles.size(); ++n) {
         pulse();
         auto& line = NonTocicFiles[n];
-        std::u16string title =
-            TrimWhiteSpace(GetHtmlTitle(workingFiles.read(line.text, rootFolder)));
+        std::u16string title = withoutTitleEnding(
+            TrimWhiteSpace(GetHtmlTitle(workingFiles.read(line.text, rootFolder))), m_titleEnding);
         if (title.empty())
             if (const TChmTopicFile* topic = TopicList.GetItemByFilename(line.text))
                 title = topic->Title3;

@@ -25,9 +25,12 @@ public:
     // entry of the default topic that unpacking made.
     bool contentsMissing() const;
     // Contents made from the links of the pages: the default topic's entry first, then the pages
-    // it links to in reading order, depth first, each page once, each one level below the page
-    // it was first reached from (at most level 8), titled from its title element without the
-    // ending that every title shares.
+    // it links to in reading order, depth first, each page once. A page's level is its link
+    // depth, the fewest links that lead to it from the default topic (at most 8), and it stands
+    // below the first page at the level above that links to it. Each is titled from its title
+    // element without the ending that every title shares; a title that other pages have too
+    // gives way to the text of the first link to the page that has one. One read of each page,
+    // one look-up per link.
     void ContentsFromLinks();
     // The pages of the working folder that nothing has gathered, frames shown in framesets
     // aside, gathered for the Addenda heading with the pages they link to: for contents made from
@@ -42,7 +45,8 @@ public:
 
     // Full paths of the pages that contents entries point at, each with the first such entry.
     void FillFileList();
-    // Gathers the pages outside the contents under one extra top-level heading (unless Discard).
+    // Gathers the pages outside the contents under one extra top-level heading (unless Discard),
+    // titled as contents made from links are.
     void NonTocFileToToc();
     // Chapter numbers from nine level counters: "1.", "1.1", "1..1", ".1".
     void GetChapterNumber();
@@ -107,9 +111,13 @@ public:
 
 private:
     void report(const std::u16string& info, int persent);
-    // The full paths of the pages of this help file that the A and AREA links of `text`, the
-    // text of page `page`, lead to, in the order they stand; anchors and queries dropped.
-    std::vector<std::u16string> linkedPages(const std::u16string& text, const std::u16string& page);
+    // A link to a page: the page's full path (anchor and query dropped) and the link's text.
+    struct PageLink {
+        std::u16string file, text;
+    };
+    // The links of `text`, the text of page `page`, that A and AREA tags make to pages of this
+    // help file, in the order they stand.
+    std::vector<PageLink> linkedPages(const std::u16string& text, const std::u16string& page);
     // The page's text with its frames shown, written back when they changed it.
     std::u16string readShowingFrames(const std::u16string& page);
     void addLinkedFile(const std::u16string& Link, const std::u16string& baseFolder,
@@ -119,7 +127,8 @@ private:
     std::u16string otherHelpFileFolder(const std::u16string& helpFile);
 
     std::chrono::steady_clock::time_point m_lastPulse{};
-    StringSet m_shownFrames;  // pages shown inside a frameset
+    StringSet m_shownFrames;       // pages shown inside a frameset
+    std::u16string m_titleEnding;  // the ending cut from the titles of contents made from links
 };
 
 // The style normaliser: display:none (with any spacing) becomes display:block, and
@@ -128,8 +137,11 @@ std::u16string StyleNormaliser(std::u16string_view S);
 
 // `titles` without the ending they all share, when there are two or more and it begins with
 // white space (" | Product v1"), with separators and white space left before it cut as well;
-// a title that is nothing but that ending is kept whole.
-void trimSharedTitleSuffix(std::vector<std::u16string>& titles);
+// a title that is nothing but that ending is kept whole. Gives the ending cut, empty for none.
+std::u16string trimSharedTitleSuffix(std::vector<std::u16string>& titles);
+// `title` without `ending` and the separators and white space before it, as
+// trimSharedTitleSuffix cuts; as it is when it does not end so or is nothing but the ending.
+std::u16string withoutTitleEnding(const std::u16string& title, std::u16string_view ending);
 
 // The chapter number of every entry of `list`, by the nine counters of levels 0 to 8.
 void numberChapters(TTitleLists& list);

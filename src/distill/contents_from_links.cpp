@@ -11,7 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace quillet {
 
@@ -36,8 +36,15 @@ std::u16string stemOf(const std::u16string& path) {
 
 }  // namespace
 
-void trimSharedTitleSuffix(std::vector<std::u16string>& titles) {
-    if (titles.size() < 2) return;
+std::u16string withoutTitleEnding(const std::u16string& title, std::u16string_view ending) {
+    if (ending.empty() || title.size() <= ending.size() || !title.ends_with(ending)) return title;
+    std::u16string_view kept = std::u16string_view(title).substr(0, title.size() - ending.size());
+    while (!kept.empty() && isSeparator(kept.back())) kept.remove_suffix(1);
+    return kept.empty() ? title : std::u16string(kept);
+}
+
+std::u16string trimSharedTitleSuffix(std::vector<std::u16string>& titles) {
+    if (titles.size() < 2) return {};
     // The longest ending all titles share.
     std::size_t shared = titles.front().size();
     for (const std::u16string& title : titles) {
@@ -50,15 +57,12 @@ void trimSharedTitleSuffix(std::vector<std::u16string>& titles) {
     }
     // It must begin with white space, so that it is words of its own and not the end of one.
     const std::u16string& first = titles.front();
-    std::u16string_view ending = std::u16string_view(first).substr(first.size() - shared);
-    while (!ending.empty() && !isWhiteSpace(ending.front())) ending.remove_prefix(1);
-    if (TrimWhiteSpace(ending).empty()) return;
-    for (std::u16string& title : titles) {
-        std::u16string_view kept =
-            std::u16string_view(title).substr(0, title.size() - ending.size());
-        while (!kept.empty() && isSeparator(kept.back())) kept.remove_suffix(1);
-        if (!kept.empty()) title = std::u16string(kept);
-    }
+    std::u16string_view view = std::u16string_view(first).substr(first.size() - shared);
+    while (!view.empty() && !isWhiteSpace(view.front())) view.remove_prefix(1);
+    if (TrimWhiteSpace(view).empty()) return {};
+    const std::u16string ending(view);
+    for (std::u16string& title : titles) title = withoutTitleEnding(title, ending);
+    return ending;
 }
 
 bool TCHMDistill::contentsMissing() const {
@@ -71,53 +75,74 @@ void TCHMDistill::ContentsFromLinks() {
     const std::u16string rootFile = NormalizePath(rootFolder + rootPage);
     if (!workingFiles.fileInside(rootFile, rootFolder)) return;
 
-    struct Found {
+    struct Page {
         std::u16string file;
-        int level = 0;
+        std::u16string linkText;  // of the first link to it that has a text
+        int depth = 0;
         std::u16string title;
+        std::vector<std::size_t> children;  // in the order their links stand
     };
-    std::vector<Found> found;
-    std::unordered_set<std::u16string> seen;  // folded paths of the pages met
-    // The pages being walked, root first: each with the pages it links to and the next to take.
-    struct Visit {
-        std::vector<std::u16string> links;
-        std::size_t next = 0;
-        int level = 0;
-    };
-    std::vector<Visit> walk;
-    const auto enter = [&](const std::u16string& file, int level) {
+    std::vector<Page> pages{{rootFile, {}, 0, {}, {}}};
+    std::unordered_map<std::u16string, std::size_t> known{{foldCase(rootFile), 0}};
+    // Breadth first, so that a page is met first at its link depth, through the first page of
+    // the level above that links to it; each page is read once.
+    for (std::size_t n = 0; n < pages.size(); ++n) {
         pulse();
+        const std::u16string file = pages[n].file;
         const std::u16string text = readShowingFrames(file);
-        found.push_back({file, level, CollapseWhiteSpace(DecodeEntities(GetHtmlTitle(text)))});
-        walk.push_back({linkedPages(text, file), 0, level});
-    };
-    seen.insert(foldCase(rootFile));
-    enter(rootFile, 0);
-    while (!walk.empty()) {
-        Visit& visit = walk.back();
-        if (visit.next == visit.links.size()) {
-            walk.pop_back();
-            continue;
+        pages[n].title = CollapseWhiteSpace(DecodeEntities(GetHtmlTitle(text)));
+        for (PageLink& link : linkedPages(text, file)) {
+            if (!link.file.starts_with(rootFolder)) continue;
+            const auto [at, added] = known.emplace(foldCase(link.file), pages.size());
+            if (!added) {
+                // A page first reached through a picture's area takes the first link text.
+                if (Page& met = pages[at->second]; met.linkText.empty()) met.linkText = link.text;
+                continue;
+            }
+            const int depth = pages[n].depth + 1;
+            pages[n].children.push_back(pages.size());
+            pages.push_back({std::move(link.file), std::move(link.text), depth, {}, {}});
         }
-        const std::u16string file = std::move(visit.links[visit.next++]);
-        const int level = std::min(visit.level + 1, kDeepestLevel);
-        if (seen.insert(foldCase(file)).second) enter(file, level);
     }
 
-    std::vector<std::u16string> titles;
-    for (const Found& page : found)
-        titles.push_back(page.title.empty() ? stemOf(page.file) : page.title);
-    trimSharedTitleSuffix(titles);
-    // The default topic keeps the help file's title when its page has none.
-    if (!found.front().title.empty()) List[0].Topic = titles.front();
-    List[0].Url = found.front().file.substr(rootFolder.size());
-    for (std::size_t n = 1; n < found.size(); ++n) {
+    // The entries in reading order: depth first through that tree.
+    std::vector<std::size_t> order;
+    order.reserve(pages.size());
+    for (std::vector<std::size_t> stack{0}; !stack.empty();) {
+        const std::size_t n = stack.back();
+        stack.pop_back();
+        order.push_back(n);
+        stack.insert(stack.end(), pages[n].children.rbegin(), pages[n].children.rend());
+    }
+
+    // Titles: the title elements without their shared ending; one that other pages share too
+    // names none of them, and the first link's text does better.
+    std::vector<std::u16string> titled;
+    for (const Page& page : pages)
+        if (!page.title.empty()) titled.push_back(page.title);
+    m_titleEnding = trimSharedTitleSuffix(titled);
+    std::unordered_map<std::u16string, int> uses;
+    for (std::size_t n = 0, t = 0; n < pages.size(); ++n) {
+        if (pages[n].title.empty()) continue;
+        pages[n].title = titled[t++];
+        ++uses[pages[n].title];
+    }
+    const auto titleOf = [&](const Page& page) {
+        if (!page.title.empty() && uses[page.title] == 1) return page.title;
+        if (!page.linkText.empty()) return page.linkText;
+        return page.title.empty() ? stemOf(page.file) : page.title;
+    };
+    // The default topic keeps the help file's title unless its page has one of its own.
+    if (!pages[0].title.empty() && uses[pages[0].title] == 1) List[0].Topic = pages[0].title;
+    List[0].Url = rootFile.substr(rootFolder.size());
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        const Page& page = pages[order[k]];
         TTitleList& entry = List.add();
-        entry.Topic = titles[n];
-        entry.Level = found[n].level;
-        entry.Url = found[n].file.substr(rootFolder.size());
+        entry.Topic = titleOf(page);
+        entry.Level = std::min(page.depth, kDeepestLevel);
+        entry.Url = page.file.substr(rootFolder.size());
         entry.Status = 0;
-        entry.ContextNumber = fromUtf8(std::to_string(1000 + n));
+        entry.ContextNumber = fromUtf8(std::to_string(1000 + k));
     }
 }
 

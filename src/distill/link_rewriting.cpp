@@ -9,6 +9,7 @@
 #include "platform/ascii.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/utf.h"
+#include "text/entities.h"
 #include "text/html_text.h"
 #include "text/paths.h"
 #include "text/text_files.h"
@@ -230,27 +231,58 @@ void TCHMDistill::addLinkedFile(const std::u16string& Link, const std::u16string
     }
 }
 
-std::vector<std::u16string> TCHMDistill::linkedPages(const std::u16string& text,
-                                                     const std::u16string& page) {
-    std::vector<std::u16string> pages;
+std::vector<TCHMDistill::PageLink> TCHMDistill::linkedPages(const std::u16string& text,
+                                                            const std::u16string& page) {
     const std::u16string baseFolder = folderOf(page);
-    scanAttributes(
-        text, nullptr,
-        [&](const std::u16string& tag, const std::u16string& name, const std::u16string& value) {
-            if (!equalsIgnoringAsciiCase(name, u"href") ||
-                !(equalsIgnoringAsciiCase(tag, u"a") || equalsIgnoringAsciiCase(tag, u"area")))
+    // The page of this help file a link's href leads to.
+    const auto pageOf = [&](const std::u16string& tagText) -> std::optional<std::u16string> {
+        std::u16string href;
+        bool found = false;
+        scanAttributes(
+            tagText, nullptr,
+            [&](const std::u16string&, const std::u16string& name, const std::u16string& value) {
+                if (!found && equalsIgnoringAsciiCase(name, u"href")) {
+                    href = value;
+                    found = true;
+                }
                 return std::u16string();
-            const std::u16string link = ProcessDecompiledUrl(value, page);
-            std::u16string target, anchor;
-            SplitUrlAnchor(link.substr(0, link.find(u'?')), target, anchor);
-            if (target.empty() || target.find(u':') != std::u16string::npos ||
-                !isPageExtension(extensionOf(target)))
-                return std::u16string();
-            const std::u16string file = NormalizePath(baseFolder + target);
-            if (workingFiles.fileInside(file, rootFolder)) pages.push_back(file);
-            return std::u16string();
-        });
-    return pages;
+            });
+        if (!found) return std::nullopt;
+        const std::u16string link = ProcessDecompiledUrl(href, page);
+        std::u16string target, anchor;
+        SplitUrlAnchor(link.substr(0, link.find(u'?')), target, anchor);
+        if (target.empty() || target.find(u':') != std::u16string::npos ||
+            !isPageExtension(extensionOf(target)))
+            return std::nullopt;
+        std::u16string file = NormalizePath(baseFolder + target);
+        if (!workingFiles.fileInside(file, rootFolder)) return std::nullopt;
+        return file;
+    };
+    std::vector<PageLink> links;
+    std::optional<std::size_t> reading;  // the link whose text is being read
+    TagReader reader;
+    for (const char16_t c : text) {
+        const TagReader::Step step = reader.feed(c);
+        if (step == TagReader::Step::Text) {
+            if (reading) links[*reading].text += c;
+            continue;
+        }
+        if (step != TagReader::Step::TagEnd) continue;
+        const std::optional<ParsedTag> tag = readTagName(reader.name());
+        const bool a = tag && equalsIgnoringAsciiCase(tag->name, u"a");
+        if (a || (tag && !tag->isEnd && equalsIgnoringAsciiCase(tag->name, u"area"))) {
+            reading.reset();
+            if (!tag->isEnd) {
+                if (std::optional<std::u16string> file = pageOf(reader.text())) {
+                    links.push_back({std::move(*file), {}});
+                    if (a) reading = links.size() - 1;
+                }
+            }
+        }
+        reader.clear();
+    }
+    for (PageLink& link : links) link.text = CollapseWhiteSpace(DecodeEntities(link.text));
+    return links;
 }
 
 std::u16string TCHMDistill::changeLinkAttribute(const std::u16string& Name,

@@ -83,22 +83,31 @@ TEST_F(PageSources, WithoutContentsTheDefaultTopicsLinksMakeThem) {
     page("c.htm", "Chapter &amp; verse | Product v1", "<p>" + kText + " C</p>");
     page("sub/a.htm", "Anchored | Product v1",
          "<p>" + kText + " A</p><a name=part></a><a href=\"../d.htm\">d</a>");
-    page("d.htm", "Deep | Product v1", "<p>" + kText + " D</p>");
+    page("d.htm", "Deep | Product v1",
+         "<p>" + kText +
+             " D</p><a href=\"x.htm\"> First\n <b>look</b></a>"
+             "<map><area href=\"y.htm\" alt=\"y\"></map><a href=\"y.htm\">Second look</a>");
+    page("x.htm", "Untitled | Product v1", "<p>" + kText + " X</p>");
+    page("y.htm", "Untitled | Product v1", "<p>" + kText + " Y</p>");
     page("pic.htm", "Linked as a picture | Product v1", "<p>" + kText + " P</p>");
     page("lonely.htm", "Lonely | Product v1", "<p>" + kText + " L</p>");
     defaultTopic(u"index.htm");
     job.Execute();
-    // Depth first in reading order; each page once, below the page it was first reached from.
-    // Pages no link reaches go under Addenda.
+    // Depth first in reading order, each page once, at its link depth: c.htm is linked from the
+    // default topic, so b.htm's link to it does not put it deeper. A title that pages share
+    // gives way to the text of the first link to the page that has one. Pages no link reaches
+    // go under Addenda.
     EXPECT_EQ(contents(),
               "0 Home index.htm\n"
               "1 Basics b.htm\n"
-              "2 Chapter & verse c.htm\n"
               "1 Anchored sub/a.htm\n"
               "2 Deep d.htm\n"
+              "3 First look x.htm\n"
+              "3 Second look y.htm\n"
+              "1 Chapter & verse c.htm\n"
               "0 Addenda \n"
-              "1 Lonely | Product v1 lonely.htm\n"
-              "1 Linked as a picture | Product v1 pic.htm\n");
+              "1 Lonely lonely.htm\n"
+              "1 Linked as a picture pic.htm\n");
 }
 
 TEST_F(PageSources, ContentsFromLinksNestAtMostNineLevels) {
@@ -119,19 +128,24 @@ TEST_F(PageSources, ContentsFromLinksNestAtMostNineLevels) {
 
 TEST(SharedTitleSuffix, IsCutWhenItIsWordsOfItsOwn) {
     using Titles = std::vector<std::u16string>;
-    const std::pair<Titles, Titles> cases[] = {
-        {{u"Home | Product v1", u"Basics | Product v1"}, {u"Home", u"Basics"}},
-        {{u"One (Product)", u"Two (Product)"}, {u"One", u"Two"}},
-        {{u"Foo \u2014 Bar", u"Baz \u2014 Bar"}, {u"Foo", u"Baz"}},
-        {{u"Alpha", u"Beta"}, {u"Alpha", u"Beta"}},  // a shared letter is no ending
-        {{u"Intro - Guide", u"Guide"}, {u"Intro - Guide", u"Guide"}},
-        {{u"Setup | Product", u" | Product"}, {u"Setup", u" | Product"}},  // nothing left: kept
-        {{u"Only | Product"}, {u"Only | Product"}},
+    struct Case {
+        Titles titles, expected;
+        std::u16string ending;
     };
-    for (auto [titles, expected] : cases) {
-        SCOPED_TRACE(toUtf8(titles.front()));
-        trimSharedTitleSuffix(titles);
-        EXPECT_EQ(titles, expected);
+    const Case cases[] = {
+        {{u"Home | Product v1", u"Basics | Product v1"}, {u"Home", u"Basics"}, u" | Product v1"},
+        {{u"One (Product)", u"Two (Product)"}, {u"One", u"Two"}, u" (Product)"},
+        {{u"Foo \u2014 Bar", u"Baz \u2014 Bar"}, {u"Foo", u"Baz"}, u" \u2014 Bar"},
+        {{u"Alpha", u"Beta"}, {u"Alpha", u"Beta"}, u""},  // a shared letter is no ending
+        {{u"Intro - Guide", u"Guide"}, {u"Intro - Guide", u"Guide"}, u""},
+        // Nothing would be left of the second: it is kept whole.
+        {{u"Setup | Product", u" | Product"}, {u"Setup", u" | Product"}, u" | Product"},
+        {{u"Only | Product"}, {u"Only | Product"}, u""},
+    };
+    for (Case c : cases) {
+        SCOPED_TRACE(toUtf8(c.titles.front()));
+        EXPECT_EQ(trimSharedTitleSuffix(c.titles), c.ending);
+        EXPECT_EQ(c.titles, c.expected);
     }
 }
 
