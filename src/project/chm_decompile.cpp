@@ -385,12 +385,14 @@ void TCHMDecompile::addDefaultTopicEntry() {
 
 void TCHMDecompile::LoadContents() {
     if (hhcFile.empty()) return;
-    parseContents(LoadTextFile(hhcFile, decimal(CodePage)), List);
+    const std::u16string text = LoadTextFile(hhcFile, decimal(CodePage));
+    parseContents(text, List, entityBytesCodePage(text, CodePage));
 }
 
 void TCHMDecompile::LoadIndex() {
     if (hhkFile.empty()) return;
-    parseIndex(LoadTextFile(hhkFile, decimal(CodePage)), List);
+    const std::u16string text = LoadTextFile(hhkFile, decimal(CodePage));
+    parseIndex(text, List, entityBytesCodePage(text, CodePage));
 }
 
 std::u16string FindFileByExt(const std::u16string& Folder, const std::u16string& Ext) {

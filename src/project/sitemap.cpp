@@ -1,8 +1,10 @@
 #include "project/sitemap.h"
 
 #include "platform/ascii.h"
+#include "text/code_pages.h"
 #include "text/entities.h"
 #include "text/numbers.h"
+#include "text/text_files.h"
 
 #include <algorithm>
 #include <optional>
@@ -93,8 +95,40 @@ std::vector<ParamTag> extractParams(std::u16string& itemText,
     return params;
 }
 
-std::u16string decodedValue(const ParamTag& param) {
-    return param.value ? DecodeEntities(*param.value) : std::u16string();
+// Whether `text` holds two characters of U+0080–U+00FF in a row: a byte pair of a multi-byte
+// code page, or letters of a word in another script, rather than a lone sign such as "®".
+bool holdsHighByteRun(std::u16string_view text) {
+    const auto high = [](char16_t c) { return c >= 0x80 && c <= 0xFF; };
+    for (std::size_t i = 1; i < text.size(); ++i)
+        if (high(text[i - 1]) && high(text[i])) return true;
+    return false;
+}
+
+std::u16string decodeDstrok(std::u16string text) {
+    for (std::size_t at = text.find(u"&Dstrok;"); at != std::u16string::npos;
+         at = text.find(u"&Dstrok;", at))
+        text.replace(at, 8, u"&#208;");
+    return DecodeEntities(text);
+}
+
+// The value of a param with its entities decoded. With `entityCodePage` set, a value whose
+// characters all lie below U+0100, with a run of high ones among them, had its entities stand
+// for bytes of that code page: the bytes are read again in it, unless they are not valid there.
+// Some tools write byte D0 as "&Dstrok;", which is read as that byte too.
+std::u16string decodedValue(const ParamTag& param, int entityCodePage) {
+    if (!param.value) return {};
+    const std::u16string plain = DecodeEntities(*param.value);
+    if (entityCodePage == 0) return plain;
+    const std::u16string decoded = decodeDstrok(*param.value);
+    if (!holdsHighByteRun(decoded)) return plain;
+    std::string bytes;
+    bytes.reserve(decoded.size());
+    for (char16_t c : decoded) {
+        if (c > 0xFF) return plain;  // real text beside the entities
+        bytes += static_cast<char>(c);
+    }
+    std::u16string reread = DecodeCodePage(bytes, entityCodePage);
+    return reread.find(u'\uFFFD') == std::u16string::npos ? reread : plain;
 }
 
 std::u16string replacePercent20(std::u16string text) {
@@ -111,6 +145,7 @@ constexpr std::u16string_view kImageNumber = u"name=\"ImageNumber\"";
 // The running state of one contents file.
 struct ContentsReader {
     TTitleLists& list;
+    int entityCodePage = 0;
     int level = -1;
     int entryNumber = 0;
     int contextCounter = 1000;
@@ -123,8 +158,8 @@ struct ContentsReader {
         int imageNumber = 0;
         for (const ParamTag& p : params) {
             const bool isNameTag = !name && p.has(kName);
-            if (isNameTag) name = decodedValue(p);
-            if (p.has(kLocal) && !isNameTag) locals.push_back(decodedValue(p));
+            if (isNameTag) name = decodedValue(p, entityCodePage);
+            if (p.has(kLocal) && !isNameTag) locals.push_back(decodedValue(p, entityCodePage));
             if (p.has(kImageNumber)) {
                 // An icon number is decoration: a malformed one ("11a") is ignored, not fatal.
                 try {
@@ -161,8 +196,9 @@ struct IndexReader {
     std::unordered_map<std::u16string, std::vector<TTitleList*>> byUrl;
     std::vector<std::u16string> keywords;  // enclosing index entries, outermost first
     std::u16string lastKeyword;
+    int entityCodePage = 0;
 
-    explicit IndexReader(TTitleLists& list) {
+    IndexReader(TTitleLists& list, int codePage) : entityCodePage(codePage) {
         for (std::size_t i = 0; i < list.size(); ++i)
             byUrl[lowerAscii(list[i].Url)].push_back(&list[i]);
     }
@@ -173,7 +209,7 @@ struct IndexReader {
         item.clear();
         std::u16string keyword;
         if (!params.empty()) {
-            for (char16_t c : decodedValue(params.front())) {
+            for (char16_t c : decodedValue(params.front(), entityCodePage)) {
                 keyword += c;
                 if (c == u'/') keyword += u'/';
             }
@@ -182,7 +218,8 @@ struct IndexReader {
         for (const auto& k : keywords) path += k + u'/';
         for (std::size_t i = 1; i < params.size(); ++i) {
             if (!params[i].has(kLocal)) continue;
-            const auto found = byUrl.find(lowerAscii(replacePercent20(decodedValue(params[i]))));
+            const auto found =
+                byUrl.find(lowerAscii(replacePercent20(decodedValue(params[i], entityCodePage))));
             if (found == byUrl.end()) continue;
             for (TTitleList* entry : found->second) {
                 if (!entry->Keywords.empty()) entry->Keywords += u"`\\";
@@ -195,8 +232,18 @@ struct IndexReader {
 
 }  // namespace
 
-void parseContents(std::u16string_view text, TTitleLists& list) {
-    ContentsReader reader{list};
+int entityBytesCodePage(std::u16string_view text, int codePage) {
+    if (codePage == 0 || codePage == 1252 || codePage == 28591 || codePage == 65001 ||
+        codePage == 1200 || !hasConverter(codePage))
+        return 0;
+    if (!GetHtmlCharset(text).empty()) return 0;
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+    if (!ascii || text.find(u'&') == std::u16string_view::npos) return 0;
+    return holdsHighByteRun(decodeDstrok(std::u16string(text))) ? codePage : 0;
+}
+
+void parseContents(std::u16string_view text, TTitleLists& list, int entityCodePage) {
+    ContentsReader reader{list, entityCodePage};
     std::u16string item;
     scanListStructure(text, item, [&](ListTag tag) {
         reader.finish(item);
@@ -205,8 +252,8 @@ void parseContents(std::u16string_view text, TTitleLists& list) {
     });
 }
 
-void parseIndex(std::u16string_view text, TTitleLists& list) {
-    IndexReader reader(list);
+void parseIndex(std::u16string_view text, TTitleLists& list, int entityCodePage) {
+    IndexReader reader(list, entityCodePage);
     std::u16string item;
     scanListStructure(text, item, [&](ListTag tag) {
         switch (tag) {

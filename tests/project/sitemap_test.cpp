@@ -120,6 +120,53 @@ TEST(Index, KeywordPathsGoToTheEntriesOfTheirPages) {
     EXPECT_EQ(list[2].Keywords, list[0].Keywords);  // the same page in other letter case
 }
 
+// Contents written in ASCII whose Latin-1 entities stand for bytes of the help file's code page.
+TEST(Contents, EntitiesStandingForCodePageBytesAreReadInIt) {
+    // "&Acirc;&acirc;&aring;&auml;&aring;&iacute;&egrave;&aring;" is cp1251 "Введение";
+    // "&Dstrok;" stands for byte D0 ("Р"); a folder with a Cyrillic name in the address.
+    const std::u16string hhc = u"<UL>" +
+                               item(u"&Acirc;&acirc;&aring;&auml;&aring;&iacute;&egrave;&aring;",
+                                    u"&Auml;&icirc;&ecirc;/a.htm") +
+                               item(u"&Dstrok;&aring;&atilde;&aring;&ecirc;&ntilde;", u"b.htm") +
+                               item(u"&eacute; &#1046;", u"c.htm") +
+                               item(u"AutoIt&reg; v3", u"d.htm") + u"</UL>";
+    TTitleLists list;
+    const int codePage = entityBytesCodePage(hhc, 1251);
+    ASSERT_EQ(codePage, 1251);
+    parseContents(hhc, list, codePage);
+    EXPECT_EQ(describe(list),
+              "0 0 Введение <Док/a.htm> #0 1000\n"
+              "0 0 Регекс <b.htm> #1 1001\n"
+              "0 0 é Ж <c.htm> #2 1002\n"  // beside a real character, entities mean Latin-1
+              "0 0 AutoIt® v3 <d.htm> #3 1003\n");  // and so does a lone sign
+
+    const std::u16string hhk = u"<UL>" + item(u"&Ecirc;&euml;&thorn;&divide;", u"b.htm") + u"<LI>" +
+                               item(u"x", u"&Auml;&icirc;&ecirc;/a.htm") + u"</UL>";
+    parseIndex(hhk, list, entityBytesCodePage(hhk, 1251));
+    EXPECT_EQ(list[1].Keywords, u"Ключ");
+    EXPECT_EQ(list[0].Keywords, u"x");
+
+    struct Case {
+        const char* what;
+        std::u16string text;
+        int codePage;
+        int expected;
+    };
+    const Case cases[] = {
+        {"Western help file: entities mean Latin-1", u"&eacute;t&eacute;", 1252, 0},
+        {"Unicode help file", u"&eacute;", 65001, 0},
+        {"declared character set",
+         u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">&eacute;",
+         1251, 0},
+        {"real text of the code page", u"Введение &amp;", 1251, 0},
+        {"no entities at all", u"Intro", 1251, 0},
+        {"only lone signs", u"AutoIt&reg; &copy; 2024", 936, 0},
+        {"GBK help file", u"&Ouml;&ETH;", 936, 936},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(entityBytesCodePage(c.text, c.codePage), c.expected) << c.what;
+}
+
 TEST(TitleLists, UrlIndexFindsTheFirstEntryWithoutRegardToCase) {
     TTitleLists list;
     parseContents(u"<UL>" + item(u"First", u"Dir/Page.htm") + item(u"Second", u"dir/page.htm") +
