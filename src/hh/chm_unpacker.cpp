@@ -36,6 +36,62 @@ constexpr const char* kStagingPattern = ".quillet-hh-XXXXXX";
 constexpr std::size_t kShownNameStart = 60;
 constexpr std::size_t kShownNameEnd = 30;
 
+// The window definitions and their strings take a few kilobytes; more than this is no such file.
+constexpr std::int64_t kMaxSystemFileSize = std::int64_t{4} << 20;
+
+std::uint32_t littleEndian32(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    return value;
+}
+
+// A folder of its own under the temporary folder, removed with what it holds.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::string pattern = (fs::temp_directory_path() / "quillet-hh-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw fs::filesystem_error("cannot create a temporary folder", pattern,
+                                       std::error_code(errno, std::generic_category()));
+        m_path = pattern;
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+}  // namespace
+
+std::optional<std::string> firstWindowCaption(std::string_view windows, std::string_view strings) {
+    // #WINDOWS: the number of entries and the size of each, then the entries. An entry holds its
+    // own size, whether its strings are Unicode, and at 0x14 the offset of its caption in
+    // #STRINGS, a list of NUL-ended strings.
+    constexpr std::size_t kCaptionAt = 0x14;
+    if (windows.size() < 8) return std::nullopt;
+    const std::uint32_t count = littleEndian32(windows, 0);
+    const std::uint32_t entrySize = littleEndian32(windows, 4);
+    if (count == 0 || entrySize < kCaptionAt + 4 || windows.size() < 8 + std::size_t{entrySize})
+        return std::nullopt;
+    if (littleEndian32(windows, 8 + 4) != 0) return std::nullopt;  // Unicode strings: not seen
+    const std::uint32_t offset = littleEndian32(windows, 8 + kCaptionAt);
+    if (offset == 0 || offset >= strings.size()) return std::nullopt;
+    const std::size_t end = strings.find('\0', offset);
+    std::string caption(strings.substr(
+        offset, end == std::string_view::npos ? std::string_view::npos : end - offset));
+    if (caption.empty()) return std::nullopt;
+    return caption;
+}
+
+namespace {
+
 std::string errnoText(int error) {
     return std::generic_category().message(error);
 }
@@ -198,6 +254,15 @@ public:
         return std::move(m_result);
     }
 
+    // The caption of the first window definition, as the bytes the help file stores.
+    std::optional<std::string> caption() {
+        try {
+            return readCaption();
+        } catch (const fs::filesystem_error& e) {
+            fail(e.path1().string() + ": " + e.code().message());
+        }
+    }
+
 private:
     [[noreturn]] void fail(const std::string& reason) const {
         throw UnpackError("cannot unpack " + m_name + ": " + reason);
@@ -251,6 +316,52 @@ private:
         } catch (const fs::filesystem_error& e) {
             fail("cannot write " + printablePath(e.path1()) + ": " + e.code().message());
         }
+    }
+
+    std::optional<std::string> readCaption() {
+        checkLibrary();
+        const FileDescriptor input(openInput());
+        m_fileSize = sizeOf(input.get());
+        const HelpFileHeader header = readHeader(input.get());
+        MspackIo io(header.patches);
+        const Decompressor decompressor(mspack_create_chm_decompressor(io.system()));
+        if (!decompressor) fail("out of memory");
+        const OpenedHelpFile chm(decompressor.get(), openDirectory(decompressor.get(), io));
+        const std::optional<std::string> windows =
+            readSystemFile(decompressor.get(), io, chm, "/#WINDOWS");
+        const std::optional<std::string> strings =
+            readSystemFile(decompressor.get(), io, chm, "/#STRINGS");
+        if (!windows || !strings) return std::nullopt;
+        return firstWindowCaption(*windows, *strings);
+    }
+
+    // The bytes of the system file `name` ("/#WINDOWS"), or nothing when the help file has
+    // none or it is larger than such a file ever is.
+    std::optional<std::string> readSystemFile(mschm_decompressor* decompressor, const MspackIo& io,
+                                              const OpenedHelpFile& chm, std::string_view name) {
+        for (mschmd_file* entry = chm->files; entry != nullptr; entry = entry->next) {
+            if (std::string_view(entry->filename) != name) continue;
+            if (entry->section == nullptr || entry->offset < 0 || entry->length < 0 ||
+                entry->length > kMaxSystemFileSize)
+                return std::nullopt;
+            const TemporaryFolder folder;
+            const fs::path path = folder.path() / "system-file";
+            PlannedFile planned{entry, path.filename(), entry->section->id == 1,
+                                static_cast<std::uint64_t>(entry->offset),
+                                static_cast<std::uint64_t>(entry->length)};
+            extract(decompressor, io, path, planned);
+            std::string bytes(static_cast<std::size_t>(entry->length), '\0');
+            const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+            if (fd.get() < 0) fail(errnoText(errno));
+            std::size_t done = 0;
+            while (done < bytes.size()) {
+                const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+                if (n <= 0) fail("cannot read back " + std::string(name));
+                done += static_cast<std::size_t>(n);
+            }
+            return bytes;
+        }
+        return std::nullopt;
     }
 
     void checkLibrary() const {
@@ -495,6 +606,10 @@ std::uint64_t defaultSizeLimit(std::uint64_t fileSize) {
 UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
                             const UnpackOptions& options) {
     return Unpacker(file, dir, options).run();
+}
+
+std::optional<std::string> readWindowCaption(const std::filesystem::path& file) {
+    return Unpacker(file, {}, {}).caption();
 }
 
 }  // namespace quillet

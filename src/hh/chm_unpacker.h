@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet {
@@ -69,5 +70,15 @@ struct UnpackResult {
 // the unpacked files in place. Names in warnings and messages are shortened to one line.
 UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesystem::path& dir,
                             const UnpackOptions& options = {});
+
+// The caption of the help file's first window definition (#WINDOWS, its text in #STRINGS) as
+// the bytes stored, in the help file's code page; nothing when there is no window, no caption,
+// or the definitions are damaged. Throws UnpackError as unpackHelpFile does for a file that
+// cannot be opened or read.
+std::optional<std::string> readWindowCaption(const std::filesystem::path& file);
+
+// The caption of the first entry of the window definitions `windows` with its strings
+// `strings`; nothing when the entry or its offset lies outside them, or it is empty.
+std::optional<std::string> firstWindowCaption(std::string_view windows, std::string_view strings);
 
 }  // namespace quillet

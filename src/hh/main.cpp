@@ -43,12 +43,16 @@ void printUsage(std::FILE* out) {
     std::fprintf(
         out,
         "Usage: quillet-hh -decompile DIR FILE.chm [--max-size BYTES]\n"
+        "       quillet-hh -caption FILE.chm\n"
         "       quillet-hh --help\n"
         "\n"
         "Unpacks every stored file of a compiled HTML Help file into DIR, with its folders,\n"
         "leaving out the help system's own data (names starting with #, $ or ::).\n"
         "Entries whose names would lead out of DIR, or whose path there would be longer\n"
         "than the system allows, are skipped with a warning.\n"
+        "\n"
+        "-caption writes the caption of the help file's first window definition, as the\n"
+        "bytes stored, and a line end; nothing when it has none.\n"
         "\n"
         "Options:\n"
         "  --max-size BYTES  stop before writing anything when the files would need more\n"
@@ -82,7 +86,7 @@ std::optional<std::uint64_t> parseBytes(std::string_view text) {
 
 int main(int argc, char** argv) {
     catchStopSignals();
-    std::optional<std::string> dir, file;
+    std::optional<std::string> dir, file, captionOf;
     quillet::UnpackOptions options;
     options.stopRequested = [] { return g_stopSignal != 0; };
     for (int i = 1; i < argc; ++i) {
@@ -95,6 +99,9 @@ int main(int argc, char** argv) {
             if (dir || i + 2 >= argc) return usageError("-decompile needs a folder and a file");
             dir = argv[++i];
             file = argv[++i];
+        } else if (arg == "-caption") {
+            if (captionOf || i + 1 >= argc) return usageError("-caption needs a file");
+            captionOf = argv[++i];
         } else if (arg == "--max-size" || arg.starts_with("--max-size=")) {
             std::string_view value;
             if (arg.starts_with("--max-size="))
@@ -107,6 +114,20 @@ int main(int argc, char** argv) {
         } else {
             return usageError("unknown argument '" + std::string(arg) + "'");
         }
+    }
+    if (captionOf) {
+        if (dir) return usageError("give either -decompile or -caption");
+        try {
+            if (const auto caption = quillet::readWindowCaption(*captionOf))
+                std::fwrite(caption->data(), 1, caption->size(), stdout);
+            std::fputc('\n', stdout);
+            return kExitOk;
+        } catch (const quillet::UnpackError& e) {
+            std::fprintf(stderr, "quillet-hh: %s\n", e.what());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "quillet-hh: cannot read %s: %s\n", captionOf->c_str(), e.what());
+        }
+        return kExitFailed;
     }
     if (!dir) return usageError("nothing to do: give -decompile DIR FILE");
 

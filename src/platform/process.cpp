@@ -138,7 +138,11 @@ std::filesystem::path executableFolder() {
 
 ProcessResult RunAndWait(const std::u16string& commandLine, const std::filesystem::path& folder,
                          const std::function<void()>& whileWaiting) {
-    const std::vector<std::string> words = splitWords(toUtf8(commandLine));
+    return RunAndWait(splitWords(toUtf8(commandLine)), folder, whileWaiting);
+}
+
+ProcessResult RunAndWait(const std::vector<std::string>& words, const std::filesystem::path& folder,
+                         const std::function<void()>& whileWaiting) {
     if (words.empty())
         throw std::system_error(std::make_error_code(std::errc::invalid_argument),
                                 "empty command line");

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -23,6 +24,11 @@ struct ProcessResult {
 // When it throws, the program is asked to stop with SIGTERM and waited for, so that it can clean
 // up, and the exception goes on to the caller: a cancel request reaches the program this way.
 ProcessResult RunAndWait(const std::u16string& commandLine, const std::filesystem::path& folder,
+                         const std::function<void()>& whileWaiting = {});
+
+// The same with the program and its arguments given one by one (UTF-8), so that an argument
+// may hold blanks.
+ProcessResult RunAndWait(const std::vector<std::string>& words, const std::filesystem::path& folder,
                          const std::function<void()>& whileWaiting = {});
 
 // How often RunAndWait calls its `whileWaiting`: soon enough that a cancel feels immediate.

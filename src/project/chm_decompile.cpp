@@ -284,7 +284,27 @@ void TCHMDecompile::LoadFromCHM(const std::u16string& ChmFile) {
     }
     if (records->title) {
         rTitle = *records->title;
-        Title = DecodeCodePage(rTitle, rCodePage);
+    } else if (std::optional<std::string> caption = windowCaption()) {
+        rTitle = std::move(*caption);
+    }
+    if (!rTitle.empty()) Title = DecodeCodePage(rTitle, rCodePage);
+}
+
+std::optional<std::string> TCHMDecompile::windowCaption() const {
+    // The window definitions sit in the compressed part of the file: quillet-hh reads them.
+    try {
+        const std::filesystem::path file = std::filesystem::absolute(toPath(chmFile));
+        const ProcessResult result =
+            RunAndWait({toUtf8(Unpacker), "-caption", file.string()}, file.parent_path());
+        std::string caption = result.output;
+        while (!caption.empty() && (caption.back() == '\n' || caption.back() == '\r'))
+            caption.pop_back();
+        if (result.exitCode != 0 || caption.empty() ||
+            caption.find('\n') != std::string::npos)  // a message, not a caption
+            return std::nullopt;
+        return caption;
+    } catch (const std::system_error&) {
+        return std::nullopt;  // no quillet-hh to ask: the file's name stands in later
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,11 @@ public:
     TCHMDecompile(const TCHMDecompile&) = delete;
     TCHMDecompile& operator=(const TCHMDecompile&) = delete;
 
-    // Reads language, default topic and title straight from the help file's bytes: the first
-    // version record ("HHA" with code 9 four bytes before) and the three records after it.
-    // Without such a record only chmFile changes. Throws std::system_error when the file cannot
-    // be opened, std::runtime_error when a record runs past the end of the file.
+    // Reads language, default topic and title from the help file's system records, by their
+    // codes. Without a title record the title is the caption of the help file's first window
+    // definition (read by the Unpacker program), when it has one. Without any records only
+    // chmFile changes. Throws std::system_error when the file cannot be opened,
+    // std::runtime_error when a record runs past the end of the file.
     virtual void LoadFromCHM(const std::u16string& ChmFile);
 
     // Unpacks chmFile into rootFolder with quillet-hh, then reads the contents and index files.
@@ -71,6 +73,8 @@ public:
 
 private:
     void addDefaultTopicEntry();
+    // The caption of chmFile's first window definition, as stored; nothing without one.
+    std::optional<std::string> windowCaption() const;
     // Takes the code page most pages declare when it is not the locale's (see CodePageSource).
     void adoptCodePageOfPages();
 };

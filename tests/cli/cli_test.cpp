@@ -317,20 +317,25 @@ TEST_F(CliTest, TheChosenLanguageDecodesTheContentsAndThePagesToo) {
     // The help file says en-US, but its contents and its page (which declares no character
     // set) are GBK: only the language the user chooses reads them right.
     const auto output = m_scratch.path() / "out.docx";
-    const CommandRun run =
-        quillet({"convert", fixture("wrong-locale.chm"), "--language", "0x0804", "-o",
-                 output.string()});
+    const CommandRun run = quillet(
+        {"convert", fixture("wrong-locale.chm"), "--language", "0x0804", "-o", output.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    FILE* pipe = ::popen(("unzip -p " + quoted(output.string()) + " word/document.xml").c_str(),
-                         "r");
+    FILE* pipe =
+        ::popen(("unzip -p " + quoted(output.string()) + " word/document.xml").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string xml;
     char buf[4096];
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) xml.append(buf, n);
     ::pclose(pipe);
     EXPECT_NE(xml.find("\u4e2d\u6587\u7ae0\u8282"), std::string::npos) << "the contents entry";
-    EXPECT_NE(xml.find("\u4e2d\u6587\u6b63\u6587\u5185\u5bb9"), std::string::npos)
-        << "the page";
+    EXPECT_NE(xml.find("\u4e2d\u6587\u6b63\u6587\u5185\u5bb9"), std::string::npos) << "the page";
+}
+
+TEST_F(CliTest, WithoutATitleRecordTheTitleIsTheFirstWindowsCaption) {
+    // chmcmd writes no title record; the window's caption is GBK, as the locale says.
+    const CommandRun run = quillet({"info", fixture("window-caption.chm")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Title: \u7a97\u53e3\u6807\u9898\n"), std::string::npos) << run.out;
 }
 
 TEST_F(CliTest, TimingsNameEachStageAndThePeakMemory) {

@@ -116,6 +116,39 @@ void expectFailsCleanly(const std::string& bytes, const std::string& fragment) {
     EXPECT_EQ(namesOf(files), (std::set<std::string>{"_$$.chm", "notes.txt"}));
 }
 
+TEST(ChmUnpacker, WindowCaptionIsTheFirstWindowsTitleText) {
+    // #WINDOWS: count, entry size, then entries; at 0x14 of an entry the caption's offset in
+    // #STRINGS. The second entry's caption never counts.
+    const auto le32 = [](std::uint32_t v) {
+        std::string b(4, '\0');
+        for (int i = 0; i < 4; ++i) b[i] = static_cast<char>(v >> (8 * i));
+        return b;
+    };
+    const auto entry = [&](std::uint32_t unicode, std::uint32_t caption) {
+        std::string e = le32(0xBC) + le32(unicode) + le32(1) + le32(0) + le32(0) + le32(caption);
+        return e + std::string(0xBC - e.size(), '\0');
+    };
+    const std::string strings = std::string("\0main\0Caption\0Other", 20) + '\0';
+    const std::string two = le32(2) + le32(0xBC) + entry(0, 6) + entry(0, 14);
+    struct Case {
+        const char* what;
+        std::string windows, strings;
+        std::optional<std::string> caption;
+    };
+    const Case cases[] = {
+        {"first entry", two, strings, "Caption"},
+        {"last string without its NUL", two, strings.substr(0, 13), "Caption"},
+        {"no entries", le32(0) + le32(0xBC), strings, std::nullopt},
+        {"entries shorter than their size", two.substr(0, 100), strings, std::nullopt},
+        {"offset past the strings", le32(1) + le32(0xBC) + entry(0, 400), strings, std::nullopt},
+        {"no caption", le32(1) + le32(0xBC) + entry(0, 0), strings, std::nullopt},
+        {"Unicode strings", le32(1) + le32(0xBC) + entry(1, 6), strings, std::nullopt},
+        {"truncated header", "\x01\0", strings, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(firstWindowCaption(c.windows, c.strings), c.caption) << c.what;
+}
+
 TEST(ChmUnpacker, TruncatedFileFailsAndLeavesNothing) {
     const fs::path fixture = compiledFixture("hh-listing");
     const std::string whole = readBytes(fixture);
