@@ -332,13 +332,16 @@ void TCHMDistill::RemoveSame() {
     voteAndCut(*this, pages, voter, threshold, searchDown);
     int titled = 0;
     for (int n = 0; n < contentsCount; ++n)
-        if (pages[static_cast<std::size_t>(n)]->IsTitle(pages[static_cast<std::size_t>(n)]->Text))
+        if (const TChmTopicFile& page = *pages[static_cast<std::size_t>(n)];
+            page.IsTitle(page.Text, page.TextPictureChars))
             ++titled;
     if (titled > contentsCount * 0.8) {
+        // The pages whose block is no title keep it: it is their own text.
         for (std::size_t n = 0; n < pages.size(); ++n) {
             TChmTopicFile& page = *pages[n];
-            if (page.IsTitle(page.Text)) page.TitleFound = true;
             page.Title3 = page.Text;
+            if (!page.IsTitle(page.Text, page.TextPictureChars)) continue;
+            page.TitleFound = true;
             page.SearchDown();
             voter.update(static_cast<int>(n));
         }

@@ -86,6 +86,7 @@ int TChmTopicFile::SearchDown() {
     } else {
         Text.clear();
         TextHasLink = false;
+        TextPictureChars = 0;
     }
     for (; i <= h; ++i) {
         const char16_t c = Body[static_cast<std::size_t>(i - 1)];
@@ -108,7 +109,10 @@ int TChmTopicFile::SearchDown() {
                 continue;
             }
             if (!tag->isEnd && equalsIgnoringAsciiCase(tag->name, u"img"))
-                if (const auto picture = pictureName(TagAll)) Text += *picture;
+                if (const auto picture = pictureName(TagAll)) {
+                    Text += *picture;
+                    TextPictureChars += picture->size();
+                }
             if (!tag->isEnd && isLinkTag(tag->name, TagAll)) TextHasLink = true;
             if (IsBreakTag(tag->name)) {
                 Text = normalizedBlock(Text, true);
@@ -135,6 +139,7 @@ int TChmTopicFile::SearchDown() {
             SamePointL = i - static_cast<int>(TagAll.size()) + 1;
             Text.clear();
             TextHasLink = false;
+            TextPictureChars = 0;
         }
         IsStartTag = !tag->isEnd;
         if (!tag->isEnd) {
@@ -211,8 +216,21 @@ bool TChmTopicFile::IsSimilar(std::u16string_view S1, std::u16string_view S2) {
     return IsSimilarText(S1, S2);
 }
 
-bool TChmTopicFile::IsTitle(std::u16string_view Str) const {
-    return IsSimilar(Str, Title1) || IsSimilar(Str, Title2);
+namespace {
+
+// Whether the text block `block` is a page's title `title`: similar to it, and not a sentence
+// that merely holds the title ("Symbols are used for..." under the title "Symbols"). A title
+// with something added ("Symbols (Reference)") still is one; the names of pictures in the block
+// (`pictureChars` characters of it) are no words.
+bool isTitleBlock(std::u16string_view block, std::size_t pictureChars, std::u16string_view title) {
+    const std::size_t words = block.size() - std::min(pictureChars, block.size());
+    return words <= 2 * title.size() + 4 && TChmTopicFile::IsSimilar(block, title);
+}
+
+}  // namespace
+
+bool TChmTopicFile::IsTitle(std::u16string_view Str, std::size_t PictureChars) const {
+    return isTitleBlock(Str, PictureChars, Title1) || isTitleBlock(Str, PictureChars, Title2);
 }
 
 std::u16string TChmTopicFile::Distiller() {
@@ -295,7 +313,7 @@ std::u16string TChmTopicFile::Distiller() {
             // Only the first block of the content may be the page's title: a later line like
             // it ("Labels" under the title "IsLabel") is the page's own text.
             if (!block.empty() && !TitleFound && !titleSearchOver) {
-                if (IsSimilar(block, Title1) || IsSimilar(block, Title2)) {
+                if (IsTitle(block)) {
                     // Everything collected so far, the title with it, is dropped.
                     TitleFound = true;
                     titleElement = stack.Count() - 1;

@@ -40,7 +40,9 @@ public:
     int SearchUp();
 
     static bool IsSimilar(std::u16string_view S1, std::u16string_view S2);
-    bool IsTitle(std::u16string_view Str) const;
+    // Whether the block Str (of which PictureChars characters are picture names) is the page's
+    // title: like Title1 or Title2, and no sentence that merely holds it.
+    bool IsTitle(std::u16string_view Str, std::size_t PictureChars = 0) const;
 
     // The distilled body. Changes no field but TitleFound.
     std::u16string Distiller();
@@ -74,7 +76,8 @@ public:
     std::u16string TagAll;
     std::u16string TagName;
     std::u16string Text;
-    bool TextHasLink = false;  // the block in Text holds a link (an A tag with an href)
+    bool TextHasLink = false;          // the block in Text holds a link (an A tag with an href)
+    std::size_t TextPictureChars = 0;  // characters of Text that are picture names (going down)
     int CurrentIndex = 0;
     int i = 0;  // walker position in Body, from 1
     int L = 0;

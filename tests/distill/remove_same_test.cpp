@@ -168,14 +168,30 @@ TEST(RemoveSame, TitlesBelowTheCommonHeaderAreRecordedWhenMostPagesShowThem) {
             const std::string expected = "About " + words(20);
             EXPECT_EQ(first.Title3, fromUtf8(expected.substr(0, expected.size() - 1)));
             EXPECT_TRUE(first.TitleFound);
-            EXPECT_EQ(last.Title3, u"Something else");  // cut too, though not its title
+            EXPECT_EQ(last.Title3, u"Something else");
             EXPECT_FALSE(last.TitleFound);
-            EXPECT_EQ(project.read("p9.htm").find("Something else"), std::string::npos);
+            // Not its title, so its own text: kept.
+            EXPECT_NE(project.read("p9.htm").find("Something else"), std::string::npos);
+            EXPECT_EQ(project.read("p0.htm").find("<h1>"), std::string::npos);
         } else {
             EXPECT_EQ(first.Title3, u"");
             EXPECT_NE(project.read("p9.htm").find("Something else"), std::string::npos);
         }
     }
+}
+
+TEST(RemoveSame, ASentenceThatHoldsThePageTitleIsNoTitle) {
+    // "About x" opens each page's text: similar to the title, but a sentence, not the title.
+    TempDir dir;
+    Project project(dir.path());
+    for (int n = 0; n < 10; ++n) {
+        const std::string title = "Page " + std::string(kWords[n]);
+        project.page("p" + std::to_string(n) + ".htm",
+                     {kNav, "<p>The " + title + " explains its part.</p>", content(n)}, title);
+    }
+    project.job.RemoveSame();
+    EXPECT_FALSE(project.job.TopicList[0].TitleFound);
+    EXPECT_NE(project.read("p0.htm").find("The Page apple explains its part."), std::string::npos);
 }
 
 TEST(RemoveSame, APageSeveralEntriesPointAtIsSplitAtTheirAnchors) {
