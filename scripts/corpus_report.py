@@ -84,7 +84,10 @@ def document_facts(docx):
         if re.fullmatch(r"Heading\d", style.get(W + "val", "")):
             headings += 1
     bookmarks = {b.get(W + "name") for b in body.iter(W + "bookmarkStart")}
-    anchors = [h.get(W + "anchor") for h in body.iter(W + "hyperlink") if h.get(W + "anchor")]
+    # A hyperlink with a relationship goes to another file; its anchor is a place in that file.
+    R = "{http://schemas.openxmlformats.org/officeDocument/2006/relationships}"
+    anchors = [h.get(W + "anchor") for h in body.iter(W + "hyperlink")
+               if h.get(W + "anchor") and not h.get(R + "id")]
     nowhere = sum(1 for a in anchors if a not in bookmarks)
     text = "".join(t.text or "" for t in body.iter(W + "t"))
     return headings, len(anchors), nowhere, pictures, text
