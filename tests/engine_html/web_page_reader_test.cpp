@@ -198,6 +198,38 @@ TEST_F(WebPages, TablesKeepSpansHeadersShadingAndNesting) {
     EXPECT_EQ(paraAt(u"after").cells.size(), 0u);
 }
 
+TEST_F(WebPages, AutomaticColumnsFollowTheirContentAndTablesStayWithinTheText) {
+    const std::string longText(300, 'x');
+    const std::string words = "many words of text " + std::string("that go on and on ") + longText;
+    open(
+        "<p>text</p>"
+        "<table width=0><tr><td width=0>Name</td><td>" +
+        words +
+        "</td></tr></table>"
+        "<table width=5000><tr><td width=4000>a</td><td>b</td></tr></table>"
+        "<table width=400><tr><td width='25%'>a</td><td width=''>b</td><td>c</td></tr></table>"
+        "<table><tr><td>\u540d\u524d</td><td>" +
+        words + "</td></tr></table>");
+    const auto& tables = body().tables();
+    ASSERT_EQ(tables.size(), 4u);
+    const auto sum = [](const TableInfo& t) {
+        double s = 0;
+        for (double w : t.grid) s += w;
+        return s;
+    };
+    const double textWidth = sum(tables[0]);  // an automatic table takes the text's width
+    EXPECT_GT(textWidth, 300);
+    // "Name" needs a few characters' room, not half the table.
+    EXPECT_GE(tables[0].grid[0], 4 * 6 + 11.5);
+    EXPECT_LT(tables[0].grid[0], textWidth / 4);
+    EXPECT_LE(sum(tables[1]), textWidth + 0.001);  // never wider than the text
+    EXPECT_GT(tables[1].grid[0], tables[1].grid[1]);
+    EXPECT_DOUBLE_EQ(tables[2].grid[0], 75);  // percent of a table of 400 pixels
+    EXPECT_DOUBLE_EQ(tables[2].grid[1] + tables[2].grid[2], 225);
+    EXPECT_GE(tables[3].grid[0], 2 * 12 + 11.5);  // wide characters take a whole em
+    EXPECT_LT(tables[3].grid[0], textWidth / 4);
+}
+
 TEST_F(WebPages, AStyleSheetSharedByPagesIsReadAgainWhenItChanges) {
     const std::string page =
         "<html><head><link rel=stylesheet href='../s.css'></head><body><p>T</p>";

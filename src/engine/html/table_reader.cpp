@@ -13,6 +13,90 @@ namespace {
 
 constexpr int kMaxSpan = 1000;  // colspan and rowspan, as browsers clamp them
 
+// A width of 0 or less, as `width="0"` gives, means "automatic".
+void dropEmptyWidth(std::optional<double>& width) {
+    if (width && *width <= 0) width.reset();
+}
+
+// Word's default cell margins, left and right together.
+constexpr double kCellPadding = 11.5;
+
+bool isWideCharacter(char16_t c) {
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+           (c >= 0xFFE0 && c <= 0xFFE6);
+}
+
+// How wide a cell's content would like to be (its longest paragraph on one line) and can least
+// be (its longest word, or its widest picture), in points: an estimate from the character count,
+// half an em for most characters and a whole one for Chinese, Japanese and Korean ones.
+struct ContentWidth {
+    double preferred = 0;
+    double minimum = 0;
+};
+
+ContentWidth contentWidth(const Fragment& content, double fontSize) {
+    ContentWidth w;
+    double line = 0, word = 0;
+    const auto endWord = [&] {
+        w.minimum = std::max(w.minimum, word);
+        word = 0;
+    };
+    for (const char16_t c : content.text) {
+        if (c == kParagraphMark || c == kCellMark || c == kLineBreak || c == kSectionBreak) {
+            endWord();
+            w.preferred = std::max(w.preferred, line);
+            line = 0;
+            continue;
+        }
+        if (c == kPictureChar || c == kFieldBegin || c == kFieldSeparator || c == kFieldEnd)
+            continue;
+        const bool wide = isWideCharacter(c);
+        const double advance = fontSize * (wide ? 1.0 : 0.5);
+        line += advance;
+        if (c == u' ' || c == kTab || wide) endWord();
+        if (c != u' ' && c != kTab) word += advance;
+    }
+    endWord();
+    w.preferred = std::max(w.preferred, line);
+    for (const InlinePicture& p : content.pictures) {
+        w.minimum = std::max(w.minimum, p.picture.width);
+        w.preferred = std::max(w.preferred, p.picture.width);
+    }
+    w.minimum += kCellPadding;
+    w.preferred += kCellPadding;
+    return w;
+}
+
+// Shares `room` among columns of automatic width as a browser does: each gets what its content
+// prefers when all fit, the rest spread in proportion; else at least its longest word, and what
+// is left in proportion to how much more each would like.
+std::vector<double> shareAutomaticWidths(std::vector<ContentWidth> columns, double room) {
+    // A word wider than an equal share is broken there anyway (a long path, a run of digits):
+    // it asks for no more than that share.
+    for (ContentWidth& c : columns) {
+        c.minimum = std::min(c.minimum, room / static_cast<double>(columns.size()));
+        c.preferred = std::max(c.preferred, c.minimum);
+    }
+    double preferred = 0, minimum = 0, slack = 0;
+    for (const ContentWidth& c : columns) {
+        preferred += c.preferred;
+        minimum += c.minimum;
+        slack += c.preferred - c.minimum;
+    }
+    std::vector<double> widths;
+    for (const ContentWidth& c : columns) {
+        double w;
+        if (preferred <= room)
+            w = preferred > 0 ? room * c.preferred / preferred : room / columns.size();
+        else
+            w = c.minimum + (slack > 0 ? (room - minimum) * (c.preferred - c.minimum) / slack : 0);
+        widths.push_back(w);
+    }
+    return widths;
+}
+
 struct CellOut {
     Fragment content;
     int row = 0;
@@ -23,6 +107,7 @@ struct CellOut {
     std::optional<double> width;
     std::optional<double> widthPercent;
     std::optional<double> borderWidth;
+    ContentWidth natural;
 };
 
 void appendEmptyCell(Fragment& table, const CellRef& ref) {
@@ -73,12 +158,16 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
     std::optional<double> attrWidth, attrPercent;
     if (!style.width && !style.widthPercent) {
         sizeAttribute(attribute(e, "width"), attrWidth, attrPercent);
+        dropEmptyWidth(attrWidth);
+        dropEmptyWidth(attrPercent);
         if (attrWidth)
             tableWidth = *attrWidth;
         else if (attrPercent)
             tableWidth = available * *attrPercent / 100;
     }
-    tableWidth = std::clamp(tableWidth, 18.0, kMaxLength);
+    if (tableWidth <= 0) tableWidth = available;
+    // A table never reaches past the text.
+    tableWidth = std::clamp(tableWidth, 18.0, available);
 
     // Lay the cells out on the grid, rendering each into its own fragment.
     const int rowCount = static_cast<int>(rows.size());
@@ -124,14 +213,23 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
             cell.shading = cellStyle.background ? cellStyle.background : rowStyle.background;
             cell.width = cellStyle.width;
             cell.widthPercent = cellStyle.widthPercent;
-            if (!cell.width && !cell.widthPercent)
+            dropEmptyWidth(cell.width);
+            dropEmptyWidth(cell.widthPercent);
+            if (!cell.width && !cell.widthPercent) {
                 sizeAttribute(attribute(ce, "width"), cell.width, cell.widthPercent);
+                dropEmptyWidth(cell.width);
+                dropEmptyWidth(cell.widthPercent);
+            }
             cell.borderWidth = cellStyle.borderWidth;
-            const double cellWidth = cell.width.value_or(tableWidth / 2);
+            const double cellWidth = std::min(
+                cell.width.value_or(cell.widthPercent ? tableWidth * *cell.widthPercent / 100
+                                                      : tableWidth),
+                tableWidth);
             cellStyle.indent = 0;
             cellStyle.rightIndent = 0;
             cellStyle.blockShading.reset();
             cell.content = walk.cell(cellNode, cellStyle, cellWidth, depth);
+            cell.natural = contentWidth(cell.content, cellStyle.chars.size.value_or(12));
             walk.leave();
             const int index = static_cast<int>(cells.size());
             for (int rr = r; rr < r + cell.rowSpan; ++rr)
@@ -146,22 +244,38 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
     for (const auto& line : grid) columns = std::max(columns, static_cast<int>(line.size()));
     if (columns == 0) return std::nullopt;
 
-    // Column widths: those the cells give, the rest sharing what is left.
+    // Column widths: those the cells give, the rest sharing what is left by their content.
     std::vector<std::optional<double>> known(static_cast<std::size_t>(columns));
+    std::vector<ContentWidth> natural(static_cast<std::size_t>(columns));
     for (const CellOut& c : cells) {
         if (c.colSpan != 1) continue;
         std::optional<double> w = c.width;
         if (!w && c.widthPercent) w = tableWidth * *c.widthPercent / 100;
         auto& k = known[static_cast<std::size_t>(c.column)];
         if (w && *w > 0 && (!k || *w > *k)) k = *w;
+        ContentWidth& n = natural[static_cast<std::size_t>(c.column)];
+        n.preferred = std::max(n.preferred, c.natural.preferred);
+        n.minimum = std::max(n.minimum, c.natural.minimum);
     }
     double knownSum = 0;
     int unknown = 0;
     for (const auto& k : known) k ? knownSum += *k : ++unknown;
-    const double share = unknown > 0 ? std::max(18.0, (tableWidth - knownSum) / unknown) : 0;
+    // Given widths that leave the automatic columns too little are scaled down to fit.
+    const double knownRoom = std::max(0.0, tableWidth - 18.0 * unknown);
+    if (knownSum > knownRoom && knownSum > 0) {
+        for (auto& k : known)
+            if (k) *k *= knownRoom / knownSum;
+        knownSum = knownRoom;
+    }
+    std::vector<ContentWidth> automatic;
+    for (std::size_t c = 0; c < known.size(); ++c)
+        if (!known[c]) automatic.push_back(natural[c]);
+    const std::vector<double> shares =
+        shareAutomaticWidths(automatic, std::max(18.0 * unknown, tableWidth - knownSum));
 
     TableInfo info;
-    for (const auto& k : known) info.grid.push_back(k.value_or(share));
+    std::size_t nextShare = 0;
+    for (const auto& k : known) info.grid.push_back(k ? *k : std::max(18.0, shares[nextShare++]));
     info.borderWidth = std::clamp(style.borderWidth.value_or(0), 0.0, 6.0);
     if (info.borderWidth == 0)
         for (const CellOut& c : cells)
