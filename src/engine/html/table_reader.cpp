@@ -30,7 +30,8 @@ bool isWideCharacter(char16_t c) {
 
 // How wide a cell's content would like to be (its longest paragraph on one line) and can least
 // be (its longest word, or its widest picture), in points: an estimate from the character count,
-// half an em for most characters and a whole one for Chinese, Japanese and Korean ones.
+// half an em for most characters, more for capitals and digits, and a whole one for Chinese,
+// Japanese and Korean ones.
 struct ContentWidth {
     double preferred = 0;
     double minimum = 0;
@@ -53,7 +54,9 @@ ContentWidth contentWidth(const Fragment& content, double fontSize) {
         if (c == kPictureChar || c == kFieldBegin || c == kFieldSeparator || c == kFieldEnd)
             continue;
         const bool wide = isWideCharacter(c);
-        const double advance = fontSize * (wide ? 1.0 : 0.5);
+        const bool broad = (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+                           c == u'W' || c == u'm' || c == u'w';
+        const double advance = fontSize * (wide ? 1.0 : broad ? 0.65 : 0.5);
         line += advance;
         if (c == u' ' || c == kTab || wide) endWord();
         if (c != u' ' && c != kTab) word += advance;
