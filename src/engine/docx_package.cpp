@@ -273,6 +273,11 @@ void PackageWriter::writeStyles(Part& part) {
         xml.end();
         valueElement(xml, "w:sz",
                      num(static_cast<long long>(sheet.defaults.size.value_or(12) * 2 + 0.5)));
+        // The document's languages: which glyph forms readers choose for East Asian text.
+        xml.start("w:lang");
+        attr(xml, "w:val", "en-US");
+        attr(xml, "w:eastAsia", toUtf8(sheet.defaults.eastAsiaLanguage.value_or(u"zh-CN")));
+        xml.end();
     }
     xml.end();  // w:rPr
     xml.end();  // w:rPrDefault

@@ -56,6 +56,11 @@ void writeRunProperties(XmlWriter& xml, const CharFormat& f, std::string_view ch
                      *f.verticalAlign == 1   ? "superscript"
                      : *f.verticalAlign == 2 ? "subscript"
                                              : "baseline");
+    if (f.eastAsiaLanguage) {
+        xml.start("w:lang");
+        attr(xml, "w:eastAsia", toUtf8(*f.eastAsiaLanguage));
+        xml.end();
+    }
     xml.end();
 }
 

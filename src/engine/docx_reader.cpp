@@ -135,6 +135,9 @@ CharFormat readRunProperties(pugi::xml_node pr, const DocumentModel& model,
             const std::string_view fill = n.attribute("w:fill").value();
             if (fill != "auto")
                 if (auto c = parseColor(fill)) f.shading = c;
+        } else if (name == "w:lang") {
+            if (const char* ea = n.attribute("w:eastAsia").value(); *ea)
+                f.eastAsiaLanguage = fromUtf8(ea);
         } else if (name == "w:vertAlign") {
             const std::string_view v = n.attribute("w:val").value();
             f.verticalAlign = v == "superscript" ? 1 : v == "subscript" ? 2 : 0;

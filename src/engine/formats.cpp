@@ -10,6 +10,7 @@ void CharFormat::apply(const CharFormat& over) {
     };
     take(font, over.font);
     take(eastAsiaFont, over.eastAsiaFont);
+    take(eastAsiaLanguage, over.eastAsiaLanguage);
     take(size, over.size);
     take(color, over.color);
     take(bold, over.bold);
@@ -53,13 +54,14 @@ private:
 
 using quillet::engine::CellRef;
 using quillet::engine::CharFormat;
-using quillet::engine::ParaFormat;
 using quillet::engine::HashMix;
+using quillet::engine::ParaFormat;
 
 std::size_t std::hash<CharFormat>::operator()(const CharFormat& f) const {
     return HashMix()
         .add(f.font)
         .add(f.eastAsiaFont)
+        .add(f.eastAsiaLanguage)
         .add(f.size)
         .add(f.color)
         .add(f.bold)

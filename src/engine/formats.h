@@ -37,10 +37,11 @@ inline constexpr int kAutoColor = -16777216;
 inline constexpr double kMaxLength = 1584;
 
 struct CharFormat {
-    std::optional<std::u16string> font;          // Latin and complex-script font name
-    std::optional<std::u16string> eastAsiaFont;  // Chinese, Japanese and Korean text
-    std::optional<double> size;                  // points
-    std::optional<int> color;                    // 0x00BBGGRR or kAutoColor
+    std::optional<std::u16string> font;              // Latin and complex-script font name
+    std::optional<std::u16string> eastAsiaFont;      // Chinese, Japanese and Korean text
+    std::optional<std::u16string> eastAsiaLanguage;  // language tag of such text ("ja-JP")
+    std::optional<double> size;                      // points
+    std::optional<int> color;                        // 0x00BBGGRR or kAutoColor
     std::optional<bool> bold;
     std::optional<bool> italic;
     std::optional<int> underline;  // Word's underline kinds: 0 none, 1 single

@@ -19,6 +19,7 @@ constexpr double kHeadingSizes[9] = {16, 14, 13, 12, 12, 12, 11, 11, 11};
 StyleSheet::StyleSheet() {
     defaults.font = u"Times New Roman";
     defaults.eastAsiaFont = u"SimSun";
+    defaults.eastAsiaLanguage = u"zh-CN";
     defaults.size = 12;
 
     Style normal;

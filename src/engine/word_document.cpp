@@ -4,6 +4,7 @@
 #include "engine/fields.h"
 #include "engine/word_engine.h"
 #include "platform/utf.h"
+#include "text/east_asian_fonts.h"
 
 #include <algorithm>
 
@@ -61,6 +62,20 @@ public:
                  [](Self& s, const CallArgs&) {
                      checkOpen(*s.m_doc);
                      return Variant(makeStyleParagraphFormat(s.m_doc, s.m_index));
+                 }},
+                {u"LanguageIDFarEast",
+                 {},
+                 [](Self& s, const CallArgs&) {
+                     const auto& tag = s.style().font.eastAsiaLanguage;
+                     const EastAsianScript* script =
+                         tag ? eastAsianScriptOfTag(toUtf8(*tag)) : nullptr;
+                     return Variant(script ? script->languageId : 0);
+                 },
+                 [](Self& s, const CallArgs& a) {
+                     // Only Chinese, Japanese and Korean choose glyph forms; others clear it.
+                     const EastAsianScript* script = eastAsianScriptOf(a.value().toInt(), 0);
+                     s.style().font.eastAsiaLanguage =
+                         script ? std::optional<std::u16string>(script->tag) : std::nullopt;
                  }},
                 {u"LinkToListTemplate",
                  {u"ListTemplate", u"ListLevelNumber"},

@@ -7,10 +7,12 @@
 #include "platform/temp_files.h"
 #include "platform/utf.h"
 #include "text/confined_path.h"
+#include "text/east_asian_fonts.h"
 
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -299,6 +301,22 @@ void ApplyHeadingStyles(TWordSession& session, TChmToDocPDF& job) {
         style().at(u"Font").put(u"Italic", font.Style.has(FontStyle::Italic));
         style().at(u"Font").put(u"Underline", font.Style.has(FontStyle::Underline));
     }
+}
+
+// The East Asian font and language of the document's text: the usual ones of the help file's
+// language, or of its code page when the language is no East Asian one (a help file marked
+// en-US whose text is GBK), so that readers pick the right glyph forms. Others keep the
+// engine's defaults.
+void ApplyEastAsianFont(TWordSession& session, TChmToDocPDF& job) {
+    int languageId = 0;
+    const std::string hex = toUtf8(job.LangID);
+    if (hex.size() > 2 && (hex.starts_with("0x") || hex.starts_with("0X")))
+        std::from_chars(hex.data() + 2, hex.data() + hex.size(), languageId, 16);
+    const EastAsianScript* script = eastAsianScriptOf(languageId, job.CodePage);
+    if (script == nullptr) return;
+    const Object normal = session.Doc.at(u"Styles").at(u"item", {-1});
+    normal.at(u"Font").put(u"NameFarEast", std::u16string(script->font));
+    normal.put(u"LanguageIDFarEast", script->languageId);
 }
 
 void UnlinkListTemplates(TWordSession& session) {
@@ -644,6 +662,7 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
         session.Doc.at(u"Bookmarks").put(u"ShowHidden", true);
         session.Doc.at(u"WebOptions").put(u"AllowPNG", true);
         ApplyHeadingStyles(session, job);
+        ApplyEastAsianFont(session, job);
         UnlinkListTemplates(session);
         const int count = static_cast<int>(job.List.size());
         job.max = count;

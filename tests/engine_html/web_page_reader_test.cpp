@@ -297,6 +297,18 @@ TEST_F(WebPages, StyleSheetsAndFontTagsFormatText) {
     EXPECT_EQ(big.firstLineIndent, -5);
 }
 
+TEST_F(WebPages, TheLangAttributeChoosesTheEastAsianFontAndLanguage) {
+    open(
+        "<meta charset=utf-8><p>plain</p><div lang='ja'><p>\u65e5\u672c</p>"
+        "<p style='font-family: SimHei'>\u9ed1\u4f53</p></div><p lang='zh-TW'>\u7e41</p>");
+    EXPECT_FALSE(charAt(u"plain").eastAsiaLanguage);
+    EXPECT_EQ(charAt(u"\u65e5").eastAsiaFont, u"MS Mincho");
+    EXPECT_EQ(charAt(u"\u65e5").eastAsiaLanguage, u"ja-JP");
+    EXPECT_EQ(charAt(u"\u9ed1").eastAsiaFont, u"SimHei");  // a font the page names wins
+    EXPECT_EQ(charAt(u"\u9ed1").eastAsiaLanguage, u"ja-JP");
+    EXPECT_EQ(charAt(u"\u7e41").eastAsiaFont, u"PMingLiU");
+}
+
 TEST_F(WebPages, HiddenContentScriptsFormsAndFramesAreLeftOut) {
     open(
         "<html><head><title>Title</title><script>var x = '<p>no</p>';</script></head><body>"

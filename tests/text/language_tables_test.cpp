@@ -1,4 +1,5 @@
 #include "text/charset_table.h"
+#include "text/east_asian_fonts.h"
 #include "text/language_table.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,51 @@ TEST(CharsetTable, LooksUpNamesWithoutRegardToCase) {
         SCOPED_TRACE(std::string(c.name.begin(), c.name.end()));
         EXPECT_EQ(CharsetTable().lookup(c.name), c.codePage);
     }
+}
+
+TEST(EastAsianScripts, LanguageCodePageAndLangTagChooseTheFont) {
+    const auto tagOf = [](const EastAsianScript* s) {
+        return s ? std::string(s->tag.begin(), s->tag.end()) : std::string("-");
+    };
+    struct ByLanguage {
+        int languageId, codePage;
+        const char* tag;
+    };
+    for (const ByLanguage& c : std::initializer_list<ByLanguage>{
+             {0x0411, 932, "ja-JP"},
+             {0x0412, 949, "ko-KR"},
+             {0x0804, 936, "zh-CN"},
+             {0x0404, 950, "zh-TW"},
+             {0x0C04, 950, "zh-HK"},
+             {0x0409, 936, "zh-CN"},  // an English locale over GBK text
+             {0x0409, 950, "zh-TW"},
+             {0x0409, 1252, "-"},
+             {0x0419, 1251, "-"},
+         })
+        EXPECT_EQ(tagOf(eastAsianScriptOf(c.languageId, c.codePage)), c.tag)
+            << std::hex << c.languageId << " " << std::dec << c.codePage;
+    EXPECT_EQ(eastAsianScriptOf(0x0411, 0)->font, u"MS Mincho");
+
+    struct ByTag {
+        const char* lang;
+        const char* tag;
+    };
+    for (const ByTag& c : std::initializer_list<ByTag>{
+             {"ja", "ja-JP"},
+             {"JA-jp", "ja-JP"},
+             {"ko", "ko-KR"},
+             {"zh", "zh-CN"},
+             {"zh_CN", "zh-CN"},
+             {"zh-Hans", "zh-CN"},
+             {"zh-TW", "zh-TW"},
+             {"zh-Hant", "zh-TW"},
+             {"zh-Hant-HK", "zh-HK"},
+             {"zh-SG", "zh-SG"},
+             {"en", "-"},
+             {"jav", "-"},
+             {"", "-"},
+         })
+        EXPECT_EQ(tagOf(eastAsianScriptOfTag(c.lang)), c.tag) << c.lang;
 }
 
 }  // namespace

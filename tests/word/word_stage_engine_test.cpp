@@ -167,6 +167,33 @@ TEST_F(WordStageOnTheEngine, BuildsTheDocumentFromTheContentsTree) {
     EXPECT_EQ(m.styles().outlineLevel(m.styles().findBuiltin(-4)), 3);
 }
 
+TEST_F(WordStageOnTheEngine, TheHelpFilesLanguageChoosesTheEastAsianFont) {
+    struct Case {
+        const char16_t* languageId;
+        int codePage;
+        std::optional<std::u16string> font, language;
+    };
+    const Case cases[] = {
+        {u"0x0411", 932, u"MS Mincho", u"ja-JP"},
+        {u"0x0409", 936, u"SimSun", u"zh-CN"},  // an English locale over GBK text
+        {u"0x0404", 950, u"PMingLiU", u"zh-TW"},
+        {u"0x0409", 1252, std::nullopt, std::nullopt},
+    };
+    add(u"Introduction", u"intro.htm", 0, 0, u"1.");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(toUtf8(c.languageId));
+        std::filesystem::create_directories(root());
+        writeTopicPage();
+        job.LangID = c.languageId;
+        job.CodePage = c.codePage;
+        const Object result = convert();
+        // Read back from the saved document: the writer and the reader carry both.
+        const engine::Style& normal = engine::documentModel(result)->styles().at(0);
+        EXPECT_EQ(normal.font.eastAsiaFont, c.font);
+        EXPECT_EQ(normal.font.eastAsiaLanguage, c.language);
+    }
+}
+
 TEST_F(WordStageOnTheEngine, WhatItSavesReadsBackAndWritesTheSameWay) {
     job.Settings->ShowLevel = 2;
     add(u"One", u"intro.htm", 0, 0, u"1.");

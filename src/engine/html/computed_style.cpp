@@ -3,6 +3,7 @@
 #include "engine/html/list_markers.h"
 #include "platform/ascii.h"
 #include "platform/utf.h"
+#include "text/east_asian_fonts.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -11,6 +12,9 @@
 namespace quillet::engine::html {
 
 namespace {
+
+// The `lang` attribute as a property: inherited as the style is, and never in a style sheet.
+constexpr const char* kLanguageProperty = "-quillet-lang";
 
 // A font name that carries Chinese, Japanese or Korean glyphs: one written in those scripts, or
 // one of the common ones with a Latin name.
@@ -128,6 +132,8 @@ void expand(const Declaration& d, std::vector<Property>& out) {
 }
 
 void presentationalHints(const GumboElement& e, std::vector<Property>& props) {
+    // The language of the element's text, carried as a property of our own.
+    if (hasAttribute(e, "lang")) props.emplace_back(kLanguageProperty, attribute(e, "lang"));
     if (e.tag == GUMBO_TAG_FONT) {
         if (hasAttribute(e, "face")) props.emplace_back("font-family", attribute(e, "face"));
         if (auto size = fontSizeAttribute(attribute(e, "size")))
@@ -199,6 +205,11 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
     double size = parentSize;
     if (const std::string* v = get("font-size"))
         if (auto s = parseFontSize(*v, parentSize)) c.chars.size = size = *s;
+    if (const std::string* v = get(kLanguageProperty))
+        if (const EastAsianScript* script = eastAsianScriptOfTag(*v)) {
+            c.chars.eastAsiaFont = std::u16string(script->font);
+            c.chars.eastAsiaLanguage = std::u16string(script->tag);
+        }
     if (const std::string* v = get("font-family")) {
         const std::vector<std::u16string> families = parseFontFamilies(*v);
         if (!families.empty()) c.chars.font = families.front();
