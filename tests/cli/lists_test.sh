@@ -76,22 +76,24 @@ if command -v soffice >/dev/null; then
         echo "LibreOffice could not convert the document"
         exit 1
     fi
-    # LibreOffice writes each list paragraph's number or bullet before its text.
+    # LibreOffice writes each list paragraph indented by its level, with its number or bullet
+    # before its text; its text export shows bullets by level (•, ◦, ▪), whatever their glyph.
     missing=0
     while IFS= read -r line; do
-        grep -qF -- "$line" "$work/txt/document.txt" || { echo "LibreOffice shows no: $line"; missing=1; }
+        grep -qxF -- "$line" "$work/txt/document.txt" || { echo "LibreOffice shows no: '$line'"; missing=1; }
     done <<'LINES'
-1.	First step
-2.	Second step
-•	Inner point
-◦	Deepest point
-3.	Third step
-c.	Letter c
-j.	Letter j
-I.	Roman one
-II.	Roman two
-▪	Square item
-1.	Again one
+    1. First step
+    2. Second step
+        ◦ Inner point
+        ◦ Another point
+            ▪ Deepest point
+    3. Third step
+    c. Letter c
+    j. Letter j
+    I. Roman one
+    II. Roman two
+    • Square item
+    1. Again one
 LINES
     if [[ $missing != 0 ]]; then
         cat "$work/txt/document.txt"
