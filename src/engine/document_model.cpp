@@ -91,13 +91,31 @@ void DocumentModel::splitSections(int section, int breaks, const std::vector<Sec
 
 void DocumentModel::insert(Story& story, int pos, Fragment content) {
     if (content.text.empty()) return;
-    if (content.styles && content.styles.get() != &m_styles) {
-        std::map<int, int> mapped;
+    const bool ownStyles = content.styles && content.styles.get() != &m_styles;
+    const bool ownLists = content.lists && content.lists.get() != &m_lists;
+    if (ownStyles || ownLists) {
+        std::map<int, int> mappedStyles;
+        std::map<int, int> mappedLists;  // the fragment's list -> a new one here
         content.editParagraphFormats([&](ParaFormat& p) {
-            const auto [it, added] = mapped.emplace(p.style, 0);
-            if (added) it->second = mapStyle(*content.styles, p.style);
-            p.style = it->second;
+            if (ownStyles) {
+                const auto [it, added] = mappedStyles.emplace(p.style, 0);
+                if (added) it->second = mapStyle(*content.styles, p.style);
+                p.style = it->second;
+            }
+            if (ownLists && p.list != 0) {
+                const auto [it, added] = mappedLists.emplace(p.list, 0);
+                if (added) {
+                    const ListTable& from = *content.lists;
+                    if (p.list > 0 && p.list <= from.count()) {
+                        const List& list = from.list(p.list);
+                        it->second = m_lists.add(from.listTemplate(list.listTemplate), list.starts);
+                    }
+                }
+                p.list = it->second;
+            }
         });
+    }
+    if (ownStyles) {
         for (const FragmentRun& run : content.runs) {
             const CharFormat& format = content.charFormat(run);
             if (format.charStyle.empty() || m_styles.findByName(format.charStyle) >= 0) continue;
@@ -149,6 +167,27 @@ Fragment DocumentModel::copy(const Story& story, int from, int to) const {
     Fragment f = story.copy(from, to);
     auto sheet = std::make_shared<StyleSheet>(m_styles);
     f.styles = std::move(sheet);
+    bool listed = false;
+    for (std::uint32_t i = 0; i < f.paraFormats.size() && !listed; ++i)
+        listed = f.paraFormats[i].list != 0;
+    if (listed) {
+        // Only the lists that the copy names travel with it, numbered from 1 in their order.
+        auto lists = std::make_shared<ListTable>();
+        std::map<int, int> numbers;
+        f.editParagraphFormats([&](ParaFormat& p) {
+            if (p.list <= 0 || p.list > m_lists.count()) {
+                p.list = 0;
+                return;
+            }
+            const auto [it, added] = numbers.emplace(p.list, 0);
+            if (added) {
+                const List& list = m_lists.list(p.list);
+                it->second = lists->add(m_lists.listTemplate(list.listTemplate), list.starts);
+            }
+            p.list = it->second;
+        });
+        f.lists = std::move(lists);
+    }
     if (&story == m_body.get()) {
         const auto [start, end] = story.wholeFields(from, to);
         for (int pos : story.sectionBreaks())
@@ -210,10 +249,13 @@ std::string DocumentModel::checkInvariants() const {
             }
         }
     }
-    for (int i = 0; i < m_body->paragraphCount(); ++i)
-        if (m_body->paragraphFormat(i).style < 0 ||
-            m_body->paragraphFormat(i).style >= m_styles.count())
-            return "paragraph style out of range";
+    for (int i = 0; i < m_body->paragraphCount(); ++i) {
+        const ParaFormat f = m_body->paragraphFormat(i);
+        if (f.style < 0 || f.style >= m_styles.count()) return "paragraph style out of range";
+        if (f.list < 0 || f.list > m_lists.count())
+            return "paragraph in a list that does not exist";
+        if (f.listLevel < 0 || f.listLevel >= kListLevels) return "list level out of range";
+    }
     return {};
 }
 

@@ -1,10 +1,11 @@
 // One document of the engine: the body story with its sections, the header and footer stories,
-// the style sheet and the document settings that are saved with it. Edits go through here so that
-// section breaks, styles and tables stay consistent across stories; the automation objects and
-// the readers and writers work on this model and nothing else.
+// the style sheet, the lists and the document settings that are saved with it. Edits go through
+// here so that section breaks, styles and tables stay consistent across stories; the automation
+// objects and the readers and writers work on this model and nothing else.
 #pragma once
 
 #include "engine/fragment.h"
+#include "engine/lists.h"
 #include "engine/section.h"
 #include "engine/story.h"
 #include "engine/styles.h"
@@ -28,6 +29,9 @@ public:
     const std::shared_ptr<Story>& bodyStory() const { return m_body; }
     StyleSheet& styles() { return m_styles; }
     const StyleSheet& styles() const { return m_styles; }
+    // The lists that paragraphs name (ParaFormat::list) and their templates.
+    ListTable& lists() { return m_lists; }
+    const ListTable& lists() const { return m_lists; }
     std::vector<Section>& sections() { return m_sections; }
     const std::vector<Section>& sections() const { return m_sections; }
 
@@ -37,8 +41,8 @@ public:
     std::pair<int, int> sectionRange(int index) const;
 
     // Inserts `content` into `story` at `pos` (before the story's final mark): its styles are
-    // mapped into this document by name (styles missing here are added), and in the body each
-    // section break splits the section it falls in.
+    // mapped into this document by name (styles missing here are added), each of its lists
+    // becomes a new list here, and in the body each section break splits the section it falls in.
     void insert(Story& story, int pos, Fragment content);
     // Inserts plain text at `pos`, formatted as the character before it in its paragraph (without
     // a character style), or unformatted at the start of a paragraph. Paragraph marks in it take
@@ -46,7 +50,8 @@ public:
     void insertText(Story& story, int pos, std::u16string_view text);
     // Removes [from, to) of `story` (see Story::remove); section breaks removed merge sections.
     std::pair<int, int> remove(Story& story, int from, int to);
-    // A copy of [from, to) with this document's style sheet and the sections its breaks end.
+    // A copy of [from, to) with this document's style sheet, the lists its paragraphs name and
+    // the sections its breaks end.
     Fragment copy(const Story& story, int from, int to) const;
 
     // The header or footer `index` (1 primary, 2 first page, 3 even pages) of section `section`.
@@ -59,7 +64,8 @@ public:
     void setLinkToPrevious(int section, bool footer, int index, bool link);
 
     // An empty text when the document is consistent, else what is wrong first (checked: every
-    // story's invariants, one section per section break, headers of the first section unlinked).
+    // story's invariants, one section per section break, headers of the first section unlinked,
+    // styles and lists of the body's paragraphs known).
     std::string checkInvariants() const;
 
     // Document settings saved with it.
@@ -74,6 +80,7 @@ private:
 
     std::shared_ptr<Story> m_body;
     StyleSheet m_styles;
+    ListTable m_lists;
     std::vector<Section> m_sections;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/utf.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace quillet::engine::docx {
 
@@ -108,6 +109,32 @@ std::optional<int> parseAlignment(std::string_view text) {
     if (text == "right" || text == "end") return 2;
     if (text == "both" || text == "distribute") return 3;
     return std::nullopt;
+}
+
+namespace {
+
+constexpr std::pair<NumberStyle, const char*> kNumberStyles[] = {
+    {NumberStyle::Bullet, "bullet"},
+    {NumberStyle::Decimal, "decimal"},
+    {NumberStyle::LowerLetter, "lowerLetter"},
+    {NumberStyle::UpperLetter, "upperLetter"},
+    {NumberStyle::LowerRoman, "lowerRoman"},
+    {NumberStyle::UpperRoman, "upperRoman"},
+    {NumberStyle::None, "none"},
+};
+
+}  // namespace
+
+const char* numberStyleText(NumberStyle style) {
+    for (const auto& [value, text] : kNumberStyles)
+        if (value == style) return text;
+    return "decimal";
+}
+
+NumberStyle parseNumberStyle(std::string_view text) {
+    for (const auto& [value, name] : kNumberStyles)
+        if (text == name) return value;
+    return NumberStyle::Decimal;
 }
 
 std::u16string fileStyleName(int builtin, const std::u16string& name) {

@@ -2,6 +2,8 @@
 // conversions and the names Office Open XML gives to values of the model. Internal to the engine.
 #pragma once
 
+#include "engine/lists.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +28,8 @@ inline constexpr const char* kRelOfficeDocument =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
 inline constexpr const char* kRelStyles =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
+inline constexpr const char* kRelNumbering =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/numbering";
 inline constexpr const char* kRelSettings =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings";
 inline constexpr const char* kRelHeader =
@@ -72,6 +76,11 @@ std::optional<int> parseColor(std::string_view text);
 // Paragraph alignment 0-3 as w:jc values, and back.
 const char* alignmentText(int alignment);
 std::optional<int> parseAlignment(std::string_view text);
+
+// A list level's number style as w:numFmt values, and back (a decimal number for the many kinds
+// the model does not know).
+const char* numberStyleText(NumberStyle style);
+NumberStyle parseNumberStyle(std::string_view text);
 
 // The name a built-in style has inside a .docx ("heading 1", "toc 2", "header"); others keep
 // theirs.

@@ -310,6 +310,12 @@ void PackageWriter::writeStyles(Part& part) {
     xml.finish();
 }
 
+void PackageWriter::writeNumbering(Part& part) {
+    XmlWriter xml(part.xml);
+    docx::writeNumbering(xml, m_model.lists());
+    xml.finish();
+}
+
 void PackageWriter::writeSettings(Part& part) {
     XmlWriter xml(part.xml);
     xml.start("w:settings");
@@ -380,6 +386,13 @@ void PackageWriter::write(const std::u16string& path) {
                 "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml");
     writeStyles(styles);
     document.addRel(kRelStyles, "styles.xml");
+    if (!m_model.lists().empty()) {
+        Part& numbering =
+            newPart("word/numbering.xml",
+                    "application/vnd.openxmlformats-officedocument.wordprocessingml.numbering+xml");
+        writeNumbering(numbering);
+        document.addRel(kRelNumbering, "numbering.xml");
+    }
     Part& settings =
         newPart("word/settings.xml",
                 "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml");

@@ -1,6 +1,6 @@
 // The .docx package as the writer assembles it: its parts and their relationships, the content
-// types, the style sheet, the settings, headers and footers, the pictures' files and the zip
-// archive. Internal to the writer; writeDocx (docx_writer.h) is the way in.
+// types, the style sheet, the numbering of lists, the settings, headers and footers, the pictures'
+// files and the zip archive. Internal to the writer; writeDocx (docx_writer.h) is the way in.
 #pragma once
 
 #include "engine/bookmark_names.h"
@@ -86,6 +86,7 @@ private:
     std::string headerPart(const Story& story, bool footer);
     void writeStyles(Part& part);
     void writeSettings(Part& part);
+    void writeNumbering(Part& part);
     std::string contentTypesXml() const;
 
     const DocumentModel& m_model;

@@ -92,8 +92,56 @@ void writeParagraphProperties(XmlWriter& xml, const ParaFormat& f, std::string_v
     if (!styleId.empty()) valueElement(xml, "w:pStyle", styleId);
     toggle(xml, "w:keepNext", f.keepWithNext);
     toggle(xml, "w:pageBreakBefore", f.pageBreakBefore);
+    if (f.list > 0) {
+        xml.start("w:numPr");
+        valueElement(xml, "w:ilvl", num(static_cast<long long>(f.listLevel)));
+        valueElement(xml, "w:numId", num(static_cast<long long>(f.list)));
+        xml.end();
+    }
     if (f.shading) shading(xml, *f.shading);
     writeSpacingAndPlacement(xml, f);
+}
+
+void writeNumbering(XmlWriter& xml, const ListTable& lists) {
+    xml.start("w:numbering");
+    attr(xml, "xmlns:w", kNsW);
+    for (int t = 0; t < lists.templateCount(); ++t) {
+        xml.start("w:abstractNum");
+        attr(xml, "w:abstractNumId", num(static_cast<long long>(t)));
+        valueElement(xml, "w:multiLevelType", "multilevel");
+        const auto& levels = lists.listTemplate(t).levels;
+        for (std::size_t l = 0; l < levels.size(); ++l) {
+            const ListLevel& level = levels[l];
+            xml.start("w:lvl");
+            attr(xml, "w:ilvl", num(static_cast<long long>(l)));
+            valueElement(xml, "w:start", num(static_cast<long long>(level.start)));
+            valueElement(xml, "w:numFmt", numberStyleText(level.style));
+            valueElement(xml, "w:lvlText", toUtf8(level.text));
+            valueElement(xml, "w:lvlJc", "left");
+            xml.start("w:pPr");
+            xml.start("w:ind");
+            attr(xml, "w:left", num(twips(level.leftIndent)));
+            attr(xml, "w:hanging", num(twips(level.hanging)));
+            xml.end();  // w:ind
+            xml.end();  // w:pPr
+            xml.end();  // w:lvl
+        }
+        xml.end();  // w:abstractNum
+    }
+    for (int n = 1; n <= lists.count(); ++n) {
+        const List& list = lists.list(n);
+        xml.start("w:num");
+        attr(xml, "w:numId", num(static_cast<long long>(n)));
+        valueElement(xml, "w:abstractNumId", num(static_cast<long long>(list.listTemplate)));
+        for (const ListStart& s : list.starts) {
+            xml.start("w:lvlOverride");
+            attr(xml, "w:ilvl", num(static_cast<long long>(s.level)));
+            valueElement(xml, "w:startOverride", num(static_cast<long long>(s.start)));
+            xml.end();
+        }
+        xml.end();  // w:num
+    }
+    xml.end();
 }
 
 void writeSectionProperties(XmlWriter& xml, const Section& s,

@@ -146,8 +146,12 @@ CharFormat readRunProperties(pugi::xml_node pr, const DocumentModel& model,
     return f;
 }
 
+// The numbering part's w:num ids, each with the list of the model it became.
+using ListIds = std::map<std::string, int>;
+
 void readParagraphProperties(pugi::xml_node pr, ParaFormat& f,
-                             const std::map<std::string, int>& styleIds) {
+                             const std::map<std::string, int>& styleIds,
+                             const ListIds* listIds = nullptr) {
     for (pugi::xml_node n : pr.children()) {
         const std::string_view name = n.name();
         if (name == "w:pStyle") {
@@ -157,6 +161,13 @@ void readParagraphProperties(pugi::xml_node pr, ParaFormat& f,
             f.keepWithNext = onOff(n);
         } else if (name == "w:pageBreakBefore") {
             f.pageBreakBefore = onOff(n);
+        } else if (name == "w:numPr" && listIds) {
+            // numId 0, or one the numbering part does not hold, leaves the paragraph out of lists.
+            const auto it = listIds->find(n.child("w:numId").attribute("w:val").value());
+            f.list = it != listIds->end() ? it->second : 0;
+            f.listLevel = f.list == 0 ? 0
+                                      : std::clamp(n.child("w:ilvl").attribute("w:val").as_int(), 0,
+                                                   kListLevels - 1);
         } else if (name == "w:shd") {
             const std::string_view fill = n.attribute("w:fill").value();
             if (fill != "auto")
@@ -185,12 +196,13 @@ void readParagraphProperties(pugi::xml_node pr, ParaFormat& f,
 class StoryReader {
 public:
     StoryReader(const ZipReader& zip, std::string part, DocumentModel& model,
-                const std::map<std::string, int>& styleIds, bool body)
+                const std::map<std::string, int>& styleIds, const ListIds& listIds, bool body)
         : m_zip(zip),
           m_part(std::move(part)),
           m_rels(readRels(zip, m_part)),
           m_model(model),
           m_styleIds(styleIds),
+          m_listIds(listIds),
           m_body(body) {}
 
     void readBlocks(pugi::xml_node container);
@@ -214,6 +226,7 @@ private:
     Rels m_rels;
     DocumentModel& m_model;
     const std::map<std::string, int>& m_styleIds;
+    const ListIds& m_listIds;
     bool m_body;
 
     Fragment m_out;
@@ -301,7 +314,7 @@ void StoryReader::readParagraph(pugi::xml_node p, bool lastInCell) {
     m_paragraphStart = pos();
     ParaFormat format;
     pugi::xml_node pr = p.child("w:pPr");
-    readParagraphProperties(pr, format, m_styleIds);
+    readParagraphProperties(pr, format, m_styleIds, &m_listIds);
     format.cells = m_cells;
     CharFormat markFormat = readRunProperties(pr.child("w:rPr"), m_model, m_styleIds);
     for (pugi::xml_node n : p.children()) readInline(n, CharFormat{});
@@ -589,7 +602,7 @@ void readStyles(const ZipReader& zip, DocumentModel& model, std::map<std::string
 
 Section readSection(pugi::xml_node pr, int index, const ZipReader& zip, const std::string& part,
                     const Rels& rels, DocumentModel& model,
-                    const std::map<std::string, int>& styleIds) {
+                    const std::map<std::string, int>& styleIds, const ListIds& listIds) {
     Section s;
     if (pugi::xml_node size = pr.child("w:pgSz")) {
         s.page.pageWidth = fromTwips(attrNumber(size, "w:w"));
@@ -626,7 +639,7 @@ Section readSection(pugi::xml_node pr, int index, const ZipReader& zip, const st
         const auto data = zip.read(target);
         pugi::xml_document doc;
         if (!data || !doc.load_buffer(data->data(), data->size(), kParseOptions)) continue;
-        StoryReader reader(zip, target, model, styleIds, false);
+        StoryReader reader(zip, target, model, styleIds, listIds, false);
         reader.readBlocks(doc.first_child());
         auto story = std::make_shared<Story>();
         fillStory(model, *story, std::move(reader.fragment()));
@@ -635,6 +648,59 @@ Section readSection(pugi::xml_node pr, int index, const ZipReader& zip, const st
         h.story = std::move(story);
     }
     return s;
+}
+
+ListLevel readListLevel(pugi::xml_node lvl) {
+    ListLevel level;
+    if (pugi::xml_node start = lvl.child("w:start"))
+        level.start = start.attribute("w:val").as_int();
+    level.style = parseNumberStyle(lvl.child("w:numFmt").attribute("w:val").value());
+    level.text = fromUtf8(lvl.child("w:lvlText").attribute("w:val").value());
+    pugi::xml_node ind = lvl.child("w:pPr").child("w:ind");
+    const char* left = ind.attribute("w:left") ? "w:left" : "w:start";
+    level.leftIndent = fromTwips(attrNumber(ind, left));
+    if (ind.attribute("w:hanging"))
+        level.hanging = fromTwips(attrNumber(ind, "w:hanging"));
+    else if (ind.attribute("w:firstLine"))
+        level.hanging = -fromTwips(attrNumber(ind, "w:firstLine"));
+    return level;
+}
+
+// Reads the numbering part into the model's lists: a list for each w:num whose template is there.
+ListIds readNumbering(const ZipReader& zip, const std::string& main, const Rels& rels,
+                      DocumentModel& model) {
+    ListIds ids;
+    std::string name = resolve(folderOf(main), "numbering.xml");
+    for (const auto& [id, rel] : rels)
+        if (rel.type == kRelNumbering && !rel.external) name = resolve(folderOf(main), rel.target);
+    const auto data = zip.read(name);
+    pugi::xml_document doc;
+    if (!data || !doc.load_buffer(data->data(), data->size(), kParseOptions)) return ids;
+    pugi::xml_node root = doc.child("w:numbering");
+    std::map<std::string, ListTemplate> templates;
+    for (pugi::xml_node a : root.children("w:abstractNum")) {
+        ListTemplate t;
+        for (pugi::xml_node lvl : a.children("w:lvl")) {
+            const int index = lvl.attribute("w:ilvl").as_int(-1);
+            if (index >= 0 && index < kListLevels)
+                t.levels[static_cast<std::size_t>(index)] = readListLevel(lvl);
+        }
+        templates[a.attribute("w:abstractNumId").value()] = t;
+    }
+    for (pugi::xml_node n : root.children("w:num")) {
+        const auto t = templates.find(n.child("w:abstractNumId").attribute("w:val").value());
+        const std::string id = n.attribute("w:numId").value();
+        if (t == templates.end() || id.empty() || id == "0") continue;
+        std::vector<ListStart> starts;
+        for (pugi::xml_node o : n.children("w:lvlOverride")) {
+            const int level = o.attribute("w:ilvl").as_int(-1);
+            if (pugi::xml_node start = o.child("w:startOverride");
+                start && level >= 0 && level < kListLevels)
+                starts.push_back({level, start.attribute("w:val").as_int()});
+        }
+        ids[id] = model.lists().add(t->second, std::move(starts));
+    }
+    return ids;
 }
 
 }  // namespace
@@ -659,16 +725,17 @@ void readDocx(DocumentModel& model, const std::u16string& path) {
                 model.updateFieldsOnOpen = onOff(u);
     }
 
-    pugi::xml_node body = doc.child("w:document").child("w:body");
-    StoryReader reader(zip, main, model, styleIds, true);
-    reader.readBlocks(body);
     const Rels rels = readRels(zip, main);
+    const ListIds listIds = readNumbering(zip, main, rels, model);
+    pugi::xml_node body = doc.child("w:document").child("w:body");
+    StoryReader reader(zip, main, model, styleIds, listIds, true);
+    reader.readBlocks(body);
     std::vector<Section> sections;
     for (pugi::xml_node pr : reader.sectionBreaks())
-        sections.push_back(
-            readSection(pr, static_cast<int>(sections.size()), zip, main, rels, model, styleIds));
+        sections.push_back(readSection(pr, static_cast<int>(sections.size()), zip, main, rels,
+                                       model, styleIds, listIds));
     sections.push_back(readSection(body.child("w:sectPr"), static_cast<int>(sections.size()), zip,
-                                   main, rels, model, styleIds));
+                                   main, rels, model, styleIds, listIds));
     fillStory(model, model.body(), std::move(reader.fragment()));
     model.sections() = std::move(sections);
 }

@@ -1,13 +1,14 @@
 // A piece of a story taken out for the clipboard or for inserting: its characters with their
 // formatting, its paragraphs, and the bookmarks, hyperlinks, fields, pictures, shapes, tables and
-// sections inside it, positioned relative to its start. Style and table numbers refer to the
-// fragment's own style sheet and tables until it is inserted. Character and paragraph formatting
-// is kept once per distinct value in the fragment's own tables; runs and paragraphs name it by
-// number.
+// sections inside it, positioned relative to its start. Style, table and list numbers refer to the
+// fragment's own style sheet, tables and lists until it is inserted. Character and paragraph
+// formatting is kept once per distinct value in the fragment's own tables; runs and paragraphs name
+// it by number.
 #pragma once
 
 #include "engine/format_table.h"
 #include "engine/formats.h"
+#include "engine/lists.h"
 #include "engine/section.h"
 #include "engine/story_items.h"
 #include "engine/styles.h"
@@ -48,6 +49,9 @@ struct Fragment {
     // The style sheet that the paragraph styles number into; null when they are already the
     // destination's.
     std::shared_ptr<const StyleSheet> styles;
+    // The lists that the paragraphs' list numbers name; null when they are already the
+    // destination's. Inserting gives each of them a new list of the destination.
+    std::shared_ptr<const ListTable> lists;
 
     // Plain text in one formatting.
     static Fragment plain(std::u16string text, const CharFormat& format = {});

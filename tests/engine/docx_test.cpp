@@ -5,6 +5,7 @@
 
 #include "automation/automation_error.h"
 #include "engine/bookmark_names.h"
+#include "engine/docx_common.h"
 #include "engine/docx_reader.h"
 #include "engine/docx_writer.h"
 #include "engine/picture.h"
@@ -14,10 +15,12 @@
 #include <zip.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace quillet::testing {
@@ -280,6 +283,174 @@ TEST_F(DocxOutput, TablesSurviveTheRoundTrip) {
     engine::readDocx(back, path);
     EXPECT_EQ(back.checkInvariants(), "");
     EXPECT_EQ(dumpModel(back), dumpModel(model));
+}
+
+// A document with a list of each number style, built on the model (the automation interface
+// makes no lists): each list's paragraphs at the level the case gives, the first list starting
+// at 3.
+struct ListCase {
+    engine::NumberStyle style;
+    std::u16string_view text;
+    int level;
+    const char* numFmt;
+    const char* lvlText;
+    std::string_view shown;  // the case's two paragraphs as Word numbers them
+};
+const ListCase kListCases[] = {
+    {engine::NumberStyle::Decimal, u"%1.", 0, "decimal", "%1.", "3.\tdecimal one|4.\tdecimal two"},
+    {engine::NumberStyle::Bullet, u"\u2022", 1, "bullet", "\u2022",
+     "\u2022\tbullet one|\u2022\tbullet two"},
+    {engine::NumberStyle::Bullet, u"\u25E6", 8, "bullet", "\u25E6",
+     "\u25E6\tcircle one|\u25E6\tcircle two"},
+    {engine::NumberStyle::LowerLetter, u"%2)", 1, "lowerLetter", "%2)",
+     "a)\tletter one|b)\tletter two"},
+    {engine::NumberStyle::UpperLetter, u"%1.", 0, "upperLetter", "%1.",
+     "A.\tLETTER one|B.\tLETTER two"},
+    {engine::NumberStyle::LowerRoman, u"%3.", 2, "lowerRoman", "%3.",
+     "i.\troman one|ii.\troman two"},
+    {engine::NumberStyle::UpperRoman, u"(%1)", 0, "upperRoman", "(%1)",
+     "(I)\tROMAN one|(II)\tROMAN two"},
+};
+
+void buildLists(engine::DocumentModel& model) {
+    const char16_t* names[] = {u"decimal", u"bullet", u"circle", u"letter",
+                               u"LETTER",  u"roman",  u"ROMAN"};
+    engine::Fragment f;
+    for (std::size_t i = 0; i < std::size(kListCases); ++i) {
+        const ListCase& c = kListCases[i];
+        engine::ListTemplate t;
+        for (int l = 0; l < engine::kListLevels; ++l) {
+            auto& level = t.levels[static_cast<std::size_t>(l)];
+            level.style = c.style;
+            level.text = c.text;
+            level.leftIndent = 36.0 * (l + 1);
+            level.hanging = 18;
+        }
+        std::vector<engine::ListStart> starts;
+        if (i == 0) starts.push_back({0, 3});
+        const int list = model.lists().add(t, starts);
+        for (const char16_t* which : {u" one", u" two"}) {
+            f.text += std::u16string(names[i]) + which + engine::kParagraphMark;
+            engine::ParaFormat p;
+            p.list = list;
+            p.listLevel = c.level;
+            p.leftIndent = 36.0 * (c.level + 1);
+            p.firstLineIndent = -18;
+            f.addParagraph(p);
+        }
+    }
+    f.text += u"after";
+    f.addRun(static_cast<int>(f.text.size()), engine::CharFormat{});
+    model.insert(model.body(), 0, f);
+    ASSERT_EQ(model.checkInvariants(), "");
+}
+
+TEST_F(DocxOutput, ListsAreWrittenAsNumberingAndReadBack) {
+    engine::DocumentModel model;
+    buildLists(model);
+    std::string shown;
+    for (const ListCase& c : kListCases) shown += std::string(c.shown) + "|";
+    EXPECT_EQ(numberedParagraphs(model, model.body()), shown + "after");
+    const auto path = dir.path() / "lists.docx";
+    engine::writeDocx(model, fromPath(path));
+
+    const pugi::xml_document document = parseEntry(path, "word/document.xml");
+    const pugi::xml_document numbering = parseEntry(path, "word/numbering.xml");
+    const auto paragraphs = document.select_nodes("//w:body/w:p");
+    ASSERT_EQ(paragraphs.size(), 2 * std::size(kListCases) + 1);
+    for (std::size_t i = 0; i < std::size(kListCases); ++i) {
+        const ListCase& c = kListCases[i];
+        SCOPED_TRACE(c.numFmt);
+        for (std::size_t k = 0; k < 2; ++k) {
+            const pugi::xml_node numPr =
+                paragraphs[2 * i + k].node().child("w:pPr").child("w:numPr");
+            EXPECT_EQ(numPr.child("w:ilvl").attribute("w:val").as_int(), c.level);
+            const std::string numId = numPr.child("w:numId").attribute("w:val").value();
+            EXPECT_EQ(numId, std::to_string(i + 1));
+            const pugi::xml_node num =
+                numbering.select_node(("//w:num[@w:numId='" + numId + "']").c_str()).node();
+            const std::string abstractId = num.child("w:abstractNumId").attribute("w:val").value();
+            const pugi::xml_node lvl =
+                numbering
+                    .select_node(("//w:abstractNum[@w:abstractNumId='" + abstractId +
+                                  "']/w:lvl[@w:ilvl='" + std::to_string(c.level) + "']")
+                                     .c_str())
+                    .node();
+            EXPECT_EQ(std::string(lvl.child("w:numFmt").attribute("w:val").value()), c.numFmt);
+            EXPECT_EQ(std::string(lvl.child("w:lvlText").attribute("w:val").value()), c.lvlText);
+            EXPECT_EQ(std::string(num.select_node("w:lvlOverride[@w:ilvl='0']/w:startOverride")
+                                      .node()
+                                      .attribute("w:val")
+                                      .value()),
+                      i == 0 ? "3" : "");
+        }
+    }
+    EXPECT_FALSE(paragraphs[paragraphs.size() - 1].node().child("w:pPr").child("w:numPr"));
+    EXPECT_EQ(first(parseEntry(path, "word/_rels/document.xml.rels"),
+                    "//Relationship[@Target='numbering.xml']", "Type"),
+              engine::docx::kRelNumbering);
+    EXPECT_EQ(first(parseEntry(path, "[Content_Types].xml"),
+                    "//Override[@PartName='/word/numbering.xml']", "ContentType"),
+              "application/vnd.openxmlformats-officedocument.wordprocessingml.numbering+xml");
+
+    engine::DocumentModel back;
+    engine::readDocx(back, fromPath(path));
+    EXPECT_EQ(back.checkInvariants(), "");
+    EXPECT_EQ(dumpModel(back), dumpModel(model));
+}
+
+TEST_F(DocxOutput, ADocumentWithoutListsHasNoNumberingPart) {
+    doc.at(u"Content").put(u"Text", u"plain");
+    const auto names = entryNames(save());
+    EXPECT_EQ(std::count(names.begin(), names.end(), "word/numbering.xml"), 0);
+}
+
+// Pasting copies a document's lists into the target as new ones, clear of the lists it has: the
+// Word stage pastes every topic page into the main document so, each page's lists on their own.
+TEST_F(DocxOutput, CopiedListsArePastedAsNewListsOfTheTarget) {
+    const auto path = dir.path() / "lists.docx";
+    {
+        engine::DocumentModel model;
+        buildLists(model);
+        engine::writeDocx(model, fromPath(path));
+    }
+    const Object source = word.at(u"Documents").at(u"Open", {named(u"FileName", fromPath(path))});
+    // The second and third lists' paragraphs: "bullet one" to "circle two".
+    const int from = static_cast<int>(toUtf8(text(source.at(u"Content"))).find("bullet one"));
+    const int to = static_cast<int>(toUtf8(text(source.at(u"Content"))).find("letter one"));
+    source.at(u"Range", {from, to}).call(u"Copy");
+
+    // The target has a list of its own, from the same file.
+    const Object target = word.at(u"Documents").at(u"Add", {fromPath(path)});
+    const engine::DocumentModel& before = *engine::documentModel(target);
+    const int lists = before.lists().count();
+    const int templates = before.lists().templateCount();
+    const Object end = target.at(u"Content");
+    end.call(u"InsertParagraphAfter");
+    end.call(u"Collapse", {0});
+    end.call(u"Paste");
+    end.call(u"Collapse", {0});
+    end.call(u"Paste");
+    const engine::DocumentModel& model = *engine::documentModel(target);
+    EXPECT_EQ(model.checkInvariants(), "");
+    EXPECT_EQ(model.lists().count(), lists + 4);          // two lists, pasted twice
+    EXPECT_EQ(model.lists().templateCount(), templates);  // their templates were there
+    const std::string shown = numberedParagraphs(model, model.body());
+    const std::string pasted =
+        "\u2022\tbullet one|\u2022\tbullet two|\u25E6\tcircle one|\u25E6\tcircle two|";
+    EXPECT_NE(shown.find("|after|" + pasted + pasted), std::string::npos) << shown;
+    std::set<int> numbers;
+    for (int i = 0; i < model.body().paragraphCount(); ++i)
+        numbers.insert(model.body().paragraphFormat(i).list);
+    EXPECT_EQ(static_cast<int>(numbers.size()), 1 + lists + 4);  // none, its own, the pasted
+
+    // Written and read again, the pasted lists are still lists of their own.
+    const auto saved = dir.path() / "pasted.docx";
+    target.call(u"SaveAs", {fromPath(saved), named(u"FileFormat", 12)});
+    engine::DocumentModel back;
+    engine::readDocx(back, fromPath(saved));
+    EXPECT_EQ(numberedParagraphs(back, back.body()), shown);
+    source.call(u"Close", {false});
 }
 
 // A run that is only blanks, between a bookmark and a link ("the" + " " + "details"), keeps its

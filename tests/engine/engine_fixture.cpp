@@ -2,7 +2,11 @@
 
 #include "engine/formats.h"
 
+#include <array>
+#include <map>
+#include <optional>
 #include <sstream>
+#include <utility>
 
 namespace quillet::testing {
 
@@ -63,6 +67,7 @@ std::string paraFormat(const ParaFormat& f) {
     if (f.shading) out << " pshading=" << *f.shading;
     if (f.pageBreakBefore) out << " pagebreak=" << *f.pageBreakBefore;
     if (f.keepWithNext) out << " keepnext=" << *f.keepWithNext;
+    if (f.list) out << " list=" << f.list << "/" << f.listLevel;
     for (const CellRef& c : f.cells) out << " cell=" << c.table << "/" << c.row << "/" << c.column;
     return out.str();
 }
@@ -163,8 +168,110 @@ std::string dumpModel(const DocumentModel& model) {
             << " base=" << (s.basedOn >= 0 ? toUtf8(sheet.at(s.basedOn).name) : "-")
             << dumpCharFormat(s.font) << paraFormat(s.paragraph) << "\n";
     }
+    const ListTable& lists = model.lists();
+    for (int t = 0; t < lists.templateCount(); ++t) {
+        out << "list template " << t << ":";
+        for (const ListLevel& l : lists.listTemplate(t).levels)
+            out << " [" << static_cast<int>(l.style) << " " << toUtf8(l.text) << " " << l.start
+                << " " << l.leftIndent << "/" << l.hanging << "]";
+        out << "\n";
+    }
+    for (int n = 1; n <= lists.count(); ++n) {
+        out << "list " << n << " template=" << lists.list(n).listTemplate;
+        for (const ListStart& start : lists.list(n).starts)
+            out << " level" << start.level << "=" << start.start;
+        out << "\n";
+    }
     out << "updateFields=" << model.updateFieldsOnOpen << "\n";
     return out.str();
+}
+
+namespace {
+
+std::u16string letters(int n) {
+    std::u16string out;
+    while (n > 0) {
+        --n;
+        out.insert(out.begin(), static_cast<char16_t>(u'a' + n % 26));
+        n /= 26;
+    }
+    return out;
+}
+
+std::u16string roman(int n) {
+    static constexpr std::pair<int, const char16_t*> kRoman[] = {
+        {1000, u"m"}, {900, u"cm"}, {500, u"d"}, {400, u"cd"}, {100, u"c"}, {90, u"xc"}, {50, u"l"},
+        {40, u"xl"},  {10, u"x"},   {9, u"ix"},  {5, u"v"},    {4, u"iv"},  {1, u"i"}};
+    std::u16string out;
+    for (const auto& [value, text] : kRoman)
+        while (n >= value) out += text, n -= value;
+    return out;
+}
+
+std::u16string upper(std::u16string text) {
+    for (char16_t& c : text)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return text;
+}
+
+std::u16string numberText(NumberStyle style, int n) {
+    switch (style) {
+        case NumberStyle::LowerLetter:
+            return letters(n);
+        case NumberStyle::UpperLetter:
+            return upper(letters(n));
+        case NumberStyle::LowerRoman:
+            return roman(n);
+        case NumberStyle::UpperRoman:
+            return upper(roman(n));
+        case NumberStyle::Decimal:
+            return fromUtf8(std::to_string(n));
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+std::string numberedParagraphs(const DocumentModel& model, const Story& story) {
+    const ListTable& lists = model.lists();
+    std::map<int, std::array<std::optional<int>, kListLevels>> counters;
+    std::string out;
+    for (int i = 0; i < story.paragraphCount(); ++i) {
+        const ParaFormat f = story.paragraphFormat(i);
+        if (i > 0) out += "|";
+        if (f.list > 0) {
+            const List& list = lists.list(f.list);
+            const auto& levels = lists.listTemplate(list.listTemplate).levels;
+            auto& counter = counters[f.list];
+            const auto level = static_cast<std::size_t>(f.listLevel);
+            if (counter[level]) {
+                ++*counter[level];
+            } else {
+                counter[level] = levels[level].start;
+                for (const ListStart& s : list.starts)
+                    if (s.level == f.listLevel) counter[level] = s.start;
+            }
+            for (std::size_t deeper = level + 1; deeper < counter.size(); ++deeper)
+                counter[deeper].reset();
+            std::u16string marker;
+            const std::u16string& text = levels[level].text;
+            for (std::size_t c = 0; c < text.size(); ++c) {
+                if (text[c] == u'%' && c + 1 < text.size() && text[c + 1] >= u'1' &&
+                    text[c + 1] <= u'9') {
+                    const auto l = static_cast<std::size_t>(text[c + 1] - u'1');
+                    marker += numberText(levels[l].style, counter[l].value_or(levels[l].start));
+                    ++c;
+                } else {
+                    marker += text[c];
+                }
+            }
+            out += toUtf8(marker) + "\t";
+        }
+        std::u16string text = story.text(story.paragraphStart(i), story.paragraphEnd(i) - 1);
+        out += toUtf8(text);
+    }
+    return out;
 }
 
 }  // namespace quillet::testing

@@ -20,6 +20,10 @@ namespace quillet::testing {
 std::string dumpModel(const engine::DocumentModel& model);
 // The paragraphs of a story only, one per line.
 std::string dumpParagraphs(const engine::DocumentModel& model, const engine::Story& story);
+// The paragraphs' text, "|" between them, each paragraph of a list after its number or bullet
+// and a tab, counted as Word counts them: each list on its own, from its start or its level's,
+// a level starting again after a paragraph of a level above it in the same list.
+std::string numberedParagraphs(const engine::DocumentModel& model, const engine::Story& story);
 // The character properties that are set, each as " name=value" ("" for none).
 std::string dumpCharFormat(const engine::CharFormat& format);
 

@@ -69,6 +69,10 @@ protected:
             if (c == '\r') c = '|';
         return t;
     }
+    // The paragraphs with the numbers and bullets of their lists, as Word counts them.
+    std::string numbered() const {
+        return testing::numberedParagraphs(*documentModel(doc), body());
+    }
     int find(std::u16string_view what) const { return static_cast<int>(bodyText().find(what)); }
     const CharFormat& charAt(std::u16string_view what) const {
         return body().charFormat(find(what));
@@ -122,48 +126,118 @@ TEST_F(WebPages, WhiteSpaceCollapsesExceptInPre) {
 }
 
 TEST_F(WebPages, NestedListsAreNumberedAndIndented) {
-    open(
+    const DocumentModel& model = open(
         "<ul><li>a<ul><li>b</li><li>c<ol type=i start=3><li>d</li><li "
         "value=9>e</li></ol></li></ul></li>"
-        "<li><p>f</p><p>g</p></li></ul><ol style='list-style-type: upper-alpha'><li>h<li>i</ol>");
-    EXPECT_EQ(paragraphs(), "\u2022\ta|o\tb|o\tc|iii.\td|ix.\te|\u2022\tf|g|A.\th|B.\ti");
+        "<li><p>f</p><p>g</p></li></ul><ol style='list-style-type: upper-alpha'><li>h<li>i</ol>"
+        "<ol><li>j</ol>");
+    // The numbers are the lists' own: the text holds none.
+    EXPECT_EQ(paragraphs(), "a|b|c|d|e|f|g|h|i|j");
+    EXPECT_EQ(numbered(),
+              "\u2022\ta|\u25E6\tb|\u25E6\tc|iii.\td|ix.\te|\u2022\tf|g|A.\th|B.\ti|1.\tj");
     struct Case {
         std::u16string_view text;
         double left;
         std::optional<double> first;
+        int level;
     };
-    const Case cases[] = {
-        {u"a", 36, -18}, {u"b", 72, -18}, {u"d", 108, -18}, {u"g", 36, std::nullopt}};
+    const Case cases[] = {{u"a", 36, -18, 0},
+                          {u"b", 72, -18, 1},
+                          {u"d", 108, -18, 2},
+                          {u"g", 36, std::nullopt, 0},
+                          {u"j", 36, -18, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.text));
         const ParaFormat& p = paraAt(std::u16string(c.text) + u"\r");
         EXPECT_EQ(p.leftIndent, c.left);
         EXPECT_EQ(p.firstLineIndent, c.first);
+        if (c.first) {
+            EXPECT_EQ(p.listLevel, c.level);
+        }
+        EXPECT_EQ(p.list != 0, c.first.has_value());
+        // The template's level stands where the paragraph does.
+        if (p.list) {
+            const ListLevel& level = model.lists()
+                                         .listTemplate(model.lists().list(p.list).listTemplate)
+                                         .levels[static_cast<std::size_t>(p.listLevel)];
+            EXPECT_EQ(level.leftIndent, c.left);
+            EXPECT_EQ(level.hanging, 18);
+        }
     }
+    // Each HTML list is a list of its own (the value attribute starts another), and lists of
+    // one kind share their template.
+    EXPECT_NE(paraAt(u"h\r").list, paraAt(u"j\r").list);
+    EXPECT_NE(paraAt(u"d\r").list, paraAt(u"e\r").list);
+    EXPECT_EQ(paraAt(u"a\r").list, paraAt(u"f\r").list);
+    EXPECT_EQ(model.lists().list(paraAt(u"b\r").list).listTemplate,
+              model.lists().list(paraAt(u"c\r").list).listTemplate);
+}
+
+TEST_F(WebPages, ListTypesComeFromAttributesAndStyleSheets) {
+    struct Case {
+        std::string_view html;
+        std::string_view numbered;
+    };
+    const Case cases[] = {
+        {"<ol type=1><li>a<li>b</ol>", "1.\ta|2.\tb"},
+        {"<ol type=a><li>a<li>b</ol>", "a.\ta|b.\tb"},
+        {"<ol type=A start=26><li>a<li>b</ol>", "Z.\ta|AA.\tb"},
+        {"<ol type=i><li>a<li>b</ol>", "i.\ta|ii.\tb"},
+        {"<ol type=I start=4><li>a</ol>", "IV.\ta"},
+        {"<ul type=square><li>a</ul><ul type=CIRCLE><li>b</ul><ul type=disc><li>c</ul>",
+         "\u25AA\ta|\u25E6\tb|\u2022\tc"},
+        {"<ul style='list-style-type: decimal'><li>a<li>b</ul>", "1.\ta|2.\tb"},
+        {"<ol style='list-style-type: lower-alpha'><li>a</ol>", "a.\ta"},
+        {"<ol style='list-style-type: upper-roman'><li>a<li>b</ol>", "I.\ta|II.\tb"},
+        {"<ol style='list-style-type: lower-latin'><li>a</ol>", "a.\ta"},
+        {"<ol style='list-style-type: lower-greek'><li>a</ol>", "1.\ta"},
+        {"<ol style='list-style-type: circle'><li>a</ol>", "\u25E6\ta"},
+        // The position and image of the shorthand leave the type alone.
+        {"<ul style='list-style: square inside'><li>a</ul>", "\u25AA\ta"},
+        {"<ul style='list-style: disc outside none'><li>a</ul>", "\u2022\ta"},
+        {"<ol style='list-style: none'><li>a<li>b</ol>", "a|b"},
+        {"<ol style='list-style-type: none'><li>a</ol>", "a"},
+        // An item of another type is numbered on where its list is.
+        {"<ol><li>a<li type=a>b<li>c</ol>", "1.\ta|b.\tb|3.\tc"},
+        {"<ol><li>a<li style='list-style-type: none'>b<li>c</ol>", "1.\ta|b|3.\tc"},
+        {"<ol><li>a<li value=2>b<li value=7>c<li>d</ol>", "1.\ta|2.\tb|7.\tc|8.\td"},
+        // Items outside any list.
+        {"<li>a<li>b", "\u2022\ta|\u2022\tb"},
+        {"<div style='display: list-item'>a</div>", "\u2022\ta"},
+        // Nested past the nine levels Word has: the deepest level holds them.
+        {"<ol><li>1<ol><li>2<ol><li>3<ol><li>4<ol><li>5<ol><li>6<ol><li>7<ol><li>8<ol><li>9"
+         "<ol><li>10</ol></ol></ol></ol></ol></ol></ol></ol></ol></ol>",
+         "1.\t1|1.\t2|1.\t3|1.\t4|1.\t5|1.\t6|1.\t7|1.\t8|1.\t9|1.\t10"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.html);
+        open(c.html);
+        EXPECT_EQ(numbered(), c.numbered);
+    }
+    EXPECT_EQ(paraAt(u"10\r").listLevel, 8);
 }
 
 TEST_F(WebPages, ListNumbersStayWithinRangeWhateverThePageSays) {
-    // Attributes read as browsers read them; numbers clamped so that counting on cannot overflow.
+    // Attributes read as browsers read them; numbers clamped so that counting on cannot overflow,
+    // and those below 0, which Word cannot show, shown as 0.
     struct Case {
         std::string_view html;
-        std::string_view paragraphs;
+        std::string_view numbered;
     };
     const Case cases[] = {
         {"<ol start=2147483647><li>a<li>b</ol>", "999999999.\ta|999999999.\tb"},
-        {"<ol start=-2147483648><li>a<li>b</ol>", "-999999999.\ta|-999999998.\tb"},
+        {"<ol start=-2147483648><li>a<li>b</ol>", "0.\ta|0.\tb"},
         {"<ol start=99999999999999999999999><li>a</ol>", "999999999.\ta"},
         {"<ol><li value=2147483647>a<li>b<li value=-2147483649>c</ol>",
-         "999999999.\ta|999999999.\tb|-999999999.\tc"},
-        {"<ol type=I start=2147483646><li>a<li>b<li>c</ol>",
-         "999999999.\ta|999999999.\tb|999999999.\tc"},
-        {"<ol start=-1><li>a<li>b<li>c</ol>", "-1.\ta|0.\tb|1.\tc"},
+         "999999999.\ta|999999999.\tb|0.\tc"},
+        {"<ol start=-1><li>a<li>b<li>c</ol>", "0.\ta|0.\tb|1.\tc"},
         {"<ol start=' +7th'><li>a<li value=x>b</ol>", "7.\ta|8.\tb"},
         {"<ol start=abc><li>a</ol>", "1.\ta"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.html);
         open(c.html);
-        EXPECT_EQ(paragraphs(), c.paragraphs);
+        EXPECT_EQ(numbered(), c.numbered);
     }
 }
 

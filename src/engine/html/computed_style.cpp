@@ -124,8 +124,14 @@ void expand(const Declaration& d, std::vector<Property>& out) {
             if (d.name == "border-width") break;
         }
     } else if (d.name == "list-style") {
-        for (const std::string& p : splitValue(d.value))
-            out.emplace_back("list-style-type", lowerAscii(p));
+        // Its position and image are of no use here; "none" names the type only when no other
+        // word does ("disc outside none" is a disc without an image).
+        std::string type;
+        for (const std::string& p : splitValue(d.value)) {
+            const std::string t = listStyleType(p);
+            if (!t.empty() && (type.empty() || type == "none")) type = t;
+        }
+        if (!type.empty()) out.emplace_back("list-style-type", type);
     } else {
         out.emplace_back(d.name, d.value);
     }
@@ -261,10 +267,8 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
         const std::string s = lowerAscii(*v);
         c.pre = s == "pre" || s == "pre-wrap" || s == "pre-line";
     }
-    if (const std::string* v = get("list-style-type")) {
-        const std::string s = lowerAscii(*v);
-        if (!listMarker(s, 1).empty() || s == "none") c.listStyle = s;
-    }
+    if (const std::string* v = get("list-style-type"))
+        if (std::string type = listStyleType(*v); !type.empty()) c.listStyle = std::move(type);
     if (const std::string* v = get("display")) {
         const std::string s = lowerAscii(*v);
         if (s == "none")

@@ -17,46 +17,31 @@ namespace {
 // counter. Far beyond any list a page shows.
 constexpr int kMaxListNumber = 999'999'999;
 
-std::u16string romanNumeral(int n) {
-    static constexpr std::pair<int, const char16_t*> kRoman[] = {
-        {1000, u"m"}, {900, u"cm"}, {500, u"d"}, {400, u"cd"}, {100, u"c"}, {90, u"xc"}, {50, u"l"},
-        {40, u"xl"},  {10, u"x"},   {9, u"ix"},  {5, u"v"},    {4, u"iv"},  {1, u"i"}};
-    if (n <= 0 || n >= 4000) return fromUtf8(std::to_string(n));
-    std::u16string out;
-    for (const auto& [value, text] : kRoman)
-        while (n >= value) out += text, n -= value;
-    return out;
-}
-
-std::u16string alphabetic(int n) {
-    if (n <= 0) return fromUtf8(std::to_string(n));
-    std::u16string out;
-    while (n > 0) {
-        --n;
-        out.insert(out.begin(), static_cast<char16_t>(u'a' + n % 26));
-        n /= 26;
-    }
-    return out;
-}
-
-std::u16string upper(std::u16string text) {
-    for (char16_t& c : text)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    return text;
-}
-
 }  // namespace
 
-std::u16string listMarker(const std::string& type, int number) {
-    if (type == "disc") return u"\u2022";
-    if (type == "circle") return u"o";
-    if (type == "square") return u"\u25AA";
-    if (type == "none") return u"";
-    if (type == "lower-alpha" || type == "lower-latin") return alphabetic(number) + u".";
-    if (type == "upper-alpha" || type == "upper-latin") return upper(alphabetic(number)) + u".";
-    if (type == "lower-roman") return romanNumeral(number) + u".";
-    if (type == "upper-roman") return upper(romanNumeral(number)) + u".";
-    return fromUtf8(std::to_string(number)) + u".";
+std::string listStyleType(std::string_view value) {
+    const std::string type = lowerAscii(trim(value));
+    static constexpr std::string_view kShown[] = {"disc",        "circle",      "square",
+                                                  "decimal",     "lower-alpha", "upper-alpha",
+                                                  "lower-roman", "upper-roman", "none"};
+    if (std::find(std::begin(kShown), std::end(kShown), type) != std::end(kShown)) return type;
+    if (type == "lower-latin") return "lower-alpha";
+    if (type == "upper-latin") return "upper-alpha";
+    // Numbered styles that Word's numbering has no form for.
+    static constexpr std::string_view kDecimal[] = {"decimal-leading-zero",
+                                                    "lower-greek",
+                                                    "armenian",
+                                                    "georgian",
+                                                    "hebrew",
+                                                    "hiragana",
+                                                    "katakana",
+                                                    "hiragana-iroha",
+                                                    "katakana-iroha",
+                                                    "cjk-ideographic",
+                                                    "upper-greek"};
+    if (std::find(std::begin(kDecimal), std::end(kDecimal), type) != std::end(kDecimal))
+        return "decimal";
+    return {};
 }
 
 std::string listTypeAttribute(const std::string& type) {
@@ -68,6 +53,39 @@ std::string listTypeAttribute(const std::string& type) {
     const std::string lower = lowerAscii(type);
     if (lower == "disc" || lower == "circle" || lower == "square") return lower;
     return {};
+}
+
+ListTemplate listTemplate(const std::string& type) {
+    struct Kind {
+        std::string_view type;
+        NumberStyle style;
+        std::u16string_view bullet;
+    };
+    static constexpr Kind kKinds[] = {
+        {"disc", NumberStyle::Bullet, u"\u2022"},
+        {"circle", NumberStyle::Bullet, u"\u25E6"},
+        {"square", NumberStyle::Bullet, u"\u25AA"},
+        {"lower-alpha", NumberStyle::LowerLetter, {}},
+        {"upper-alpha", NumberStyle::UpperLetter, {}},
+        {"lower-roman", NumberStyle::LowerRoman, {}},
+        {"upper-roman", NumberStyle::UpperRoman, {}},
+        {"none", NumberStyle::None, {}},
+    };
+    Kind kind{type, NumberStyle::Decimal, {}};
+    for (const Kind& k : kKinds)
+        if (k.type == type) kind = k;
+    ListTemplate t;
+    for (int i = 0; i < kListLevels; ++i) {
+        ListLevel& level = t.levels[static_cast<std::size_t>(i)];
+        level.style = kind.style;
+        if (kind.style == NumberStyle::Bullet)
+            level.text = kind.bullet;
+        else if (kind.style != NumberStyle::None)
+            level.text = u"%" + fromUtf8(std::to_string(i + 1)) + u".";
+        level.leftIndent = 2 * kListIndent * (i + 1);
+        level.hanging = kListIndent;
+    }
+    return t;
 }
 
 void ListCounters::open(const GumboElement& e, const std::string& listStyle) {
@@ -87,18 +105,29 @@ void ListCounters::open(const GumboElement& e, const std::string& listStyle) {
     m_lists.push_back(s);
 }
 
-std::u16string ListCounters::nextMarker(const GumboElement& e, const std::string& listStyle) {
-    std::string type =
+ListItem ListCounters::nextItem(const GumboElement& e, const std::string& listStyle) {
+    const std::string type =
         !listStyle.empty() ? listStyle : (m_lists.empty() ? "disc" : m_lists.back().type);
-    int number = 1;
-    if (!m_lists.empty()) {
-        List& l = m_lists.back();
-        if (auto value = integerAttribute(e, "value", -kMaxListNumber, kMaxListNumber))
-            l.next = *value;
-        number = l.next;
-        l.next = std::min(l.next + 1, kMaxListNumber);
+    if (m_lists.empty()) {
+        // An item outside any list is a list of its own.
+        if (type == "none") return {};
+        return {m_table.add(listTemplate(type), {{0, 1}}), 0};
     }
-    return listMarker(type, number);
+    List& l = m_lists.back();
+    if (auto value = integerAttribute(e, "value", -kMaxListNumber, kMaxListNumber)) l.next = *value;
+    const int number = std::max(l.next, 0);
+    l.next = std::min(l.next + 1, kMaxListNumber);
+    if (type == "none") {
+        l.list = 0;
+        return {};
+    }
+    const int level = std::min(static_cast<int>(m_lists.size()) - 1, kListLevels - 1);
+    if (l.list == 0 || type != l.listType || number != l.listNext) {
+        l.list = m_table.add(listTemplate(type), {{level, number}});
+        l.listType = type;
+    }
+    l.listNext = number + 1;
+    return {l.list, level};
 }
 
 }  // namespace quillet::engine::html

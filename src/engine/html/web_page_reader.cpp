@@ -38,8 +38,6 @@ namespace quillet::engine::html {
 
 namespace {
 
-// Points between a list item's marker and its text: the hanging indent of list paragraphs.
-constexpr double kListIndent = 18;
 // The width a table may take when the page gives none: a letter page less one-inch margins.
 constexpr double kTextWidth = 468;
 // Elements nested deeper than this are read for their text only, so that a hostile page cannot
@@ -133,8 +131,7 @@ struct Output {
     int pendingBreaks = 0;      // <br>s to write before the next content
     ParaFormat paraFormat;
     CharFormat markFormat;
-    std::u16string marker;  // a list item's marker waiting for its first paragraph
-    CharFormat markerFormat;
+    ListItem item;  // the list of a list item waiting for its first paragraph
     std::vector<OpenLink> links;
 
     int pos() const { return static_cast<int>(frag.text.size()); }
@@ -149,10 +146,11 @@ struct Output {
         pendingBreaks = 0;
         paraFormat = block.format;
         markFormat = block.mark;
-        if (!marker.empty()) {
+        if (item.list != 0) {
+            paraFormat.list = item.list;
+            paraFormat.listLevel = item.level;
             paraFormat.firstLineIndent = -kListIndent;
-            append(marker + u"\t", markerFormat);
-            marker.clear();
+            item = {};
         }
     }
 
@@ -224,7 +222,7 @@ public:
         m_blocks.push_back(Block{});
         walkChildren(document, root, 0);
         out.end();
-        out.marker.clear();
+        out.item = {};
         m_blocks.pop_back();
         insert(std::move(out.frag));
     }
@@ -486,14 +484,11 @@ private:
                 b.format.leftIndent = inner.indent + kListIndent;
                 b.format.firstLineIndent.reset();
                 inner.indent += kListIndent;
-                out.marker = m_lists.nextMarker(e, style.listStyle);
-                out.markerFormat = inner.chars;
-                out.markerFormat.charStyle.clear();
-                out.markerFormat.underline.reset();
+                out.item = m_lists.nextItem(e, style.listStyle);
             }
             m_blocks.push_back(b);
             walkChildren(node, inner, depth);
-            if (style.display == Display::ListItem && !m_out->marker.empty())
+            if (style.display == Display::ListItem && m_out->item.list != 0)
                 m_out->begin(m_blocks.back());
             m_out->end();
             m_blocks.pop_back();
@@ -508,12 +503,12 @@ private:
         if (anchored) addBookmarks(start, out.pos());
     }
 
-    // Ends the paragraph before a block; a list marker still waiting gets its own paragraph.
-    // A marker is kept for the first paragraph of an ordinary block (<li><p>text</p>).
-    int startBlock(bool keepMarker = false) {
+    // Ends the paragraph before a block; a list item still waiting gets its own paragraph. It is
+    // kept for the first paragraph of an ordinary block (<li><p>text</p>).
+    int startBlock(bool keepItem = false) {
         Output& out = *m_out;
         out.end();
-        if (!out.marker.empty() && !keepMarker) {
+        if (out.item.list != 0 && !keepItem) {
             out.begin(m_blocks.back());
             out.end();
         }
@@ -663,7 +658,7 @@ private:
         walkChildren(node, style, depth);
         m_lists.closeTo(lists);
         cell.end();
-        if (!cell.marker.empty()) {
+        if (cell.item.list != 0) {
             cell.begin(m_blocks.back());
             cell.end();
         }
@@ -723,7 +718,7 @@ private:
     std::unordered_set<std::u16string> m_sheetsRead;
     std::vector<ElementKey> m_path;
     std::vector<Block> m_blocks;
-    ListCounters m_lists;
+    ListCounters m_lists{m_model.lists()};
     std::vector<double> m_width{kTextWidth};
     Output* m_out = nullptr;
 };
