@@ -285,9 +285,9 @@ TEST_F(CliTest, TheOutputMustBeAWordDocumentAndItsRealPathIsReported) {
         std::string message;  // in standard error; for a success, the whole standard output
     };
     const Case kCases[] = {
-        {(scratch / "x.txt").string(), 2, "takes a file name ending in .docx or .doc"},
-        {(scratch / "same.chm").string(), 2, "takes a file name ending in .docx or .doc"},
-        {scratch.string() + "/", 2, "takes a file name ending in .docx or .doc"},
+        {(scratch / "x.txt").string(), 2, "takes a file name ending in .docx, .doc or .pdf"},
+        {(scratch / "same.chm").string(), 2, "takes a file name ending in .docx, .doc or .pdf"},
+        {scratch.string() + "/", 2, "takes a file name ending in .docx, .doc or .pdf"},
         {(scratch / "folder.docx").string(), 1,
          "cannot write " + (scratch / "folder.docx").string() + ": it is a folder"},
         {(scratch / "locked.docx").string(), 1,
@@ -317,20 +317,18 @@ TEST_F(CliTest, TheChosenLanguageDecodesTheContentsAndThePagesToo) {
     // The help file says en-US, but its contents and its page (which declares no character
     // set) are GBK: only the language the user chooses reads them right.
     const auto output = m_scratch.path() / "out.docx";
-    const CommandRun run =
-        quillet({"convert", fixture("wrong-locale.chm"), "--language", "0x0804", "-o",
-                 output.string()});
+    const CommandRun run = quillet(
+        {"convert", fixture("wrong-locale.chm"), "--language", "0x0804", "-o", output.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    FILE* pipe = ::popen(("unzip -p " + quoted(output.string()) + " word/document.xml").c_str(),
-                         "r");
+    FILE* pipe =
+        ::popen(("unzip -p " + quoted(output.string()) + " word/document.xml").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string xml;
     char buf[4096];
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) xml.append(buf, n);
     ::pclose(pipe);
     EXPECT_NE(xml.find("\u4e2d\u6587\u7ae0\u8282"), std::string::npos) << "the contents entry";
-    EXPECT_NE(xml.find("\u4e2d\u6587\u6b63\u6587\u5185\u5bb9"), std::string::npos)
-        << "the page";
+    EXPECT_NE(xml.find("\u4e2d\u6587\u6b63\u6587\u5185\u5bb9"), std::string::npos) << "the page";
 }
 
 TEST_F(CliTest, TimingsNameEachStageAndThePeakMemory) {
