@@ -23,12 +23,14 @@ packages=(
     xvfb              # screenshots of the windows
     xauth
     python3-docx      # tests read our .docx with a program not written here
-    libreoffice-writer-nogui  # .doc output, and tests convert our .docx with it
+    libreoffice-writer-nogui  # .doc and PDF output, and tests convert our .docx with it
+    python3-uno       # PDF output has LibreOffice update the contents' page numbers first
     fp-utils          # chmcmd builds the help-file fixtures of the tests
     libchm-bin        # extract_chmLib: a second unpacker the tests compare with
     unzip             # tests open the .docx packages
     xz-utils          # ... and compare their parts with the kept ones
     poppler-utils     # pdftotext and pdftoppm: checking the PDF that LibreOffice makes of them
+    qpdf              # ... and its bookmarks (qpdf --json lists them with their pages)
 )
 
 missing=()

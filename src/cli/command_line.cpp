@@ -130,12 +130,12 @@ int languageCodePage(const std::string& language) {
     throw Refusal{"a language identifier such as 0x0804 or a name such as \"Chinese (China)\"", {}};
 }
 
-// Word writes .docx and, through LibreOffice, .doc; any other name would get a document of
-// another name than the one asked for.
-bool isWordDocumentName(const std::filesystem::path& path) {
+// Word writes .docx and, through LibreOffice, .doc and .pdf; any other name would get a document
+// of another name than the one asked for.
+bool isOutputName(const std::filesystem::path& path) {
     const std::string extension = path.extension().string();
     return equalsIgnoringAsciiCase(extension, ".docx") ||
-           equalsIgnoringAsciiCase(extension, ".doc");
+           equalsIgnoringAsciiCase(extension, ".doc") || equalsIgnoringAsciiCase(extension, ".pdf");
 }
 
 // ---- Declaring options ----
@@ -230,8 +230,8 @@ void declareDistill(CLI::App& app, DistillArgs& args) {
 void declareConvert(CLI::App& app, ConvertArgs& args) {
     CLI::App& command = *app.add_subcommand(
         "convert",
-        "convert into a Word document (default: FILE.docx); the output name must end in .docx "
-        "or .doc");
+        "convert into a Word document or a PDF (default: FILE.docx); the output name must end in "
+        ".docx, .doc or .pdf");
     TDocPDFSettings& s = args.settings;
     s.PaperSize = kPaperA4;  // as the main window preselects
     const auto text = [](std::u16string& field) {
@@ -240,10 +240,10 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
     const auto clear = [](bool& field) { return [&field] { field = false; }; };
 
     addHelpFile(command, args.input);
-    addValue(command, "-o,--output", "OUT.docx|OUT.doc", "the document to write",
+    addValue(command, "-o,--output", "OUT.docx|OUT.doc|OUT.pdf", "the document to write",
              [&args](const std::string& value) {
-                 if (!isWordDocumentName(value))
-                     throw Refusal{"a file name ending in .docx or .doc", {}};
+                 if (!isOutputName(value))
+                     throw Refusal{"a file name ending in .docx, .doc or .pdf", {}};
                  args.output = value;
              })
         ->default_str("FILE.docx");
@@ -337,7 +337,7 @@ void helpRow(std::ostream& out, const std::string& left, const std::string& text
     out << line.substr(0, line.find_last_not_of(' ') + 1) << '\n';
 }
 
-// "-o, --output OUT.docx|OUT.doc", or with `shortest` "-o OUT.docx|OUT.doc".
+// "-o, --output OUT.docx|OUT.doc|OUT.pdf", or with `shortest` "-o OUT.docx|OUT.doc|OUT.pdf".
 std::string optionName(const CLI::Option& option, bool shortest = false) {
     std::string name;
     for (const std::string& s : option.get_snames()) name += (name.empty() ? "-" : ", -") + s;
@@ -355,8 +355,8 @@ std::vector<const CLI::Option*> optionsOf(const CLI::App& command) {
     return command.get_options([](const CLI::Option* o) { return o->nonpositional(); });
 }
 
-// "FILE.chm [-o OUT.docx|OUT.doc] [options]": the arguments, then each option while there are
-// few, else those with a short name and "[options]" for the rest.
+// "FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]": the arguments, then each option while there
+// are few, else those with a short name and "[options]" for the rest.
 std::string synopsis(const CLI::App& command) {
     std::string line;
     for (const CLI::Option* o :

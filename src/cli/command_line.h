@@ -36,7 +36,7 @@ struct DistillArgs {
     std::uint64_t maxSize = 0;
 };
 
-// quillet convert FILE.chm [-o OUT.docx|OUT.doc] [options]
+// quillet convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]
 struct ConvertArgs {
     std::string input;
     std::string output;  // as given, else the input's name ending in .docx

@@ -66,19 +66,11 @@ std::string findLibreOffice() {
     return {};
 }
 
-int runLibreOfficeConversion(const std::string& input, const std::string& filter,
-                             const std::string& outDir, std::string* output) {
-    const std::string program = findLibreOffice();
-    if (program.empty()) throw std::runtime_error("LibreOffice (soffice) is not installed");
-    const ScratchFolder profile;
-    const ScratchFolder logs;
-    const std::string log = (logs.path() / "soffice.log").string();
-    std::vector<std::string> args = {
-        program,         "-env:UserInstallation=file://" + profile.path().string(),
-        "--headless",    "--norestore",
-        "--nolockcheck", "--convert-to",
-        filter,          "--outdir",
-        outDir,          input};
+namespace {
+
+// Runs `args` (the program first) with no input and its output and errors into the file `log`;
+// returns its exit status (128 + N when signal N ended it) and, in `output`, what it wrote.
+int runLogged(std::vector<std::string> args, const std::string& log, std::string* output) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -91,25 +83,108 @@ int runLibreOfficeConversion(const std::string& input, const std::string& filter
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = 0;
     const int spawned =
-        ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        ::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start LibreOffice (" + program + ")");
+    if (spawned != 0) throw std::runtime_error("cannot start " + args[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) throw std::runtime_error("lost the LibreOffice process");
+        if (errno != EINTR) throw std::runtime_error("lost the process of " + args[0]);
     if (output) {
-        std::error_code ec;
-        if (std::filesystem::exists(log, ec)) {
-            FILE* f = std::fopen(log.c_str(), "rb");
-            if (f) {
-                char buffer[4096];
-                std::size_t n = 0;
-                while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) output->append(buffer, n);
-                std::fclose(f);
-            }
+        if (FILE* f = std::fopen(log.c_str(), "rb")) {
+            char buffer[4096];
+            std::size_t n = 0;
+            while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) output->append(buffer, n);
+            std::fclose(f);
         }
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The Python that drives LibreOffice: the QUILLET_PYTHON variable, else Debian's own, whose
+// python3-uno package gives it the "uno" module (a Python of another installation lacks it).
+std::string findPython() {
+    if (const char* given = std::getenv("QUILLET_PYTHON"); given && *given) return given;
+    return "/usr/bin/python3";
+}
+
+// Exit status of the script below when Python has no "uno" module.
+constexpr int kNoUno = 3;
+
+// Starts LibreOffice listening on a pipe, opens the document hidden, updates every index (the
+// tables of contents take LibreOffice's page numbers) and exports it to PDF with bookmarks.
+// usage: SCRIPT SOFFICE PROFILE_FOLDER IN.docx OUT.pdf
+constexpr std::string_view kUpdateAndExport = R"py(import os, subprocess, sys, time
+try:
+    import uno
+    from com.sun.star.beans import PropertyValue
+except ImportError:
+    sys.exit(3)
+
+def prop(name, value):
+    p = PropertyValue()
+    p.Name, p.Value = name, value
+    return p
+
+soffice, profile, source, target = sys.argv[1:5]
+pipe = "quillet-%d" % os.getpid()
+office = subprocess.Popen(
+    [soffice, "-env:UserInstallation=" + uno.systemPathToFileUrl(profile), "--headless",
+     "--invisible", "--norestore", "--nologo", "--nolockcheck", "--nodefault",
+     "--accept=pipe,name=%s;urp;StarOffice.ComponentContext" % pipe],
+    stdin=subprocess.DEVNULL)
+desktop = None
+try:
+    local = uno.getComponentContext()
+    resolver = local.ServiceManager.createInstanceWithContext(
+        "com.sun.star.bridge.UnoUrlResolver", local)
+    deadline = time.monotonic() + 120
+    while True:
+        try:
+            context = resolver.resolve("uno:pipe,name=%s;urp;StarOffice.ComponentContext" % pipe)
+            break
+        except Exception:
+            if office.poll() is not None:
+                sys.exit("LibreOffice stopped before it answered (status %d)" % office.returncode)
+            if time.monotonic() > deadline:
+                sys.exit("LibreOffice did not answer within two minutes")
+            time.sleep(0.1)
+    desktop = context.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", context)
+    document = desktop.loadComponentFromURL(
+        uno.systemPathToFileUrl(source), "_blank", 0, (prop("Hidden", True),))
+    if document is None:
+        sys.exit("LibreOffice could not open " + source)
+    indexes = document.getDocumentIndexes()
+    for i in range(indexes.getCount()):
+        indexes.getByIndex(i).update()
+    options = uno.Any("[]com.sun.star.beans.PropertyValue", (prop("ExportBookmarks", True),))
+    document.storeToURL(uno.systemPathToFileUrl(target),
+                        (prop("FilterName", "writer_pdf_Export"), prop("FilterData", options)))
+    document.close(True)
+finally:
+    try:
+        if desktop is not None:
+            desktop.terminate()
+    except Exception:
+        pass
+    try:
+        office.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        office.kill()
+        office.wait()
+)py";
+
+}  // namespace
+
+int runLibreOfficeConversion(const std::string& input, const std::string& filter,
+                             const std::string& outDir, std::string* output) {
+    const std::string program = findLibreOffice();
+    if (program.empty()) throw std::runtime_error("LibreOffice (soffice) is not installed");
+    const ScratchFolder profile;
+    const ScratchFolder logs;
+    return runLogged(
+        {program, "-env:UserInstallation=file://" + profile.path().string(), "--headless",
+         "--norestore", "--nolockcheck", "--convert-to", filter, "--outdir", outDir, input},
+        (logs.path() / "soffice.log").string(), output);
 }
 
 void convertDocxToDoc(const std::u16string& docx, const std::u16string& doc) {
@@ -129,6 +204,53 @@ void convertDocxToDoc(const std::u16string& docx, const std::u16string& doc) {
     std::filesystem::copy_file(produced, toPath(doc),
                                std::filesystem::copy_options::overwrite_existing, ec);
     if (ec) throw std::runtime_error("cannot write " + toUtf8(doc) + ": " + ec.message());
+}
+
+void convertDocxToPdf(const std::u16string& docx, const std::u16string& pdf) {
+    const std::string soffice = findLibreOffice();
+    if (soffice.empty())
+        throw std::runtime_error(
+            "saving a PDF needs LibreOffice (soffice), which is not installed: install "
+            "LibreOffice (Debian package libreoffice-writer), or save as .docx, which needs "
+            "nothing else");
+    const ScratchFolder work;
+    std::string output;
+    const std::filesystem::path script = work.path() / "update_and_export.py";
+    {
+        FILE* f = std::fopen(script.c_str(), "wb");
+        if (!f || std::fwrite(kUpdateAndExport.data(), 1, kUpdateAndExport.size(), f) !=
+                      kUpdateAndExport.size()) {
+            if (f) std::fclose(f);
+            throw std::runtime_error("cannot write " + script.string());
+        }
+        std::fclose(f);
+    }
+    const std::filesystem::path target = toPath(pdf);
+    std::error_code ec;
+    const std::string python = findPython();
+    int status = kNoUno;
+    if (executable(python))
+        status = runLogged({python, script.string(), soffice, (work.path() / "profile").string(),
+                            toUtf8(docx), target.string()},
+                           (work.path() / "python.log").string(), &output);
+    if (status == kNoUno) {
+        // Without Python's LibreOffice bridge the tables of contents keep the document's numbers.
+        output.clear();
+        status = runLibreOfficeConversion(
+            toUtf8(docx),
+            "pdf:writer_pdf_Export:{\"ExportBookmarks\":{\"type\":\"boolean\",\"value\":\"true\"}}",
+            work.path().string(), &output);
+        const std::filesystem::path produced =
+            work.path() / toPath(docx).filename().replace_extension(".pdf");
+        if (status == 0 && std::filesystem::exists(produced, ec))
+            std::filesystem::copy_file(produced, target,
+                                       std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec) throw std::runtime_error("cannot write " + toUtf8(pdf) + ": " + ec.message());
+    }
+    // The target may be there already, empty, as a name reserved for the PDF.
+    const auto size = std::filesystem::file_size(target, ec);
+    if (status != 0 || ec || size == 0)
+        throw std::runtime_error("LibreOffice could not convert the document to PDF: " + output);
 }
 
 }  // namespace quillet::engine

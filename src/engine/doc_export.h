@@ -1,5 +1,5 @@
-// Word 97-2003 (.doc) output: the engine writes .docx and has LibreOffice convert it, headless and
-// with a profile folder of its own. Without LibreOffice there is no .doc output.
+// Word 97-2003 (.doc) and PDF output: the engine writes .docx and has LibreOffice convert it,
+// headless and with a profile folder of its own. Without LibreOffice there is neither.
 #pragma once
 
 #include <string>
@@ -12,6 +12,13 @@ std::string findLibreOffice();
 // Converts the .docx at `docx` into the Word 97-2003 file `doc`. Throws std::runtime_error when
 // LibreOffice is missing (saying that .docx needs nothing) or the conversion fails.
 void convertDocxToDoc(const std::u16string& docx, const std::u16string& doc);
+
+// Converts the .docx at `docx` into the PDF `pdf`, its headings as the PDF's bookmarks. When
+// Python can drive LibreOffice (python3-uno), LibreOffice first updates the tables of contents
+// from its own pages, so their page numbers are the PDF's; otherwise they keep the numbers the
+// document holds. Throws std::runtime_error when LibreOffice is missing (saying what to install)
+// or the conversion fails.
+void convertDocxToPdf(const std::u16string& docx, const std::u16string& pdf);
 
 // Runs LibreOffice to convert `input` to `filter` ("pdf", "txt:Text", "doc") in `outDir`, with a
 // fresh private profile removed afterwards. Returns the program's exit status and its output.

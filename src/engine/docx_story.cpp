@@ -247,15 +247,14 @@ void StoryWriter::closeHyperlink() {
     m_link = nullptr;
 }
 
-void StoryWriter::writeParagraphProperties(int index) {
+void StoryWriter::writeParagraphProperties(int index, bool section) {
     const ParaFormat f = m_story.paragraphFormat(index);
     m_xml.startOptional("w:pPr");
     docx::writeParagraphProperties(m_xml, f,
                                    f.style != 0 ? m_package.styleId(f.style) : std::string());
     const int mark = m_story.paragraphEnd(index) - 1;
     writeRunProperties(m_xml, m_story.charFormat(mark), {});
-    if (m_body && m_story.text()[static_cast<std::size_t>(mark)] == kSectionBreak)
-        m_package.writeSectionProperties(m_xml, m_package.model().sectionAt(mark), m_part);
+    if (section) m_package.writeSectionProperties(m_xml, m_package.model().sectionAt(mark), m_part);
     m_xml.end();
 }
 
@@ -287,10 +286,18 @@ void StoryWriter::writeBookmarks(int pos) {
 }
 
 void StoryWriter::writeParagraph(int index) {
-    m_xml.start("w:p");
-    writeParagraphProperties(index);
     const int start = m_story.paragraphStart(index);
     const int mark = m_story.paragraphEnd(index) - 1;
+    const bool endsSection =
+        m_body && m_story.text()[static_cast<std::size_t>(mark)] == kSectionBreak;
+    // A section that ends in a paragraph a field runs into (the table of contents ends in the
+    // paragraph of the break after it) gets its w:sectPr on an empty paragraph of its own after
+    // that one. Word reads either form; LibreOffice, given the w:sectPr in the field's last
+    // paragraph, drops the fields of the section's footer, and so the page numbers of that
+    // section and of every later one that shows the same footer.
+    const bool sectionApart = endsSection && !m_fieldInCode.empty();
+    m_xml.start("w:p");
+    writeParagraphProperties(index, endsSection && !sectionApart);
     const bool last = index == m_story.paragraphCount() - 1;
     m_link = nullptr;
     if (const Hyperlink* h = linkAt(start, false); h && h->start < start) openHyperlink(*h);
@@ -339,6 +346,11 @@ void StoryWriter::writeParagraph(int index) {
     if (last) writeBookmarks(mark + 1);
     if (m_link) closeHyperlink();
     m_xml.end();  // w:p
+    if (sectionApart) {
+        m_xml.start("w:p");
+        writeParagraphProperties(index, true);
+        m_xml.end();
+    }
 }
 
 }  // namespace quillet::engine::docx

@@ -30,7 +30,8 @@ private:
     void writeBlocks(int first, int last, std::size_t depth);
     void writeTable(int first, int last, std::size_t depth);
     void writeParagraph(int index);
-    void writeParagraphProperties(int index);
+    // The paragraph's w:pPr; with `section`, the section properties of the section it ends.
+    void writeParagraphProperties(int index, bool section);
     void writeBookmarks(int pos);
     // Starts a run with the character formatting at `pos`; the caller ends it.
     void openRun(int pos);

@@ -1,5 +1,6 @@
 #include "engine/fields.h"
 
+#include "engine/page_estimate.h"
 #include "platform/utf.h"
 
 #include <algorithm>
@@ -186,32 +187,54 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
     }
     body.addBookmarks(newBookmarks);  // all at once: headings run through the whole document
 
-    Fragment result;
-    for (const Entry& e : entries) {
-        const int entryStart = static_cast<int>(result.text.size());
-        result.text += e.text;
-        if (options.includePageNumbers) {
-            result.text += kTab;
-            const Fragment pageRef = fieldFragment(u" PAGEREF " + e.bookmark + u" \\h ");
-            const int at = static_cast<int>(result.text.size());
-            result.text += pageRef.text;
-            result.fields.push_back(Field{{at, at + static_cast<int>(pageRef.text.size())}});
+    // The entries, each ending in its page number (`pages`, by entry) when there are numbers.
+    const auto contents = [&](const std::vector<int>& pages) {
+        Fragment result;
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            const Entry& e = entries[k];
+            const int entryStart = static_cast<int>(result.text.size());
+            result.text += e.text;
+            if (options.includePageNumbers) {
+                result.text += kTab;
+                Fragment shown;
+                if (k < pages.size()) shown.append(number(pages[k]), CharFormat{});
+                const Fragment pageRef =
+                    fieldFragment(u" PAGEREF " + e.bookmark + u" \\h ", std::move(shown));
+                const int at = static_cast<int>(result.text.size());
+                result.text += pageRef.text;
+                result.fields.push_back(Field{{at, at + static_cast<int>(pageRef.text.size())}});
+            }
+            if (options.useHyperlinks) {
+                Hyperlink link;
+                link.start = entryStart;
+                link.end = static_cast<int>(result.text.size());
+                link.subAddress = e.bookmark;
+                result.hyperlinks.push_back(link);
+            }
+            result.text += kParagraphMark;
+            ParaFormat format;
+            const int style = sheet.findBuiltin(kStyleToc1 - (e.level - 1));
+            format.style = style >= 0 ? style : 0;
+            result.addParagraph(format);
         }
-        if (options.useHyperlinks) {
-            Hyperlink link;
-            link.start = entryStart;
-            link.end = static_cast<int>(result.text.size());
-            link.subAddress = e.bookmark;
-            result.hyperlinks.push_back(link);
-        }
-        result.text += kParagraphMark;
-        ParaFormat format;
-        const int style = sheet.findBuiltin(kStyleToc1 - (e.level - 1));
-        format.style = style >= 0 ? style : 0;
-        result.addParagraph(format);
-    }
-    result.addRun(static_cast<int>(result.text.size()), CharFormat{});
+        result.addRun(static_cast<int>(result.text.size()), CharFormat{});
+        return result;
+    };
+    Fragment result = contents({});
+    const int length = static_cast<int>(result.text.size());
     model.insert(body, separator + 1, std::move(result));
+    if (options.includePageNumbers && !entries.empty()) {
+        // The numbers, estimated with the entries in place (they take pages too), replace the
+        // empty ones; numbers of a few digits change no entry's length in lines.
+        std::vector<int> starts;
+        for (const Entry& e : entries) {
+            const Bookmark* mark = body.findBookmark(e.bookmark);
+            starts.push_back(mark ? mark->start : -1);
+        }
+        const std::vector<int> pages = estimatePageNumbers(model, starts);
+        model.remove(body, separator + 1, separator + 1 + length);
+        model.insert(body, separator + 1, contents(pages));
+    }
     model.updateFieldsOnOpen = true;
 }
 

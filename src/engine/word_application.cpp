@@ -345,15 +345,18 @@ void saveDocument(DocumentState& doc, const std::u16string& path, int format) {
         writeDocx(doc.model, path);
         return;
     }
-    // Word 97-2003: the .docx goes to a temporary file beside nothing else, then LibreOffice
-    // converts it.
+    // Word 97-2003 (0) and PDF (17): the .docx goes to a temporary file beside nothing else,
+    // then LibreOffice converts it.
     const std::filesystem::path folder = std::filesystem::temp_directory_path();
     const std::u16string temp =
         fromPath(folder / ("quillet-" + std::to_string(::getpid()) + "-" +
                            std::to_string(reinterpret_cast<std::uintptr_t>(&doc)) + ".docx"));
     try {
         writeDocx(doc.model, temp);
-        convertDocxToDoc(temp, path);
+        if (format == 17)
+            convertDocxToPdf(temp, path);
+        else
+            convertDocxToDoc(temp, path);
     } catch (...) {
         std::error_code ec;
         std::filesystem::remove(toPath(temp), ec);

@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kSaveChanges = -1;
 constexpr int kFormatDocx = 12;
+constexpr int kFormatPdf = 17;
 
 // ---------------------------------------------------------------------------------------------
 // Styles
@@ -628,7 +629,7 @@ const MemberTable<DocumentObject>& DocumentObject::members() {
         checkOpen(*d.m_doc);
         const std::u16string path = a.text(0);
         const int format = a.integer(1, kFormatDocx);
-        if (format != 0 && format != kFormatDocx) a.outOfRange(1);
+        if (format != 0 && format != kFormatDocx && format != kFormatPdf) a.outOfRange(1);
         saveDocument(*d.m_doc, path, format);
         d.m_doc->fullName = path;
         return Variant();

@@ -140,7 +140,7 @@ Object makeInlineShapes(const std::shared_ptr<DocumentState>& doc);
 Object makeShapes(const std::shared_ptr<DocumentState>& doc,
                   std::function<std::shared_ptr<Story>()> story);
 
-// Saving: format 12 writes .docx, format 0 a Word 97-2003 .doc through LibreOffice.
+// Saving: format 12 writes .docx, format 0 a Word 97-2003 .doc and 17 a PDF through LibreOffice.
 void saveDocument(DocumentState& doc, const std::u16string& path, int format);
 
 }  // namespace quillet::engine

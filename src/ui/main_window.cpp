@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <utility>
@@ -58,6 +59,26 @@ bool fileExists(const QString& path) {
 
 // The path with its extension (from the last dot of the name) replaced, or appended when the
 // name has none.
+// The kinds of output the output list offers, in its order: the extension, the list's entry and
+// the save dialog's filter.
+struct OutputType {
+    const char* extension;
+    const char* entry;
+    const char* filter;
+};
+constexpr OutputType kOutputTypes[] = {
+    {".doc", "Word 97-2003 (.doc)", "Word 97-2003 文档 (*.doc)"},
+    {".docx", "Word (.docx)", "Word 文档 (*.docx)"},
+    {".pdf", "PDF (.pdf)", "PDF 文档 (*.pdf)"},
+};
+
+// The index in kOutputTypes of the kind whose extension `path` ends in (any letter case), or -1.
+int outputTypeOf(const QString& path) {
+    for (int i = 0; i < static_cast<int>(std::size(kOutputTypes)); ++i)
+        if (path.endsWith(QLatin1String(kOutputTypes[i].extension), Qt::CaseInsensitive)) return i;
+    return -1;
+}
+
 QString changeFileExt(const QString& path, const QString& extension) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
@@ -161,7 +182,11 @@ void TfrmMain::buildControls() {
     files->addWidget(btnOpenCHM, 0, 5);
     files->addWidget(btnFolderCHM, 0, 6);
     files->addWidget(Label2, 1, 0);
-    files->addWidget(edtPDF, 1, 1, 1, 3);
+    cbOutputType = new QComboBox;
+    for (const OutputType& type : kOutputTypes)
+        cbOutputType->addItem(QString::fromUtf8(type.entry));
+    files->addWidget(edtPDF, 1, 1, 1, 2);
+    files->addWidget(cbOutputType, 1, 3);
     files->addWidget(Button1, 1, 4);
     files->addWidget(btnOpenPDF, 1, 5);
     files->addWidget(btnFolderPDF, 1, 6);
@@ -296,6 +321,7 @@ void TfrmMain::buildControls() {
                                                       {btnOpenCHM, "btnOpenCHM"},
                                                       {btnFolderCHM, "btnFolderCHM"},
                                                       {edtPDF, "edtPDF"},
+                                                      {cbOutputType, "cbOutputType"},
                                                       {Button1, "Button1"},
                                                       {btnOpenPDF, "btnOpenPDF"},
                                                       {btnFolderPDF, "btnFolderPDF"},
@@ -339,6 +365,8 @@ void TfrmMain::connectHandlers() {
     connect(edtSourceFile, &QLineEdit::textChanged, this, &TfrmMain::edtSourceFileChange);
     connect(Button7, &QPushButton::clicked, this, &TfrmMain::Button7Click);
     connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
+    connect(cbOutputType, &QComboBox::activated, this, &TfrmMain::cbOutputTypeChange);
+    connect(edtPDF, &QLineEdit::textChanged, this, &TfrmMain::edtPDFChange);
     connect(btnOpenCHM, &QPushButton::clicked, this, [this] { openFile(edtSourceFile->text()); });
     connect(btnOpenPDF, &QPushButton::clicked, this, [this] { openFile(edtPDF->text()); });
     connect(btnFolderCHM, &QPushButton::clicked, this, [this] { showFile(edtSourceFile->text()); });
@@ -450,7 +478,8 @@ void TfrmMain::edtSourceFileChange() {
         }
     }
     edtTitle->setText(QString::fromStdU16String(ChmInfo->Title));
-    edtPDF->setText(changeFileExt(source, QStringLiteral(".doc")));
+    const int type = std::max(cbOutputType->currentIndex(), 0);
+    edtPDF->setText(changeFileExt(source, QLatin1String(kOutputTypes[type].extension)));
     cbLanguage->setCurrentIndex(0);
     if (copied) removeFile(temp);
 }
@@ -525,11 +554,33 @@ void TfrmMain::Button7Click() {
     m_openFolder = QFileInfo(chosen).absolutePath();
 }
 
+void TfrmMain::cbOutputTypeChange(int index) {
+    if (index < 0 || edtPDF->text().trimmed().isEmpty()) return;
+    edtPDF->setText(changeFileExt(edtPDF->text(), QLatin1String(kOutputTypes[index].extension)));
+}
+
+void TfrmMain::edtPDFChange() {
+    if (const int type = outputTypeOf(edtPDF->text()); type >= 0)
+        cbOutputType->setCurrentIndex(type);
+}
+
 void TfrmMain::Button1Click() {
-    QFileDialog dialog(this, QStringLiteral("转换到"), edtPDF->text(),
-                       QStringLiteral("Word 文档 (*.doc *.docx)"));
+    QStringList filters;
+    for (const OutputType& type : kOutputTypes) filters << QString::fromUtf8(type.filter);
+    QFileDialog dialog(this, QStringLiteral("转换到"), edtPDF->text());
+    dialog.setNameFilters(filters);
+    const int type = std::max(cbOutputType->currentIndex(), 0);
+    dialog.selectNameFilter(filters[type]);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("doc"));
+    // A name typed without an extension takes that of the kind the filter shows.
+    const auto suffixOf = [](int index) {
+        return QLatin1String(kOutputTypes[index].extension).mid(1);
+    };
+    dialog.setDefaultSuffix(suffixOf(type));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        if (const int chosen = static_cast<int>(filters.indexOf(filter)); chosen >= 0)
+            dialog.setDefaultSuffix(suffixOf(chosen));
+    });
     dialog.setFileMode(QFileDialog::AnyFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     edtPDF->setText(dialog.selectedFiles().constFirst());

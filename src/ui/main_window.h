@@ -43,6 +43,7 @@ public:
     QPushButton* btnFolderCHM;
     QLabel* Label2;
     QLineEdit* edtPDF;
+    QComboBox* cbOutputType;  // the output's kind, by kOutputTypes: .doc, .docx or PDF
     QPushButton* Button1;
     QPushButton* btnOpenPDF;
     QPushButton* btnFolderPDF;
@@ -137,6 +138,10 @@ public:
     void btnConvertClick();
     void Button7Click();
     void Button1Click();
+    // The output list as the user picks from it: the output's name takes the kind's extension.
+    void cbOutputTypeChange(int index);
+    // The output list follows the output's name when it ends in a kind's extension.
+    void edtPDFChange();
     void Help1Click();
     // The drop rule: the first path ending in ".chm" (any letter case) becomes the source file.
     void dropFiles(const QStringList& paths);

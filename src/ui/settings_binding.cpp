@@ -17,6 +17,7 @@ enum class Kind {
     FileName,  // a string without a default; a lenient reading takes a mistyped one as empty
     Text,      // a string; a missing one reads as empty
     Number,    // a DWORD
+    Choice,    // a DWORD; a missing one, in a file written before it was kept, reads as its default
     Flag,      // a DWORD, 1 or 0
     Font,      // a heading font specification, which must be there
 };
@@ -89,6 +90,15 @@ Binding listIndex(const char16_t* name, std::int32_t byDefault, QComboBox* TfrmM
             }};
 }
 
+// A list whose entry is kept but fills no conversion setting: what it chooses shows elsewhere (the
+// output list chooses the kind of output, which the output's name then ends in).
+Binding choiceList(const char16_t* name, std::int32_t byDefault, QComboBox* TfrmMain::*list) {
+    Binding binding = listIndex(name, byDefault, list, nullptr);
+    binding.kind = Kind::Choice;
+    binding.fill = {};
+    return binding;
+}
+
 // The paper list stores its index and passes on the paper-size code of its entry.
 Binding paperList(const char16_t* name) {
     Binding binding =
@@ -157,6 +167,9 @@ const std::vector<Binding>& bindings() {
         using S = TDocPDFSettings;
         std::vector<Binding> t = {
             fileName(u"SourceFile", &W::edtSourceFile),
+            // Before the output's name, which the list then follows when it ends in a kind's
+            // extension.
+            choiceList(u"OutputType", 0, &W::cbOutputType),
             fileName(u"WordFile", &W::edtPDF),
             paperList(u"PaperSize"),
             numberBox(u"Height", 0, &W::seHeight, &S::Height),
@@ -203,6 +216,9 @@ SettingValue readValue(const SettingsSource& source, const Binding& binding, boo
                 if (lenient && binding.kind == Kind::FileName) return std::u16string();
                 throw;
             }
+        case Kind::Choice:
+            if (!source.valueExists(binding.name)) return *binding.byDefault;
+            return source.readInteger(binding.name);
         case Kind::Number:
         case Kind::Flag:
             return source.readInteger(binding.name);

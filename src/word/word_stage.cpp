@@ -524,8 +524,10 @@ void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
     const std::filesystem::path folder = toPath(job.pdf).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
     const std::u16string extension = lowerAscii(extensionOf(job.pdf));
-    const bool docx = extension == u".docx";
-    session.OutputPath = (extension == u".doc" || docx) ? job.pdf : withExtension(job.pdf, u".doc");
+    // Word's file formats: 12 .docx, 17 PDF, 0 Word 97-2003, which any other name gets.
+    const int format = extension == u".docx" ? 12 : extension == u".pdf" ? 17 : 0;
+    session.OutputPath =
+        (extension == u".doc" || format != 0) ? job.pdf : withExtension(job.pdf, u".doc");
     job.Abort = false;
     while (IsFileInUse(session.OutputPath)) {
         job.FOnDenied(session.OutputPath);
@@ -537,7 +539,7 @@ void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
         const std::filesystem::path target = toPath(session.OutputPath);
         const std::filesystem::path temporary = reserveTemporaryBeside(target);
         try {
-            session.Doc.call(u"SaveAs", {fromPath(temporary), named(u"FileFormat", docx ? 12 : 0),
+            session.Doc.call(u"SaveAs", {fromPath(temporary), named(u"FileFormat", format),
                                          named(u"AddToRecentFiles", false)});
         } catch (...) {
             std::filesystem::remove(temporary, ec);

@@ -285,9 +285,9 @@ TEST_F(CliTest, TheOutputMustBeAWordDocumentAndItsRealPathIsReported) {
         std::string message;  // in standard error; for a success, the whole standard output
     };
     const Case kCases[] = {
-        {(scratch / "x.txt").string(), 2, "takes a file name ending in .docx or .doc"},
-        {(scratch / "same.chm").string(), 2, "takes a file name ending in .docx or .doc"},
-        {scratch.string() + "/", 2, "takes a file name ending in .docx or .doc"},
+        {(scratch / "x.txt").string(), 2, "takes a file name ending in .docx, .doc or .pdf"},
+        {(scratch / "same.chm").string(), 2, "takes a file name ending in .docx, .doc or .pdf"},
+        {scratch.string() + "/", 2, "takes a file name ending in .docx, .doc or .pdf"},
         {(scratch / "folder.docx").string(), 1,
          "cannot write " + (scratch / "folder.docx").string() + ": it is a folder"},
         {(scratch / "locked.docx").string(), 1,

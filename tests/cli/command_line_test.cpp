@@ -156,7 +156,8 @@ TEST(CommandLine, BadArgumentsAreUsageErrorsNamingTheOption) {
         std::string message;  // in the first line
         std::string usage;    // the line that follows
     };
-    const std::string convert = "usage: quillet convert FILE.chm [-o OUT.docx|OUT.doc] [options]";
+    const std::string convert =
+        "usage: quillet convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]";
     const std::string info = "usage: quillet info FILE.chm [--json]\n";
     const std::string distill =
         "usage: quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] "
@@ -191,7 +192,7 @@ TEST(CommandLine, BadArgumentsAreUsageErrorsNamingTheOption) {
         {{"convert", "g.chm", "--max-size", "-5"}, "--max-size takes a number of bytes", convert},
         {{"convert", "g.chm", "--language", "Klingon"}, "--language takes", convert},
         {{"convert", "g.chm", "-o", "g.txt"},
-         "-o takes a file name ending in .docx or .doc, not 'g.txt'",
+         "-o takes a file name ending in .docx, .doc or .pdf, not 'g.txt'",
          convert},
         {{"convert", "g.chm", "--title"}, "--title", convert},
         {{"convert"}, "FILE.chm is required", convert},
@@ -230,7 +231,7 @@ TEST(CommandLine, WithoutACommandTheHelpIsTheAnswer) {
     for (const char* line : {
              "\n  info FILE.chm [--json]      show the title",
              "\n  contents FILE.chm [--json] [--max-size BYTES]\n",
-             "\n  convert FILE.chm [-o OUT.docx|OUT.doc] [options]\n",
+             "\n  convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]\n",
              "\n  --margins T,B,L,R           margins in mm [25,25,30,30]\n",
              "\n  --hints [FORMAT]            a hint after links between topics [See [Title "
              "No.]]\n",

@@ -11,6 +11,7 @@
 #include <stb_image_write.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace quillet::testing {
@@ -36,10 +37,41 @@ std::string pythonWithDocx(const std::filesystem::path& folder) {
     return {};
 }
 
+// The pages of a PDF as pdftotext lays them out, or nothing when pdftotext is missing.
+std::vector<std::string> pdfPages(const std::filesystem::path& pdf) {
+    std::vector<std::string> pages;
+    ProcessResult result;
+    try {
+        result =
+            RunAndWait(fromUtf8("pdftotext -layout " + pdf.string() + " -"), pdf.parent_path());
+    } catch (const std::exception&) {
+        return pages;
+    }
+    if (result.exitCode != 0) return pages;
+    std::istringstream text(result.output);
+    for (std::string page; std::getline(text, page, '\f');) pages.push_back(page);
+    if (!pages.empty() && pages.back().find_first_not_of(" \n") == std::string::npos)
+        pages.pop_back();  // after the last form feed
+    return pages;
+}
+
+// The last line of a page that is not blank, without the spaces around it.
+std::string lastLine(const std::string& page) {
+    std::istringstream lines(page);
+    std::string last;
+    for (std::string line; std::getline(lines, line);) {
+        const auto first = line.find_first_not_of(' ');
+        if (first != std::string::npos)
+            last = line.substr(first, line.find_last_not_of(' ') + 1 - first);
+    }
+    return last;
+}
+
 class ExternalChecks : public EngineTest {
 protected:
-    // A small document through the automation interface: cover section, headings with
-    // bookmarks, body text, a hyperlink, a picture, contents, header and footer.
+    // A small document through the automation interface, laid out as conversions lay theirs
+    // out: a cover section, a section of contents, then headings with bookmarks, body text, a
+    // hyperlink and a picture; a header and page numbers in the footer from the second section.
     std::filesystem::path build() {
         const Object r = doc.at(u"Content");
         r.call(u"InsertAfter", {u"Cover title"});
@@ -70,9 +102,14 @@ protected:
         stbi_write_png(png.c_str(), 40, 20, 3, pixels.data(), 120);
         r.call(u"Collapse", {0});
         doc.at(u"InlineShapes").call(u"AddPicture", {fromPath(png), false, true, r});
-        doc.at(u"TablesOfContents")
-            .call(u"Add", {named(u"Range", doc.at(u"Range", {12, 12})),
-                           named(u"UseHyperlinks", true), named(u"LowerHeadingLevel", 3)});
+        const Object contents =
+            doc.at(u"TablesOfContents")
+                .call(u"Add", {named(u"Range", doc.at(u"Range", {12, 12})),
+                               named(u"UseHyperlinks", true), named(u"LowerHeadingLevel", 3)})
+                .toObject();
+        const Object afterContents = contents.at(u"Range");
+        afterContents.call(u"Collapse", {0});
+        afterContents.call(u"InsertBreak", {2});
         const Object footer = doc.at(u"Sections").at(u"Item", {2}).at(u"Footers").at(u"Item", {1});
         footer.put(u"LinkToPrevious", false);
         footer.at(u"PageNumbers").call(u"Add", {1, true});
@@ -80,6 +117,7 @@ protected:
         header.put(u"LinkToPrevious", false);
         header.at(u"Shapes").call(u"AddLine", {90, 51, 522, 51, header.at(u"Range")});
         header.at(u"Range").call(u"InsertAfter", {u"Running head"});
+        contents.call(u"Update");  // as conversions do once the document is whole
         expectConsistent();
         const auto path = dir.path() / "checked.docx";
         doc.call(u"SaveAs", {fromPath(path), named(u"FileFormat", 12)});
@@ -95,6 +133,17 @@ TEST_F(ExternalChecks, LibreOfficeConvertsTheDocumentToPdfAndText) {
     std::string log;
     ASSERT_EQ(engine::runLibreOfficeConversion(docx.string(), "pdf", out, &log), 0) << log;
     EXPECT_EQ(readFile(dir.path() / "checked.pdf").substr(0, 5), "%PDF-") << log;
+    // The footer's page numbers show from the contents on, the cover has none.
+    const std::vector<std::string> pages = pdfPages(dir.path() / "checked.pdf");
+    if (!pages.empty()) {
+        ASSERT_EQ(pages.size(), 3u);
+        EXPECT_EQ(lastLine(pages[0]), "Cover title");
+        EXPECT_EQ(lastLine(pages[1]), "2") << pages[1];
+        EXPECT_EQ(lastLine(pages[2]), "3") << pages[2];
+        // The contents, not updated by LibreOffice, show the engine's estimate: the page that
+        // LibreOffice's own footer numbers for the headings.
+        EXPECT_TRUE(std::regex_search(pages[1], std::regex(R"(Section 1\.1\s+3\n)"))) << pages[1];
+    }
     ASSERT_EQ(engine::runLibreOfficeConversion(docx.string(), "txt:Text (encoded):UTF8", out, &log),
               0)
         << log;
@@ -128,7 +177,7 @@ TEST_F(ExternalChecks, PythonDocxReadsHeadingsStylesAndParagraphs) {
               "Heading 1|Chapter One\n"
               "Normal|Body text of chapter one.\n"
               "Heading 2|Section 1.1\n"
-              "sections 2\n"
+              "sections 3\n"
               "header Running head\n"
               "font 16.0\n"
               "pictures 1\n");

@@ -262,6 +262,7 @@ TEST_F(MainWindowTest, EachSettingGoesThroughItsOwnControl) {
     };
     const Stored kStored[] = {
         {u"SourceFile", u"/nowhere/guide.chm"},
+        {u"OutputType", 1},
         {u"WordFile", u"/nowhere/guide.docx"},
         {u"PaperSize", 1},
         {u"Height", 301},
@@ -382,6 +383,53 @@ TEST_F(MainWindowTest, EnablingRulesFollowTheFilesAndChecks) {
     w->cbTitleNumber->setChecked(true);
     w->cbHint->setChecked(false);
     EXPECT_FALSE(w->edtHintFormat->isEnabled());
+}
+
+// The output list picks the kind of output: the output's name takes its extension, a new help
+// file's output name too; a name typed with a kind's extension moves the list to it. The choice
+// is kept, and a settings file from before the list loads as it is.
+TEST_F(MainWindowTest, TheOutputListChoosesTheKindOfOutput) {
+    {
+        auto w = openWindow();
+        const QString help = fixture("nested.chm");
+        const QString stem = help.left(help.size() - 4);
+        EXPECT_EQ(w->cbOutputType->currentIndex(), 0);
+        w->edtSourceFile->setText(help);
+        EXPECT_EQ(w->edtPDF->text(), stem + ".doc");
+        w->cbOutputType->setCurrentIndex(2);
+        emit w->cbOutputType->activated(2);
+        EXPECT_EQ(w->edtPDF->text(), stem + ".pdf");
+        w->edtSourceFile->setText(help + "x");
+        w->edtSourceFile->setText(help);
+        EXPECT_EQ(w->edtPDF->text(), stem + ".pdf");
+        w->edtPDF->setText("/tmp/out.DOCX");
+        EXPECT_EQ(w->cbOutputType->currentIndex(), 1);
+        w->edtPDF->setText("/tmp/out.txt");
+        EXPECT_EQ(w->cbOutputType->currentIndex(), 1);  // no kind's extension: the list stays
+        w->cbOutputType->setCurrentIndex(2);
+        emit w->cbOutputType->activated(2);
+        EXPECT_EQ(w->edtPDF->text(), "/tmp/out.pdf");
+        w->SaveCurrentSettings1->trigger();
+    }
+    {
+        auto w = openWindow();
+        EXPECT_EQ(w->cbOutputType->currentIndex(), 2);
+        EXPECT_EQ(w->edtPDF->text(), "/tmp/out.pdf");
+    }
+    store().writeInteger(AppRegistryKey, u"Top", 12);
+    {
+        // The settings file as a version without the list wrote it.
+        std::ifstream in(SettingsStore::defaultFile());
+        std::string kept;
+        for (std::string line; std::getline(in, line);)
+            if (line.find("OutputType") == std::string::npos) kept += line + "\n";
+        in.close();
+        std::ofstream(SettingsStore::defaultFile()) << kept;
+        ASSERT_FALSE(store().valueExists(AppRegistryKey, u"OutputType"));
+    }
+    auto w = openWindow();
+    EXPECT_EQ(w->seTop->value(), 12) << "the stored settings were replaced by the defaults";
+    EXPECT_EQ(w->cbOutputType->currentIndex(), 2) << "the list follows the stored name";
 }
 
 TEST_F(MainWindowTest, PickingALanguageDecodesTheTitleAgain) {

@@ -102,13 +102,16 @@ TEST_F(WordStageOnTheEngine, BuildsTheDocumentFromTheContentsTree) {
               "[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n"
               "[Normal align=1] User Guide\\r\n[Normal align=1] \\r\n[Normal align=0] \\r\n"
               "[Normal align=1] \\f\n"
-              // the contents: caption, one entry per heading of levels 1 to 3, then its break
+              // the contents: caption, one entry per heading of levels 1 to 3 with the page it
+              // would fall on (the contents' page is 1, the break before the web site's topic
+              // starts a page), then its break
+              // on a paragraph of its own, as the writer puts a section apart from a field
               "[Normal align=0] Contents\\r\n"
               "[TOC 1] {fb} TOC \\o \"1-3\" \\h \\z \\u {fs}1. Introduction\\t{fb} PAGEREF "
-              "_Toc100000001 \\h {fs}{fe}\\r\n"
-              "[TOC 2] 1.1 Details\\t{fb} PAGEREF _Toc100000002 \\h {fs}{fe}\\r\n"
-              "[TOC 1] 2. Web site\\t{fb} PAGEREF _Toc100000003 \\h {fs}{fe}\\r\n"
-              "[Normal align=0] {fe}\\f\n"
+              "_Toc100000001 \\h {fs}2{fe}\\r\n"
+              "[TOC 2] 1.1 Details\\t{fb} PAGEREF _Toc100000002 \\h {fs}2{fe}\\r\n"
+              "[TOC 1] 2. Web site\\t{fb} PAGEREF _Toc100000003 \\h {fs}3{fe}\\r\n"
+              "[Normal align=0] {fe}\\r\n[Normal align=0] \\f\n"
               // the entries: heading, the demoted page with its picture, the next entries
               "[Heading 1] 1. Introduction\\r\n"
               "[Normal align=0] Page title\\r\n[Normal align=0] Sub title\\r\n"
@@ -123,7 +126,7 @@ TEST_F(WordStageOnTheEngine, BuildsTheDocumentFromTheContentsTree) {
     EXPECT_EQ(m.body().text(b0->start, b0->end), u"1. Introduction");
     EXPECT_NE(m.body().findBookmark(u"Bookmark0_anchor_one"), nullptr);  // mapped on saving
     // The demoted page heading keeps its font but is capped at 14 points.
-    const auto& demoted = m.body().charFormat(m.body().paragraphStart(16));
+    const auto& demoted = m.body().charFormat(m.body().paragraphStart(17));
     EXPECT_EQ(demoted.font, u"Arial");
     EXPECT_EQ(demoted.size, 14.0);
     // Links: the contents' entries, the page's link to Bookmark1, the web address.

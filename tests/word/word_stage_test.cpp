@@ -238,6 +238,34 @@ TEST_F(WordStageTest, SavesUnderAUniqueTemporaryNameAndReportsTheRealCauseOfAFai
         EXPECT_EQ(entry.path().filename(), "Guide.DOCX");
 }
 
+// The output's name chooses Word's file format, in any letter case; a name of no known kind
+// gets a Word 97-2003 document under its name ending in .doc.
+TEST_F(WordStageTest, TheOutputNameChoosesTheFileFormat) {
+    struct Case {
+        const char* output;
+        const char* saved;
+        int format;
+    };
+    const Case kCases[] = {{"Guide.docx", "Guide.docx", 12},
+                           {"Guide.PDF", "Guide.PDF", 17},
+                           {"Guide.doc", "Guide.doc", 0},
+                           {"Guide.rtf", "Guide.doc", 0}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.output);
+        recording->log.clear();
+        std::filesystem::create_directories(dir.path() / "root");  // the stage removes it
+        TChmToDocPDF fresh;
+        fresh.rootFolder = job.rootFolder;
+        fresh.pdf = fromPath(dir.path() / "out" / c.output);
+        fresh.FOnError = job.FOnError;
+        OutputWord(fresh);
+        EXPECT_FALSE(fresh.Failed) << (errors.empty() ? "" : errors.front());
+        EXPECT_TRUE(anyEndsWith(",FileFormat:Int " + std::to_string(c.format) +
+                                ",AddToRecentFiles:Bool False,)"));
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / "out" / c.saved));
+    }
+}
+
 TEST_F(WordStageTest, AnEmptyContentsTreeGivesCoverAndContentsOnly) {
     job.List.clear();
     OutputWord(job);
