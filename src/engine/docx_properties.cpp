@@ -3,6 +3,9 @@
 #include "engine/docx_xml.h"
 #include "platform/utf.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace quillet::engine::docx {
 
 namespace {
@@ -65,10 +68,23 @@ void writeRunProperties(XmlWriter& xml, const CharFormat& f, std::string_view ch
 }
 
 void writeSpacingAndPlacement(XmlWriter& xml, const ParaFormat& f) {
-    if (f.spaceBefore || f.spaceAfter) {
+    const bool lines =
+        f.lineSpacing && f.lineSpacingRule &&
+        (*f.lineSpacingRule == 3 || *f.lineSpacingRule == 4 || *f.lineSpacingRule == 5);
+    if (f.spaceBefore || f.spaceAfter || lines) {
         xml.start("w:spacing");
         if (f.spaceBefore) attr(xml, "w:before", num(twips(*f.spaceBefore)));
         if (f.spaceAfter) attr(xml, "w:after", num(twips(*f.spaceAfter)));
+        if (lines) {
+            // A multiple counts in 240ths of a line, the others in twips.
+            const bool multiple = *f.lineSpacingRule == 5;
+            attr(xml, "w:line",
+                 num(multiple ? std::llround(*f.lineSpacing * 20) : twips(*f.lineSpacing)));
+            attr(xml, "w:lineRule",
+                 multiple                  ? "auto"
+                 : *f.lineSpacingRule == 3 ? "atLeast"
+                                           : "exact");
+        }
         xml.end();
     }
     if (f.leftIndent || f.rightIndent || f.firstLineIndent) {
@@ -98,7 +114,26 @@ void writeParagraphProperties(XmlWriter& xml, const ParaFormat& f, std::string_v
         valueElement(xml, "w:numId", num(static_cast<long long>(f.list)));
         xml.end();
     }
+    if (f.bottomBorder && *f.bottomBorder > 0) {
+        xml.start("w:pBdr");
+        xml.start("w:bottom");
+        attr(xml, "w:val", "single");
+        attr(xml, "w:sz", num(std::clamp<long long>(std::llround(*f.bottomBorder * 8), 2, 96)));
+        attr(xml, "w:space", "1");
+        attr(xml, "w:color", "auto");
+        xml.end();
+        xml.end();
+    }
     if (f.shading) shading(xml, *f.shading);
+    if (f.rightTab && *f.rightTab > 0) {
+        xml.start("w:tabs");
+        xml.start("w:tab");
+        attr(xml, "w:val", "right");
+        attr(xml, "w:leader", "dot");
+        attr(xml, "w:pos", num(twips(*f.rightTab)));
+        xml.end();
+        xml.end();
+    }
     writeSpacingAndPlacement(xml, f);
 }
 

@@ -175,6 +175,21 @@ void readParagraphProperties(pugi::xml_node pr, ParaFormat& f,
         } else if (name == "w:spacing") {
             if (n.attribute("w:before")) f.spaceBefore = fromTwips(attrNumber(n, "w:before"));
             if (n.attribute("w:after")) f.spaceAfter = fromTwips(attrNumber(n, "w:after"));
+            if (n.attribute("w:line")) {
+                const std::string_view rule = n.attribute("w:lineRule").value();
+                const double line = attrNumber(n, "w:line");
+                f.lineSpacingRule = rule == "atLeast" ? 3 : rule == "exact" ? 4 : 5;
+                f.lineSpacing = *f.lineSpacingRule == 5 ? line / 20 : fromTwips(line);
+            }
+        } else if (name == "w:tabs") {
+            for (pugi::xml_node tab : n.children("w:tab"))
+                if (std::string_view(tab.attribute("w:val").value()) == "right")
+                    f.rightTab = fromTwips(attrNumber(tab, "w:pos"));
+        } else if (name == "w:pBdr") {
+            if (pugi::xml_node bottom = n.child("w:bottom");
+                bottom && std::string_view(bottom.attribute("w:val").value()) != "none" &&
+                std::string_view(bottom.attribute("w:val").value()) != "nil")
+                f.bottomBorder = attrNumber(bottom, "w:sz") / 8;
         } else if (name == "w:ind") {
             const char* left = n.attribute("w:left") ? "w:left" : "w:start";
             if (n.attribute(left)) f.leftIndent = fromTwips(attrNumber(n, left));
@@ -288,6 +303,11 @@ void StoryReader::readTable(pugi::xml_node tbl) {
             if (pugi::xml_node merge = tcPr.child("w:vMerge"))
                 cell.verticalMerge =
                     std::string_view(merge.attribute("w:val").value()) == "restart" ? 1 : 2;
+            if (pugi::xml_node side = tcPr.child("w:tcBorders").child("w:top")) {
+                const std::string_view val = side.attribute("w:val").value();
+                cell.borderWidth =
+                    val == "nil" || val == "none" ? 0.0 : attrNumber(side, "w:sz") / 8;
+            }
             if (pugi::xml_node shd = tcPr.child("w:shd"))
                 if (std::string_view(shd.attribute("w:fill").value()) != "auto")
                     cell.shading = parseColor(shd.attribute("w:fill").value());

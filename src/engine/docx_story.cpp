@@ -7,6 +7,7 @@
 #include "platform/utf.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quillet::engine::docx {
 
@@ -101,6 +102,24 @@ void StoryWriter::writeTable(int first, int last, std::size_t depth) {
                 valueElement(m_xml, "w:gridSpan", num(static_cast<long long>(cell.gridSpan)));
             if (cell.verticalMerge == 1) valueElement(m_xml, "w:vMerge", "restart");
             if (cell.verticalMerge == 2) m_xml.empty("w:vMerge");
+            if (cell.borderWidth) {
+                m_xml.start("w:tcBorders");
+                for (const char* side : {"w:top", "w:left", "w:bottom", "w:right"}) {
+                    m_xml.start(side);
+                    if (*cell.borderWidth > 0) {
+                        attr(m_xml, "w:val", "single");
+                        attr(
+                            m_xml, "w:sz",
+                            num(std::clamp<long long>(std::llround(*cell.borderWidth * 8), 2, 96)));
+                        attr(m_xml, "w:space", "0");
+                        attr(m_xml, "w:color", "auto");
+                    } else {
+                        attr(m_xml, "w:val", "nil");
+                    }
+                    m_xml.end();
+                }
+                m_xml.end();
+            }
             if (cell.shading) {
                 m_xml.start("w:shd");
                 attr(m_xml, "w:val", "clear");

@@ -187,6 +187,13 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
     }
     body.addBookmarks(newBookmarks);  // all at once: headings run through the whole document
 
+    // The page numbers stand at the right edge of the text, dots leading to them.
+    std::optional<double> numberStop;
+    if (options.includePageNumbers && !model.sections().empty()) {
+        const PageSetup& page =
+            model.sections()[static_cast<std::size_t>(model.sectionAt(field.start))].page;
+        numberStop = std::max(page.pageWidth - page.leftMargin - page.rightMargin, 72.0);
+    }
     // The entries, each ending in its page number (`pages`, by entry) when there are numbers.
     const auto contents = [&](const std::vector<int>& pages) {
         Fragment result;
@@ -215,6 +222,7 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
             ParaFormat format;
             const int style = sheet.findBuiltin(kStyleToc1 - (e.level - 1));
             format.style = style >= 0 ? style : 0;
+            format.rightTab = numberStop;
             result.addParagraph(format);
         }
         result.addRun(static_cast<int>(result.text.size()), CharFormat{});

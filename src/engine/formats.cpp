@@ -88,6 +88,10 @@ std::size_t std::hash<ParaFormat>::operator()(const ParaFormat& f) const {
         .add(f.shading)
         .add(f.pageBreakBefore)
         .add(f.keepWithNext)
+        .add(f.lineSpacing)
+        .add(f.lineSpacingRule)
+        .add(f.bottomBorder)
+        .add(f.rightTab)
         .add(f.list)
         .add(f.listLevel);
     for (const CellRef& cell : f.cells) mix.add(cell.table).add(cell.row).add(cell.column);

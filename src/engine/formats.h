@@ -79,9 +79,15 @@ struct ParaFormat {
     std::optional<int> shading;             // background colour, 0x00BBGGRR
     std::optional<bool> pageBreakBefore;
     std::optional<bool> keepWithNext;
-    int list = 0;                // a list of the document (1 and up), 0 for none
-    int listLevel = 0;           // 0 to 8
-    std::vector<CellRef> cells;  // the table cells that hold the paragraph, outermost first
+    // Line spacing as Word counts it: with rule 5 (multiple) in twelfths of a line (12 single,
+    // 18 one and a half), with rule 3 (at least) and 4 (exactly) in points.
+    std::optional<double> lineSpacing;
+    std::optional<int> lineSpacingRule;
+    std::optional<double> bottomBorder;  // a rule line under the paragraph, its width in points
+    std::optional<double> rightTab;      // a right-aligned tab stop with a dotted leader, points
+    int list = 0;                        // a list of the document (1 and up), 0 for none
+    int listLevel = 0;                   // 0 to 8
+    std::vector<CellRef> cells;          // the table cells that hold the paragraph, outermost first
 
     auto operator<=>(const ParaFormat&) const = default;
     bool operator==(const ParaFormat&) const = default;

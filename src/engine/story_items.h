@@ -72,6 +72,8 @@ struct CellInfo {
     int gridSpan = 1;
     int verticalMerge = 0;  // 0 none, 1 starts a merged cell, 2 continues the one above
     std::optional<int> shading;
+    // The cell's own borders, in points (0 for none), where they differ from the table's.
+    std::optional<double> borderWidth;
     bool operator==(const CellInfo&) const = default;
 };
 

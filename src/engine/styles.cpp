@@ -140,6 +140,10 @@ ParaFormat StyleSheet::resolvedParagraph(int index) const {
         take(p.shading, s.shading);
         take(p.pageBreakBefore, s.pageBreakBefore);
         take(p.keepWithNext, s.keepWithNext);
+        take(p.lineSpacing, s.lineSpacing);
+        take(p.lineSpacingRule, s.lineSpacingRule);
+        take(p.bottomBorder, s.bottomBorder);
+        take(p.rightTab, s.rightTab);
     }
     p.style = index;
     return p;

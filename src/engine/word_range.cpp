@@ -77,6 +77,10 @@ ParaFormat effectiveParaFormat(const DocumentModel& model, const Story& story, i
     take(p.shading, direct.shading);
     take(p.pageBreakBefore, direct.pageBreakBefore);
     take(p.keepWithNext, direct.keepWithNext);
+    take(p.lineSpacing, direct.lineSpacing);
+    take(p.lineSpacingRule, direct.lineSpacingRule);
+    take(p.bottomBorder, direct.bottomBorder);
+    take(p.rightTab, direct.rightTab);
     p.list = direct.list;
     p.listLevel = direct.listLevel;
     p.cells = direct.cells;

@@ -255,11 +255,11 @@ TEST_F(DocxOutput, TablesSurviveTheRoundTrip) {
     engine::Fragment f;
     engine::TableInfo outer;
     outer.grid = {100, 100};
-    outer.rows = {{{{100, 1, 1, 0xCCCCCC}, {100, 1, 0, {}}}, true},
-                  {{{100, 1, 2, {}}, {100, 1, 0, {}}}, false}};
+    outer.rows = {{{{100, 1, 1, 0xCCCCCC, {}}, {100, 1, 0, {}, 0.0}}, true},
+                  {{{100, 1, 2, {}, {}}, {100, 1, 0, {}, 2.25}}, false}};
     engine::TableInfo inner;
     inner.grid = {50};
-    inner.rows = {{{{50, 1, 0, {}}}, false}};
+    inner.rows = {{{{50, 1, 0, {}, {}}}, false}};
     inner.borderWidth = 0;
     f.tables = {outer, inner};
     auto cell = [&](std::u16string text, std::vector<engine::CellRef> cells, char16_t end) {
@@ -283,6 +283,39 @@ TEST_F(DocxOutput, TablesSurviveTheRoundTrip) {
     engine::readDocx(back, path);
     EXPECT_EQ(back.checkInvariants(), "");
     EXPECT_EQ(dumpModel(back), dumpModel(model));
+}
+
+TEST_F(DocxOutput, LineSpacingRulesAndTabStopsSurviveTheRoundTrip) {
+    engine::DocumentModel model;
+    engine::Fragment f;
+    const auto paragraph = [&](std::u16string text, auto set) {
+        f.text += text + engine::kParagraphMark;
+        engine::ParaFormat p;
+        set(p);
+        f.addParagraph(p);
+    };
+    paragraph(u"one and a half", [](auto& p) {
+        p.lineSpacing = 18;
+        p.lineSpacingRule = 5;
+    });
+    paragraph(u"at least", [](auto& p) {
+        p.lineSpacing = 20;
+        p.lineSpacingRule = 3;
+    });
+    paragraph(u"", [](auto& p) {
+        p.lineSpacing = 6;
+        p.lineSpacingRule = 4;
+        p.bottomBorder = 0.75;
+    });
+    paragraph(u"entry\t7", [](auto& p) { p.rightTab = 451.5; });
+    f.addRun(static_cast<int>(f.text.size()), engine::CharFormat{});
+    model.insert(model.body(), 0, f);
+    const std::u16string path = fromPath(dir.path() / "spacing.docx");
+    engine::writeDocx(model, path);
+    engine::DocumentModel back;
+    engine::readDocx(back, path);
+    EXPECT_EQ(dumpModel(back), dumpModel(model));
+    EXPECT_NE(dumpModel(back).find("line=18/5"), std::string::npos) << dumpModel(back);
 }
 
 // A document with a list of each number style, built on the model (the automation interface

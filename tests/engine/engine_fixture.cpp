@@ -67,6 +67,9 @@ std::string paraFormat(const ParaFormat& f) {
     if (f.shading) out << " pshading=" << *f.shading;
     if (f.pageBreakBefore) out << " pagebreak=" << *f.pageBreakBefore;
     if (f.keepWithNext) out << " keepnext=" << *f.keepWithNext;
+    if (f.lineSpacing) out << " line=" << *f.lineSpacing << "/" << f.lineSpacingRule.value_or(-1);
+    if (f.bottomBorder) out << " rule=" << *f.bottomBorder;
+    if (f.rightTab) out << " tab=" << *f.rightTab;
     if (f.list) out << " list=" << f.list << "/" << f.listLevel;
     for (const CellRef& c : f.cells) out << " cell=" << c.table << "/" << c.row << "/" << c.column;
     return out.str();
@@ -106,7 +109,8 @@ void dumpStory(std::ostringstream& out, const DocumentModel& model, const Story&
             out << "    row" << (row.header ? " header" : "");
             for (const CellInfo& c : row.cells)
                 out << " [w=" << c.width << " span=" << c.gridSpan << " vm=" << c.verticalMerge
-                    << (c.shading ? " shd=" + std::to_string(*c.shading) : "") << "]";
+                    << (c.shading ? " shd=" + std::to_string(*c.shading) : "")
+                    << (c.borderWidth ? " border=" + std::to_string(*c.borderWidth) : "") << "]";
             out << "\n";
         }
     }

@@ -27,7 +27,7 @@ protected:
     std::vector<int> contentsNumbers() const {
         std::vector<int> numbers;
         const std::string dump = paragraphs();
-        static const std::regex entry(R"(\[TOC \d\] [^\n]*PAGEREF [^\n]*\{fs\}(\d*)\{fe\})");
+        static const std::regex entry(R"(\[TOC \d[^\]]*\] [^\n]*PAGEREF [^\n]*\{fs\}(\d*)\{fe\})");
         for (auto it = std::sregex_iterator(dump.begin(), dump.end(), entry);
              it != std::sregex_iterator(); ++it)
             numbers.push_back((*it)[1].length() ? std::stoi((*it)[1]) : 0);

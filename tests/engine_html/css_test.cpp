@@ -91,6 +91,46 @@ TEST(CssSelectors, MatchBySpecificityThenOrder) {
     EXPECT_EQ(cascade(sheet, {key("h1")}), "g ");
 }
 
+TEST(CssSelectors, AttributeSelectors) {
+    ElementKey a = key("a");
+    a.attributes = {{"name", "top"},
+                    {"title", "Go Home now"},
+                    {"lang", "en-GB"},
+                    {"href", "Intro.HTM"},
+                    {"class", "x y"}};
+    ElementKey input = key("input");
+    input.attributes = {{"type", "checkbox"}};
+    struct Case {
+        const char* selector;
+        bool onA, onInput;
+    };
+    const Case cases[] = {
+        {"a[name]", true, false},
+        {"[type=checkbox]", false, true},
+        {"input[type=\"checkbox\"]", false, true},
+        {"input[type='radio']", false, false},
+        {"[title~=Home]", true, false},
+        {"[title~=Hom]", false, false},
+        {"[title='go home now' i]", true, false},
+        {"[title = 'Go Home now']", true, false},
+        {"[lang|=en]", true, false},
+        {"[href^=Intro]", true, false},
+        {"[href$='.htm' i]", true, false},
+        {"[href$='.htm']", false, false},
+        {"[href*=tro]", true, false},
+        {"[class~=y]", true, false},
+        {"a[name][title]", true, false},
+        {"a[nam", false, false},
+        {"a[=x]", false, false},
+    };
+    for (const Case& c : cases) {
+        StyleSheetSet sheet;
+        sheet.add(std::string(c.selector) + " { color: z }");
+        EXPECT_EQ(cascade(sheet, {a}) == "z ", c.onA) << c.selector;
+        EXPECT_EQ(cascade(sheet, {input}) == "z ", c.onInput) << c.selector;
+    }
+}
+
 TEST(CssSelectors, CombinatorsMatchDeepElementsWithoutTryingEveryAncestor) {
     // Two hundred nested divs: a selector that cannot match once had every combination of them
     // to try. Some need a later ancestor after a nearer one failed (a child combinator).

@@ -371,6 +371,37 @@ TEST_F(WebPages, StyleSheetsAndFontTagsFormatText) {
     EXPECT_EQ(big.firstLineIndent, -5);
 }
 
+TEST_F(WebPages, LineHeightRulesAndCellBorders) {
+    open(
+        "<style>.airy { line-height: 1.8 } .fixed { line-height: 20px } .pct { line-height: 150% }"
+        " .normal { line-height: normal } td.boxed { border: 2px solid } td.bare { border: none }"
+        " a[name] { color: #ff0000 }</style>"
+        "<div class=airy><p>airy</p><p class=normal>normal</p></div>"
+        "<p class=fixed>fixed</p><p class=pct style='font-size: 10pt'>pct</p><p>plain</p>"
+        "<hr><p>after rule</p>"
+        "<table border=1><tr><td>ruled</td><td class=bare>bare</td></tr></table>"
+        "<table><tr><td class=boxed>boxed</td><td>open</td></tr></table>"
+        "<p><a name=here>anchor</a> <a href='#here'>link</a></p>");
+    EXPECT_EQ(paraAt(u"airy").lineSpacingRule, 5);
+    EXPECT_DOUBLE_EQ(*paraAt(u"airy").lineSpacing, 18);  // 1.8 over CSS's normal of 1.2
+    EXPECT_FALSE(paraAt(u"normal").lineSpacing);
+    EXPECT_EQ(paraAt(u"fixed").lineSpacingRule, 3);
+    EXPECT_DOUBLE_EQ(*paraAt(u"fixed").lineSpacing, 15);
+    EXPECT_DOUBLE_EQ(*paraAt(u"pct").lineSpacing, 15);  // 150% of 10 points
+    EXPECT_FALSE(paraAt(u"plain").lineSpacing);
+    // The rule: an empty paragraph with a line under it, just before "after rule".
+    const int rule = body().paragraphAt(find(u"after rule")) - 1;
+    EXPECT_EQ(body().text(body().paragraphStart(rule), body().paragraphEnd(rule)), u"\r");
+    EXPECT_TRUE(body().paragraphFormat(rule).bottomBorder);
+    const auto& tables = body().tables();
+    ASSERT_EQ(tables.size(), 2u);
+    EXPECT_FALSE(tables[0].rows[0].cells[0].borderWidth);  // as its table
+    EXPECT_EQ(tables[0].rows[0].cells[1].borderWidth, 0.0);
+    EXPECT_EQ(tables[1].rows[0].cells[0].borderWidth, 1.5);
+    EXPECT_EQ(charAt(u"anchor").color, 0x0000FF);  // an attribute selector
+    EXPECT_NE(charAt(u"link").color, 0x0000FF);
+}
+
 TEST_F(WebPages, TheLangAttributeChoosesTheEastAsianFontAndLanguage) {
     open(
         "<meta charset=utf-8><p>plain</p><div lang='ja'><p>\u65e5\u672c</p>"

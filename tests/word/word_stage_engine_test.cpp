@@ -107,10 +107,10 @@ TEST_F(WordStageOnTheEngine, BuildsTheDocumentFromTheContentsTree) {
               // starts a page), then its break
               // on a paragraph of its own, as the writer puts a section apart from a field
               "[Normal align=0] Contents\\r\n"
-              "[TOC 1] {fb} TOC \\o \"1-3\" \\h \\z \\u {fs}1. Introduction\\t{fb} PAGEREF "
+              "[TOC 1 tab=453.3] {fb} TOC \\o \"1-3\" \\h \\z \\u {fs}1. Introduction\\t{fb} PAGEREF "
               "_Toc100000001 \\h {fs}2{fe}\\r\n"
-              "[TOC 2] 1.1 Details\\t{fb} PAGEREF _Toc100000002 \\h {fs}2{fe}\\r\n"
-              "[TOC 1] 2. Web site\\t{fb} PAGEREF _Toc100000003 \\h {fs}3{fe}\\r\n"
+              "[TOC 2 tab=453.3] 1.1 Details\\t{fb} PAGEREF _Toc100000002 \\h {fs}2{fe}\\r\n"
+              "[TOC 1 tab=453.3] 2. Web site\\t{fb} PAGEREF _Toc100000003 \\h {fs}3{fe}\\r\n"
               "[Normal align=0] {fe}\\r\n[Normal align=0] \\f\n"
               // the entries: heading, the demoted page with its picture, the next entries
               "[Heading 1] 1. Introduction\\r\n"

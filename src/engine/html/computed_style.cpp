@@ -6,6 +6,8 @@
 #include "text/east_asian_fonts.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -205,6 +207,8 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
     c.indent = parent.indent;
     c.rightIndent = parent.rightIndent;
     c.blockShading = parent.blockShading;
+    c.lineHeightFactor = parent.lineHeightFactor;
+    c.lineHeightPoints = parent.lineHeightPoints;
     c.display = display;
 
     const double parentSize = parent.chars.size.value_or(12);
@@ -263,6 +267,26 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
     if (const std::string* v = get("text-align"))
         if (auto a = alignmentOf(*v)) c.align = a;
     if (const std::string* v = get("text-indent")) c.textIndent = parseLength(*v, size);
+    if (const std::string* v = get("line-height")) {
+        const std::string s = lowerAscii(trim(*v));
+        double factor = 0;
+        const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), factor);
+        if (s == "normal") {
+            c.lineHeightFactor.reset();
+            c.lineHeightPoints.reset();
+        } else if (error == std::errc() && end == s.data() + s.size() && std::isfinite(factor)) {
+            c.lineHeightFactor = std::clamp(factor, 0.5, 10.0);  // a number: inherited as such
+            c.lineHeightPoints.reset();
+        } else if (s.ends_with("%")) {
+            if (const auto p = parseLength(s, size, 100.0)) {
+                c.lineHeightPoints = std::clamp(*p * size / 100, 1.0, kMaxLength);
+                c.lineHeightFactor.reset();
+            }
+        } else if (const auto l = parseLength(s, size)) {
+            c.lineHeightPoints = std::clamp(*l, 1.0, kMaxLength);
+            c.lineHeightFactor.reset();
+        }
+    }
     if (const std::string* v = get("white-space")) {
         const std::string s = lowerAscii(*v);
         c.pre = s == "pre" || s == "pre-wrap" || s == "pre-line";

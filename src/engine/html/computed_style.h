@@ -35,6 +35,9 @@ struct Computed {
     std::optional<double> widthPercent;  // of the containing width
     std::optional<double> height;
     std::optional<double> borderWidth;
+    // line-height, inherited: a number (or percentage) of the font size, or a length in points.
+    std::optional<double> lineHeightFactor;
+    std::optional<double> lineHeightPoints;
 };
 
 // A property as the cascade hands it on: a longhand name and its value as written.

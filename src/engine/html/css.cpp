@@ -47,8 +47,80 @@ std::size_t blockEnd(std::string_view css, std::size_t open) {
     return css.size();
 }
 
-// One compound selector from `text` ("div.note#x:link"); `never` when it uses what is not
-// supported here.
+// The inside of "[...]": a name, then perhaps an operator, a value (quoted or not) and "i".
+std::optional<AttributeTest> parseAttributeTest(std::string_view text) {
+    AttributeTest t;
+    std::size_t i = 0;
+    const auto skipSpace = [&] {
+        while (i < text.size() && isSpace(text[i])) ++i;
+    };
+    skipSpace();
+    const std::size_t nameStart = i;
+    while (i < text.size() && isNameChar(text[i])) ++i;
+    t.name = lowerAscii(text.substr(nameStart, i - nameStart));
+    if (t.name.empty()) return std::nullopt;
+    skipSpace();
+    if (i == text.size()) return t;
+    if (text[i] == '=') {
+        t.op = '=';
+        ++i;
+    } else if (i + 1 < text.size() && text[i + 1] == '=' &&
+               std::string_view("~|^$*").find(text[i]) != std::string_view::npos) {
+        t.op = text[i];
+        i += 2;
+    } else {
+        return std::nullopt;
+    }
+    skipSpace();
+    if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
+        const char quote = text[i++];
+        const std::size_t end = text.find(quote, i);
+        if (end == std::string_view::npos) return std::nullopt;
+        t.value = std::string(text.substr(i, end - i));
+        i = end + 1;
+    } else {
+        const std::size_t start = i;
+        while (i < text.size() && !isSpace(text[i])) ++i;
+        t.value = std::string(text.substr(start, i - start));
+    }
+    skipSpace();
+    if (i < text.size() && (text[i] == 'i' || text[i] == 'I')) {
+        t.ignoreCase = true;
+        ++i;
+        skipSpace();
+    }
+    return i == text.size() ? std::optional<AttributeTest>(t) : std::nullopt;
+}
+
+bool attributeHolds(const AttributeTest& t, const ElementKey& e) {
+    const auto found = std::find_if(e.attributes.begin(), e.attributes.end(),
+                                    [&](const auto& a) { return a.first == t.name; });
+    if (found == e.attributes.end()) return false;
+    if (t.op == 0) return true;
+    const std::string value = t.ignoreCase ? lowerAscii(found->second) : found->second;
+    const std::string wanted = t.ignoreCase ? lowerAscii(t.value) : t.value;
+    switch (t.op) {
+        case '=':
+            return value == wanted;
+        case '~':
+            for (const std::string& word : splitValue(value))
+                if (word == wanted) return true;
+            return false;
+        case '|':
+            return value == wanted || value.starts_with(wanted + "-");
+        case '^':
+            return !wanted.empty() && value.starts_with(wanted);
+        case '$':
+            return !wanted.empty() && value.ends_with(wanted);
+        case '*':
+            return !wanted.empty() && value.find(wanted) != std::string::npos;
+        default:
+            return false;
+    }
+}
+
+// One compound selector from `text` ("div.note#x:link", "a[name]"); `never` when it uses what
+// is not supported here.
 Compound parseCompound(std::string_view text, std::uint32_t& specificity) {
     Compound c;
     std::size_t i = 0;
@@ -86,8 +158,20 @@ Compound parseCompound(std::string_view text, std::uint32_t& specificity) {
                 c.never = true;  // :hover, :before, ... never hold for a printed page
             }
             if (i < text.size() && text[i] == '(') c.never = true;
+        } else if (kind == '[') {
+            const std::size_t close = text.find(']', i);
+            std::optional<AttributeTest> test = close == std::string_view::npos
+                                                    ? std::nullopt
+                                                    : parseAttributeTest(text.substr(i, close - i));
+            if (!test) {
+                c.never = true;
+                break;
+            }
+            c.attributes.push_back(std::move(*test));
+            specificity += 1 << 8;
+            i = close + 1;
         } else {
-            c.never = true;  // attribute selectors and anything unknown
+            c.never = true;  // anything unknown
             break;
         }
     }
@@ -111,8 +195,11 @@ std::optional<Selector> parseSelector(std::string_view text) {
         if (text[i] == '+' || text[i] == '~') return std::nullopt;
         std::size_t end = i;
         while (end < text.size() && !isSpace(text[end]) && text[end] != '>' && text[end] != '+' &&
-               text[end] != '~')
+               text[end] != '~') {
+            // An attribute test may hold blanks and "~" in its brackets.
+            if (text[end] == '[') end = std::min(text.find(']', end), text.size() - 1);
             ++end;
+        }
         Compound c = parseCompound(text.substr(i, end - i), s.specificity);
         if (c.never) return std::nullopt;
         c.child = child && !s.parts.empty();
@@ -131,6 +218,8 @@ bool matchesCompound(const Compound& c, const ElementKey& e) {
     if (c.needsFirstChild && !e.firstChild) return false;
     for (const std::string& cls : c.classes)
         if (std::find(e.classes.begin(), e.classes.end(), cls) == e.classes.end()) return false;
+    for (const AttributeTest& t : c.attributes)
+        if (!attributeHolds(t, e)) return false;
     return true;
 }
 

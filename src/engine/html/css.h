@@ -28,6 +28,17 @@ struct ElementKey {
     std::vector<std::string> classes;
     bool isLink = false;      // an <a> with an href (":link")
     bool firstChild = false;  // the first element among its siblings
+    // The other attributes (names lower-cased, values as written), for attribute selectors.
+    std::vector<std::pair<std::string, std::string>> attributes;
+};
+
+// An attribute selector: "[name]", "[name=value]", and the "~=", "|=", "^=", "$=" and "*="
+// tests, with an "i" flag for a value compared without regard to ASCII case.
+struct AttributeTest {
+    std::string name;  // lower-cased
+    char op = 0;       // 0: present; '=', '~', '|', '^', '$', '*'
+    std::string value;
+    bool ignoreCase = false;
 };
 
 // One compound selector ("p.note#x"), with the combinator that joins it to the one before.
@@ -35,6 +46,7 @@ struct Compound {
     std::string tag;  // empty for any
     std::string id;
     std::vector<std::string> classes;
+    std::vector<AttributeTest> attributes;
     bool needsLink = false;
     bool needsFirstChild = false;
     bool never = false;  // uses something not supported here

@@ -202,6 +202,11 @@ ElementKey elementKey(const GumboNode* node) {
     const std::string cls = attribute(e, "class");
     for (std::string& c : splitValue(cls)) k.classes.push_back(std::move(c));
     k.isLink = e.tag == GUMBO_TAG_A && hasAttribute(e, "href");
+    for (unsigned i = 0; i < e.attributes.length; ++i) {
+        const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+        const std::string_view name = a->name;
+        if (name != "style") k.attributes.emplace_back(lowerAscii(name), a->value);
+    }
     k.firstChild = true;
     for (const GumboNode* n = node; n->parent && n->index_within_parent > 0;) {
         const GumboVector& siblings = n->parent->type == GUMBO_NODE_DOCUMENT

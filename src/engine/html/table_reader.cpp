@@ -280,10 +280,14 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
     std::size_t nextShare = 0;
     for (const auto& k : known) info.grid.push_back(k ? *k : std::max(18.0, shares[nextShare++]));
     info.borderWidth = std::clamp(style.borderWidth.value_or(0), 0.0, 6.0);
-    if (info.borderWidth == 0)
-        for (const CellOut& c : cells)
-            if (c.borderWidth && *c.borderWidth > 0)
-                info.borderWidth = std::min(*c.borderWidth, 6.0);
+    // A table without borders of its own whose cells all have the same ones takes theirs; cells
+    // whose borders differ from the table's keep their own.
+    if (info.borderWidth == 0 && !cells.empty() &&
+        std::all_of(cells.begin(), cells.end(), [&](const CellOut& c) {
+            return c.borderWidth && *c.borderWidth > 0 &&
+                   *c.borderWidth == *cells.front().borderWidth;
+        }))
+        info.borderWidth = std::min(*cells.front().borderWidth, 6.0);
     if (hasAttribute(e, "align")) info.alignment = alignmentOf(attribute(e, "align"));
     if (info.alignment == 3) info.alignment.reset();
 
@@ -311,6 +315,10 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
                 for (int cc = c; cc < c + cell.colSpan && cc < columns; ++cc)
                     ci.width += info.grid[static_cast<std::size_t>(cc)];
                 ci.shading = cell.shading;
+                if (cell.borderWidth) {
+                    const double own = std::clamp(*cell.borderWidth, 0.0, 6.0);
+                    if (own != info.borderWidth) ci.borderWidth = own;
+                }
                 if (cell.row == r) {
                     ci.verticalMerge = cell.rowSpan > 1 ? 1 : 0;
                     appendFragment(table, std::move(cell.content), ref);

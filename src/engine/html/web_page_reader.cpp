@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <filesystem>
@@ -350,6 +351,14 @@ private:
             c.marginBottom ? std::optional<double>(std::clamp(*c.marginBottom, 0.0, kMaxLength))
                            : std::nullopt;
         b.format.shading = c.blockShading;
+        // CSS's "normal" is about 1.2 times the font size, where Word's single spacing is.
+        if (c.lineHeightFactor && std::abs(*c.lineHeightFactor - 1.2) > 0.05) {
+            b.format.lineSpacingRule = 5;
+            b.format.lineSpacing = std::clamp(*c.lineHeightFactor / 1.2 * 12, 6.0, 132.0);
+        } else if (c.lineHeightPoints) {
+            b.format.lineSpacingRule = 3;
+            b.format.lineSpacing = *c.lineHeightPoints;
+        }
         return b;
     }
 
@@ -454,6 +463,10 @@ private:
         if (e.tag == GUMBO_TAG_HR) {
             startBlock();
             Block b = blockOf(e, style);
+            // A rule across the text: an empty paragraph with a line under it.
+            b.format.bottomBorder = std::clamp(style.height.value_or(0.75), 0.25, 6.0);
+            b.format.lineSpacingRule = 4;
+            b.format.lineSpacing = 6;
             out.begin(b);
             out.end();
             if (anchored) addBookmarks(out.pos() - 1, out.pos() - 1);
