@@ -371,6 +371,24 @@ TEST_F(WebPages, StyleSheetsAndFontTagsFormatText) {
     EXPECT_EQ(big.firstLineIndent, -5);
 }
 
+TEST_F(WebPages, APreformattedBlocksSpacingStandsAroundItNotBetweenItsLines) {
+    for (const char* end : {"", "\n"}) {
+        SCOPED_TRACE(end[0] ? "ending in a line end" : "ending in text");
+        open(std::string("<pre style='margin: 10pt 0'>one\ntwo\nthree") + end + "</pre>");
+        const auto spacing = [&](std::u16string_view line) {
+            const ParaFormat p = paraAt(line);
+            return std::to_string(p.spaceBefore.value_or(-1)).substr(0, 2) + "/" +
+                   std::to_string(p.spaceAfter.value_or(-1)).substr(0, 2);
+        };
+        EXPECT_EQ(spacing(u"one"), "10/-1");
+        EXPECT_EQ(spacing(u"two"), "-1/-1");
+        EXPECT_EQ(spacing(u"three"), "-1/10");
+        EXPECT_EQ(checkDocument(doc), "");
+        doc.call(u"Close", {false});
+        doc = Object();
+    }
+}
+
 TEST_F(WebPages, LineHeightRulesAndCellBorders) {
     open(
         "<style>.airy { line-height: 1.8 } .fixed { line-height: 20px } .pct { line-height: 150% }"

@@ -130,6 +130,10 @@ struct Output {
     bool lineHasText = false;   // visible content since the paragraph began or the last break
     bool pendingSpace = false;  // collapsed white space to write before the next content
     int pendingBreaks = 0;      // <br>s to write before the next content
+    // The block whose paragraph a line end of preformatted text has just closed: its next
+    // paragraph continues it, so the block's spacing stands before its first line and after
+    // its last only.
+    std::optional<ParaFormat> continuedBlock;
     ParaFormat paraFormat;
     CharFormat markFormat;
     ListItem item;  // the list of a list item waiting for its first paragraph
@@ -147,6 +151,8 @@ struct Output {
         pendingBreaks = 0;
         paraFormat = block.format;
         markFormat = block.mark;
+        if (continuedBlock && *continuedBlock == block.format) paraFormat.spaceBefore.reset();
+        continuedBlock.reset();
         if (item.list != 0) {
             paraFormat.list = item.list;
             paraFormat.listLevel = item.level;
@@ -504,6 +510,15 @@ private:
             if (style.display == Display::ListItem && m_out->item.list != 0)
                 m_out->begin(m_blocks.back());
             m_out->end();
+            // Preformatted text that ended in a line end: its last line keeps the block's
+            // space after it.
+            if (m_out->continuedBlock && *m_out->continuedBlock == b.format &&
+                b.format.spaceAfter && !m_out->frag.paragraphs.empty()) {
+                ParaFormat last = m_out->frag.paraFormats[m_out->frag.paragraphs.back()];
+                last.spaceAfter = b.format.spaceAfter;
+                m_out->frag.paragraphs.back() = m_out->frag.paraFormats.intern(last);
+            }
+            m_out->continuedBlock.reset();
             m_blocks.pop_back();
         } else {
             walkChildren(node, inner, depth);
@@ -579,7 +594,11 @@ private:
                 if (c == u'\n') {
                     flush();
                     out.begin(block);
+                    // The line goes on in the next paragraph; should the block end here
+                    // instead, its last line loses the space after it, a few points.
+                    out.paraFormat.spaceAfter.reset();
                     out.end();
+                    out.continuedBlock = block.format;
                     continue;
                 }
                 if (buffer.empty()) {
