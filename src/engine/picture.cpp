@@ -4,9 +4,13 @@
 
 #include <stb_image.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+#include <system_error>
 
 namespace quillet::engine {
 
@@ -14,7 +18,18 @@ namespace {
 
 constexpr double kPointsPerPixel = 72.0 / 96.0;
 
+// Help files hold screenshots and icons of a few hundred kilobytes. A picture file larger than
+// this is refused before it is read: it would be held in memory whole, and stb takes its size as
+// an int.
+constexpr std::uintmax_t kMaxPictureBytes = std::uintmax_t{64} << 20;
+// A side longer than this many pixels is refused: even at 600 dpi it is wider than any page, and
+// the page would show a hostile picture's claim as a size beyond what the document may hold.
+constexpr int kMaxPictureSide = 32'767;
+
 bool readFile(const std::u16string& path, std::string& out) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(toPath(path), ec);
+    if (ec || size > kMaxPictureBytes) return false;
     std::ifstream in(toPath(path), std::ios::binary);
     if (!in) return false;
     std::ostringstream buffer;
@@ -37,10 +52,10 @@ std::u16string kindOf(const std::string& b) {
 bool describeImage(const std::string& bytes, PictureData& picture) {
     const std::u16string kind = kindOf(bytes);
     int w = 0, h = 0, channels = 0;
-    if (kind.empty() ||
+    if (kind.empty() || bytes.size() > kMaxPictureBytes ||
         stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()),
                               static_cast<int>(bytes.size()), &w, &h, &channels) == 0 ||
-        w <= 0 || h <= 0)
+        w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide)
         return false;
     picture.extension = kind;
     picture.naturalWidth = w * kPointsPerPixel;
@@ -52,9 +67,15 @@ PictureData loadPicture(const std::u16string& path, bool link) {
     PictureData p;
     p.sourcePath = path;
     std::string bytes;
+    std::error_code ec;
+    if (std::filesystem::file_size(toPath(path), ec) > kMaxPictureBytes && !ec)
+        throw std::runtime_error(toUtf8(path) + " is larger than the limit of " +
+                                 std::to_string(kMaxPictureBytes) + " bytes for a picture");
     if (!readFile(path, bytes)) throw std::runtime_error("cannot read the picture " + toUtf8(path));
     if (!describeImage(bytes, p))
-        throw std::runtime_error(toUtf8(path) + " is not a PNG, GIF, JPEG or BMP picture");
+        throw std::runtime_error(toUtf8(path) +
+                                 " is not a PNG, GIF, JPEG or BMP picture of at most " +
+                                 std::to_string(kMaxPictureSide) + " pixels a side");
     p.width = p.naturalWidth;
     p.height = p.naturalHeight;
     p.linked = link;

@@ -25,11 +25,12 @@ struct PictureData {
 
 // Reads `path`, which must hold a PNG, GIF, JPEG or BMP image, into a picture shown at its natural
 // size. With `link` the picture stays linked to the file and its bytes are not kept. Throws
-// std::runtime_error naming the file when it cannot be read or is not such an image.
+// std::runtime_error naming the file when it cannot be read or is not such an image, and naming the
+// limit when the file is larger than 64 MiB or a side longer than 32,767 pixels.
 PictureData loadPicture(const std::u16string& path, bool link);
 
 // Fills extension, naturalWidth and naturalHeight from `bytes`; false when they are not an image
-// of a kind named above.
+// of a kind named above within those limits.
 bool describeImage(const std::string& bytes, PictureData& picture);
 
 // Reads the file's bytes into the picture (keeping its size); false when it cannot be read.

@@ -98,6 +98,9 @@ bool parseHexString(std::string_view hex, std::u16string& out) {
     out.clear();
     for (std::size_t i = 0; i < bytes.size(); i += 2)
         out += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+    // Without its terminating NUL the value was cut short (a file truncated in a continuation
+    // line): a part of a string must not pass for the whole.
+    if (out.empty() || out.back() != u'\0') return false;
     while (!out.empty() && out.back() == u'\0') out.pop_back();
     return true;
 }

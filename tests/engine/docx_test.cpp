@@ -715,6 +715,50 @@ TEST_F(DocxOutput, PicturesWithTheSameBytesShareOneFile) {
 // The body goes into a file beside the package before the archive takes it. Neither a package
 // written nor one that cannot be written leaves anything behind but the package, and the error
 // names the file, in libzip's words when the folder cannot take a file.
+// Pictures past the size limits are refused with the limit named, before their bytes are held;
+// pictures at the limits are read.
+TEST_F(DocxOutput, PicturesBeyondTheLimitsAreRefusedWithTheLimitNamed) {
+    auto png = [&](const char* name, int width, int height) {
+        const std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3, 9);
+        const auto path = dir.path() / name;
+        EXPECT_NE(stbi_write_png(path.c_str(), width, height, 3, pixels.data(), width * 3), 0);
+        return path;
+    };
+    // A header that claims a million pixels a side: only the header is read.
+    const auto claims = dir.path() / "claims.png";
+    std::ofstream(claims, std::ios::binary) << std::string(
+        "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR"
+        "\0\x0f\x42\x40\0\0\0\x01\x08\x02\0\0\0"
+        "\0\0\0\0",
+        33);
+    // A file past the byte limit; sparse, so it costs no disk.
+    const auto huge = dir.path() / "huge.png";
+    std::filesystem::copy_file(png("small.png", 2, 2), huge);
+    std::filesystem::resize_file(huge, (std::uintmax_t{64} << 20) + 1);
+    struct Case {
+        std::filesystem::path path;
+        std::string error;  // empty: read
+    };
+    const Case kCases[] = {
+        {png("widest.png", 32'767, 1), ""},
+        {png("too-wide.png", 32'768, 1), "pixels a side"},
+        {png("too-tall.png", 1, 32'768), "pixels a side"},
+        {claims, "of at most 32767 pixels a side"},
+        {huge, "larger than the limit of 67108864 bytes for a picture"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.path.filename().string());
+        try {
+            const engine::PictureData p = engine::loadPicture(fromPath(c.path), false);
+            EXPECT_EQ(c.error, "");
+            EXPECT_GT(p.naturalWidth, 0);
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(c.error, "");
+            EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST_F(DocxOutput, SavingLeavesNoTemporaryFileBehind) {
     doc.at(u"Content").call(u"InsertAfter", {u"Some text."});
     save();

@@ -6,6 +6,9 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -103,6 +106,55 @@ TEST(SettingsStore, ReadsAHandWrittenFileAndSkipsWhatItCannotRead) {
     EXPECT_EQ(store.readString(kKey, u"Title"), u"Hi");
     EXPECT_FALSE(store.valueExists(kKey, u"Top"));  // other root
     EXPECT_FALSE(store.valueExists(kKey, u"Bad"));
+}
+
+// A settings file cut short at any byte, or damaged, reads without fault: every value reads as
+// written or is missing (and so gives the caller's default), and the next save writes a whole file.
+TEST(SettingsStore, ADamagedOrTruncatedFileGivesTheValuesItStillHoldsAndNoFault) {
+    TempDir dir;
+    const auto file = dir.path() / "settings.reg";
+    const std::u16string title = u"中文 \"quoted\"\ttab";
+    {
+        SettingsStore store(file);
+        store.writeString(kKey, u"Title", title);
+        store.writeDword(kKey, u"PaperSize", 0x12345678);
+        store.writeBool(kKey, u"Cover", true);
+        store.writeString(kKey, u"Long", std::u16string(300, u'x'));
+    }
+    const std::string whole = readFile(file);
+    std::vector<std::pair<std::string, std::string>> damaged;
+    for (std::size_t n = 0; n < whole.size(); ++n)
+        damaged.emplace_back("cut at byte " + std::to_string(n), whole.substr(0, n));
+    const std::pair<const char*, std::string> kDamage[] = {
+        {"binary", std::string("\0\xff\xfe\x00\x01[\"=\\", 10)},
+        {"invalid UTF-8", whole + "[HKEY_CURRENT_USER\\\xc3\x28\xff]\n\"\xe2\x82\"=\"\xf0\"\n"},
+        {"a continuation at the end", whole + "\"Title\"=hex(1):48,00,\\"},
+        {"odd hex digits", whole + "\"Title\"=hex(1):4,0z,\n"},
+        {"a huge dword", whole + "\"PaperSize\"=dword:123456789abcdef0123\n"},
+        {"a UTF-16 file cut at an odd byte", std::string("\xff\xfeW\0i\0n\0d", 7)},
+        {"a key without its end", "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Soft"},
+        {"NUL bytes in a line", whole.substr(0, whole.size() / 2) + std::string(64, '\0')},
+    };
+    for (const auto& [what, bytes] : kDamage) damaged.emplace_back(what, bytes);
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        SettingsStore store(file);
+        if (store.valueExists(kKey, u"Title")) {
+            EXPECT_EQ(store.readString(kKey, u"Title"), title);
+        }
+        if (store.valueExists(kKey, u"PaperSize")) {
+            EXPECT_EQ(store.readDword(kKey, u"PaperSize"), 0x12345678u);
+        }
+        if (store.valueExists(kKey, u"Cover")) {
+            EXPECT_TRUE(store.readBool(kKey, u"Cover"));
+        }
+        if (store.valueExists(kKey, u"Long")) {
+            EXPECT_EQ(store.readString(kKey, u"Long"), std::u16string(300, u'x'));
+        }
+        store.writeDword(kKey, u"Left", 30);
+        EXPECT_EQ(SettingsStore(file).readDword(kKey, u"Left"), 30u);
+    }
 }
 
 TEST(SettingsStore, AFailedSaveKeepsTheOldStateAndLeavesNoTemporaryFile) {
