@@ -142,9 +142,11 @@ std::vector<AnchorAttribute> readAnchorAttributes(std::u16string_view body) {
                     ++p;
                 }
             } else if (isBlank(c)) {
-                // ... and so does white space between a name and its "=".
+                // ... and so does white space between a name and its "=". The run of blanks is
+                // taken whole: looking ahead from each of its blanks would cost quadratic time.
                 const std::size_t next = skipWhiteSpace(body, static_cast<std::size_t>(p));
                 if (next >= body.size() || body[next] != u'=') attribute.clear();
+                p = static_cast<int>(next);
             } else {
                 attribute += c;
             }

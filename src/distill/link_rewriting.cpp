@@ -375,11 +375,13 @@ std::u16string TCHMDistill::ChangeUrlBookmark(const std::u16string& str, const T
                 if (c == u'>') {
                     tagEnds();
                 } else if (isBlank(c)) {
-                    // Blanks and line breaks may stand between a name and its "=".
+                    // Blanks and line breaks may stand between a name and its "=". The run of
+                    // blanks is copied whole: looking ahead from each would cost quadratic time.
                     std::size_t q = p;
                     while (q < str.size() && isBlank(str[q])) ++q;
                     if (name.empty() || q == str.size() || str[q] != u'=') name.clear();
-                    out += c;
+                    out.append(str, p, q - p);
+                    p = q - 1;
                 } else if (c == u'=') {
                     out += c;
                     // And between the "=" and the value.

@@ -221,7 +221,11 @@ public:
           m_body(body) {}
 
     void readBlocks(pugi::xml_node container);
-    Fragment& fragment() { return m_out; }
+    // The story read; fields whose end the part lacks are closed first (closeOpenFields).
+    Fragment& fragment() {
+        closeOpenFields();
+        return m_out;
+    }
     std::vector<pugi::xml_node>& sectionBreaks() { return m_sectionBreaks; }
 
 private:
@@ -234,6 +238,7 @@ private:
     std::optional<PictureData> readBlip(pugi::xml_node container, double widthEmu,
                                         double heightEmu);
     void append(std::u16string_view text, const CharFormat& format);
+    void closeOpenFields();
     int pos() const { return static_cast<int>(m_out.text.size()); }
 
     const ZipReader& m_zip;
@@ -254,6 +259,26 @@ private:
 
 void StoryReader::append(std::u16string_view text, const CharFormat& format) {
     m_out.append(text, format);
+}
+
+// A damaged or cut package may begin a field and never end it; the model holds only whole
+// fields, so such a field ends with the story, before its last paragraph mark when it has one.
+void StoryReader::closeOpenFields() {
+    if (m_openFields.empty()) return;
+    const bool endsWithMark =
+        !m_out.text.empty() && m_out.text.back() == kParagraphMark && !m_out.runs.empty();
+    CharFormat markFormat;
+    if (endsWithMark) {
+        markFormat = m_out.charFormat(m_out.runs.back());
+        m_out.text.pop_back();
+        if (--m_out.runs.back().length == 0) m_out.runs.pop_back();
+    }
+    while (!m_openFields.empty()) {
+        append(std::u16string(1, kFieldEnd), markFormat);
+        m_out.fields.push_back(Field{{m_openFields.back(), pos()}});
+        m_openFields.pop_back();
+    }
+    if (endsWithMark) append(std::u16string(1, kParagraphMark), markFormat);
 }
 
 void StoryReader::readBlocks(pugi::xml_node container) {

@@ -111,6 +111,27 @@ TEST(Bookmarks, AnIdOnAnyElementPlacesAnAnchorAsANameDoes) {
     }
 }
 
+TEST(AnchorAttributes, BlanksMayStandAroundTheEqualsSign) {
+    struct Case {
+        std::u16string_view body;
+        std::vector<std::pair<std::u16string, std::u16string>> pairs;  // name, value
+    };
+    const Case cases[] = {
+        {u"<a name = \"top\">x</a>", {{u"name", u"top"}}},
+        {u"<a  name\t\r\n  =  top  href\t= x.htm>x</a>", {{u"name", u"top"}, {u"href", u"x.htm"}}},
+        // A name followed by blanks and no "=" has no value; the next one does.
+        {u"<p title   id=p1>x</p>", {{u"id", u"p1"}}},
+        {u"<a hidden    \t  >x</a>", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.body));
+        std::vector<std::pair<std::u16string, std::u16string>> pairs;
+        for (const AnchorAttribute& a : readAnchorAttributes(c.body))
+            pairs.emplace_back(a.name, a.value);
+        EXPECT_EQ(pairs, c.pairs);
+    }
+}
+
 TEST(Bookmarks, SplitPartsAreCutAtThePositionsAndWrittenBeside) {
     testing::TempDir dir;
     TChmTopicFile page;

@@ -197,6 +197,8 @@ TEST_F(LinkTest, LinksBetweenTopicsBecomeBookmarkLinks) {
         {u"<a href = \"sub/target.htm#sec\">t</a>", u"<a href = \"#Bookmark3_sec\">t</a>(See 2.3)"},
         {u"<a\nhref=\n'#top'>up</a>", u"<a\nhref=\n'#Bookmark7_top'>up</a>"},
         {u"<a title x = y name =top>t</a>", u"<a title x = y name =Bookmark7_top>t</a>"},
+        {u"<a  name \t\n =top  href\t\t= x.htm>t</a>",
+         u"<a  name \t\n =Bookmark7_top  href\t\t= x.htm>t</a>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.in));

@@ -1,0 +1,33 @@
+// The system records that name a help file (default topic, title, locale), read straight from
+// the help file's bytes. Only the uncompressed "/#SYSTEM" file is read here; the compressed
+// sections are quillet-hh's business.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+// The records of a help file's system information that name it: default topic (code 2),
+// title (3) and locale (4). A record the file does not hold is left unset.
+struct SystemRecords {
+    std::optional<std::string> defaultPage;
+    std::optional<std::string> title;
+    std::optional<std::int16_t> languageId;
+};
+
+// The system records of the "/#SYSTEM" file, found through the help file's directory: its
+// entry names the file's place in the uncompressed section. Nothing when the file is not laid
+// out so (the caller then looks for the records as older tools write them). Throws
+// std::runtime_error naming `file` when a record runs past the end of `bytes`.
+std::optional<SystemRecords> systemFileRecords(std::string_view bytes, const std::u16string& file);
+
+// The records as help files are commonly written, without the directory: the first "HHA" with
+// the version record's code four bytes before it, then the records after it. A false "HHA"
+// elsewhere is passed over. Throws std::runtime_error as systemFileRecords does.
+std::optional<SystemRecords> recordsAfterVersionRecord(std::string_view bytes,
+                                                       const std::u16string& file);
+
+}  // namespace quillet
