@@ -31,13 +31,6 @@ bool isFixedPitch(const std::optional<std::u16string>& font) {
     return false;
 }
 
-bool isWide(char16_t c) {
-    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
-           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-           (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-           (c >= 0xFFE0 && c <= 0xFFE6);
-}
-
 class Paginator {
 public:
     explicit Paginator(const DocumentModel& model) : m_model(model), m_body(model.body()) {
@@ -190,7 +183,7 @@ private:
                 width = std::ceil(width / measure) * measure;  // the rest of the line stays empty
             } else {
                 largest = std::max(largest, size);
-                width += size * (isWide(c) ? kWideWidth : narrow);
+                width += size * (isWideCharacter(c) ? kWideWidth : narrow);
             }
         }
         finish();
@@ -211,6 +204,13 @@ private:
 };
 
 }  // namespace
+
+bool isWideCharacter(char16_t c) {
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+           (c >= 0xFFE0 && c <= 0xFFE6);
+}
 
 std::vector<int> estimatePageNumbers(const DocumentModel& model,
                                      const std::vector<int>& positions) {

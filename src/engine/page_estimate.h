@@ -14,6 +14,10 @@ namespace quillet::engine {
 // The page numbers, as the footers would show them (sections that restart numbering counted),
 // of the body positions `positions`, in their order. A position outside the body gets the last
 // page's number.
+// Whether `c` takes a whole em in common fonts: Chinese, Japanese and Korean characters and
+// full-width forms.
+bool isWideCharacter(char16_t c);
+
 std::vector<int> estimatePageNumbers(const DocumentModel& model, const std::vector<int>& positions);
 
 }  // namespace quillet::engine

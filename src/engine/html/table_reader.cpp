@@ -1,6 +1,7 @@
 #include "engine/html/table_reader.h"
 
 #include "engine/html/html_elements.h"
+#include "engine/page_estimate.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -20,13 +21,6 @@ void dropEmptyWidth(std::optional<double>& width) {
 
 // Word's default cell margins, left and right together.
 constexpr double kCellPadding = 11.5;
-
-bool isWideCharacter(char16_t c) {
-    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
-           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-           (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-           (c >= 0xFFE0 && c <= 0xFFE6);
-}
 
 // How wide a cell's content would like to be (its longest paragraph on one line) and can least
 // be (its longest word, or its widest picture), in points: an estimate from the character count,
