@@ -302,6 +302,14 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
     addValue(command, "--heading-font", "L=Name,Size,Color,[BIUS]", "font of heading level L",
              [&s](const std::string& value) { readHeadingFont(value, s); })
         ->default_str(toUtf8(s.HeadingFont[1].Name));
+    addValue(command, "--office-time-limit", "MINUTES",
+             "how long LibreOffice may take over a .doc or .pdf; 0 for no limit",
+             [&args](const std::string& value) {
+                 const std::optional<int> minutes = wholeNumber(value);
+                 if (!minutes || *minutes < 0) throw Refusal{"a number of minutes, 0 or more", {}};
+                 args.officeTimeLimit = std::chrono::minutes(*minutes);
+             })
+        ->default_str(std::to_string(engine::kDefaultOfficeTimeLimit.count()));
     command.add_flag("--open", args.open, "open the document when done");
     command.add_flag("--timings", args.timings,
                      "print each stage's wall time and the peak memory to standard error");

@@ -3,8 +3,10 @@
 // written from them. Parsing runs no command and opens no file.
 #pragma once
 
+#include "engine/doc_export.h"
 #include "job/doc_settings.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -45,6 +47,8 @@ struct ConvertArgs {
     std::uint64_t maxSize = 0;
     bool open = false;
     bool timings = false;  // each stage's wall time and the peak memory on standard error
+    // How long LibreOffice may work on a .doc or .pdf; zero for no limit.
+    std::chrono::minutes officeTimeLimit = engine::kDefaultOfficeTimeLimit;
     TDocPDFSettings settings;
 };
 

@@ -5,6 +5,7 @@
 
 #include "cli/staged_output.h"
 #include "cli/stop_signals.h"
+#include "engine/doc_export.h"
 #include "engine/html/web_page_reader.h"
 #include "engine/word_engine.h"
 #include "job/output_word.h"
@@ -92,10 +93,21 @@ public:
         m_clock.caption(caption);
         const bool changed = caption != m_caption;
         m_caption = caption;
+        if (changed) m_note.clear();
         if (m_terminal)
             draw();
         else if (changed && !caption.empty())
             std::cerr << "[" << m_position << "%] " << toUtf8(caption) << std::endl;
+    }
+    // A word on the current stage after its caption, such as how long an outside program has
+    // been at work; the next caption clears it.
+    void setNote(const std::string& note) {
+        m_note = note;
+        if (m_terminal)
+            draw();
+        else
+            std::cerr << "[" << m_position << "%] " << toUtf8(m_caption) << " " << note
+                      << std::endl;
     }
     void finish() {
         if (m_terminal && m_drawn) std::cerr << std::endl;
@@ -109,6 +121,7 @@ private:
         std::string line = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
                            std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "] " +
                            std::to_string(m_position) + "% " + toUtf8(m_caption);
+        if (!m_note.empty()) line += " " + m_note;
         if (line.size() < m_lastLength) line += std::string(m_lastLength - line.size(), ' ');
         m_lastLength = line.size();
         std::cerr << line << std::flush;
@@ -119,6 +132,7 @@ private:
     bool m_drawn = false;
     int m_position = 0;
     std::u16string m_caption;
+    std::string m_note;
     std::size_t m_lastLength = 0;
 };
 
@@ -230,6 +244,25 @@ int runConvert(const ConvertArgs& args) {
     // The document opens once it is in place, not where the Word stage saved it.
     job->setWordStage(wordStage());
     TChmToDocPDF& conversion = *job;
+
+    // LibreOffice, which makes .doc and .pdf files, may work for many minutes: say so once a
+    // minute, and stop it on a stop signal.
+    engine::setOfficeTimeLimit(args.officeTimeLimit);
+    std::chrono::minutes shownMinutes{0};
+    engine::setOfficeWatch([&](std::chrono::seconds elapsed) {
+        const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(elapsed);
+        if (minutes > shownMinutes) {
+            shownMinutes = minutes;
+            std::string note = "(LibreOffice: " + std::to_string(minutes.count()) + " min";
+            if (args.officeTimeLimit.count() > 0)
+                note += " of at most " + std::to_string(args.officeTimeLimit.count());
+            progress.setNote(note + ")");
+        }
+        return StopSignals::requested();
+    });
+    struct ForgetWatch {
+        ~ForgetWatch() { engine::setOfficeWatch(nullptr); }
+    } forgetWatch;
 
     TOutputWord worker(true, ui, std::move(job));
     worker.chm = input;

@@ -8,10 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -47,7 +50,36 @@ private:
     std::filesystem::path m_path;
 };
 
+struct OfficeControl {
+    std::mutex mutex;
+    std::chrono::seconds limit = kDefaultOfficeTimeLimit;
+    OfficeWatch watch;
+};
+
+OfficeControl& officeControl() {
+    static OfficeControl control;
+    return control;
+}
+
 }  // namespace
+
+void setOfficeTimeLimit(std::chrono::seconds limit) {
+    OfficeControl& control = officeControl();
+    const std::lock_guard lock(control.mutex);
+    control.limit = limit;
+}
+
+std::chrono::seconds officeTimeLimit() {
+    OfficeControl& control = officeControl();
+    const std::lock_guard lock(control.mutex);
+    return control.limit;
+}
+
+void setOfficeWatch(OfficeWatch watch) {
+    OfficeControl& control = officeControl();
+    const std::lock_guard lock(control.mutex);
+    control.watch = std::move(watch);
+}
 
 std::string findLibreOffice() {
     if (const char* given = std::getenv("QUILLET_SOFFICE"); given && *given)
@@ -68,8 +100,35 @@ std::string findLibreOffice() {
 
 namespace {
 
-// Runs `args` (the program first) with no input and its output and errors into the file `log`;
-// returns its exit status (128 + N when signal N ended it) and, in `output`, what it wrote.
+// "60 minutes", "1 minute", "90 seconds".
+std::string spokenDuration(std::chrono::seconds duration) {
+    const long long count = duration.count() % 60 == 0 ? duration.count() / 60 : duration.count();
+    const char* unit = duration.count() % 60 == 0 ? " minute" : " second";
+    return std::to_string(count) + unit + (count == 1 ? "" : "s");
+}
+
+// Ends the process group that `pid` leads: asks first, then, after a few seconds, forces.
+void stopGroup(pid_t pid) {
+    const pid_t group = pid;
+    ::kill(-group, SIGTERM);
+    int status = 0;
+    for (int tenths = 0; tenths < 50; ++tenths) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) {
+            ::kill(-group, SIGKILL);  // what the leader left behind
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::kill(-group, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// Runs `args` (the program first) in a process group of its own, with no input and its output
+// and errors into the file `log`; returns its exit status (128 + N when signal N ended it) and,
+// in `output`, what it wrote. The program and whatever it started are stopped when the time
+// limit passes or the watch says so; that throws.
 int runLogged(std::vector<std::string> args, const std::string& log, std::string* output) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
@@ -81,14 +140,48 @@ int runLogged(std::vector<std::string> args, const std::string& log, std::string
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    // A group of its own, so that it can be stopped whole (LibreOffice runs as several
+    // processes), and so that a terminal's Ctrl-C reaches this program, which decides.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = 0;
     const int spawned =
-        ::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+        ::posix_spawn(&pid, args[0].c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) throw std::runtime_error("cannot start " + args[0]);
+
+    OfficeWatch watch;
+    std::chrono::seconds limit{};
+    {
+        OfficeControl& control = officeControl();
+        const std::lock_guard lock(control.mutex);
+        watch = control.watch;
+        limit = control.limit;
+    }
+    const auto start = std::chrono::steady_clock::now();
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) throw std::runtime_error("lost the process of " + args[0]);
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) throw std::runtime_error("lost the process of " + args[0]);
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - start);
+        if (watch && watch(elapsed)) {
+            stopGroup(pid);
+            throw std::runtime_error("LibreOffice was stopped: the conversion was cancelled");
+        }
+        if (limit.count() > 0 && elapsed >= limit) {
+            stopGroup(pid);
+            throw std::runtime_error(
+                "LibreOffice did not finish within " + spokenDuration(limit) +
+                " and was stopped; allow it longer with --office-time-limit MINUTES, "
+                "or save as .docx, which needs no LibreOffice");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     if (output) {
         if (FILE* f = std::fopen(log.c_str(), "rb")) {
             char buffer[4096];

@@ -2,9 +2,25 @@
 // headless and with a profile folder of its own. Without LibreOffice there is neither.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 
 namespace quillet::engine {
+
+// How long LibreOffice may work on one conversion before it is stopped and the conversion fails.
+// A help file of tens of thousands of pictures takes LibreOffice many minutes.
+inline constexpr std::chrono::minutes kDefaultOfficeTimeLimit{60};
+
+// Sets that limit for this process; zero for none.
+void setOfficeTimeLimit(std::chrono::seconds limit);
+std::chrono::seconds officeTimeLimit();
+
+// Called about ten times a second while LibreOffice works, with the time it has taken so far.
+// When it returns true, LibreOffice is stopped and the conversion fails as cancelled. Set by the
+// program on top (the command line's stop signals, the window's cancel button); none by default.
+using OfficeWatch = std::function<bool(std::chrono::seconds elapsed)>;
+void setOfficeWatch(OfficeWatch watch);
 
 // The LibreOffice program ("soffice" on PATH, or the QUILLET_SOFFICE variable), or empty.
 std::string findLibreOffice();
@@ -22,6 +38,7 @@ void convertDocxToPdf(const std::u16string& docx, const std::u16string& pdf);
 
 // Runs LibreOffice to convert `input` to `filter` ("pdf", "txt:Text", "doc") in `outDir`, with a
 // fresh private profile removed afterwards. Returns the program's exit status and its output.
+// Throws std::runtime_error when the time limit passes or the watch stops it.
 int runLibreOfficeConversion(const std::string& input, const std::string& filter,
                              const std::string& outDir, std::string* output = nullptr);
 

@@ -87,6 +87,11 @@ void Thread::WaitFor() {
     if (m_thread.joinable()) m_thread.join();
 }
 
+bool Thread::servingCall() const {
+    std::lock_guard lock(m_mutex);
+    return m_pendingRunning;
+}
+
 bool Thread::Finished() const {
     std::lock_guard lock(m_mutex);
     return m_finished;

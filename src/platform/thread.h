@@ -42,6 +42,10 @@ public:
     // is raised again here, on the calling thread. Called on the main thread, it runs directly.
     void Synchronize(const std::function<void()>& call);
 
+    // Main thread: true while it runs one of the worker's calls; WaitFor must wait until the
+    // call has returned.
+    bool servingCall() const;
+
     bool Finished() const;
     // The exception that escaped Execute, if any.
     std::exception_ptr FatalException() const;

@@ -1,5 +1,8 @@
 #include "ui/progress_window.h"
 
+#include "engine/doc_export.h"
+
+#include <QCoreApplication>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -85,6 +88,7 @@ TfrmProgress::TfrmProgress(QWidget* parent) : QDialog(parent) {
 }
 
 TfrmProgress::~TfrmProgress() {
+    engine::setOfficeWatch(nullptr);
     stopJob();
     OutputWord.reset();
 }
@@ -111,11 +115,23 @@ void TfrmProgress::FormShow() {
             },
             Qt::QueuedConnection);
     });
+    // LibreOffice, which makes .doc and .pdf files, may work for many minutes inside one of the
+    // worker's calls: the window keeps answering meanwhile, and its cancel button stops it.
+    engine::setOfficeWatch([job](std::chrono::seconds) {
+        QCoreApplication::processEvents();
+        return job->WantToExit.load();
+    });
     job->Start();
 }
 
 void TfrmProgress::stopJob() {
     if (!OutputWord || !m_started || OutputWord->Finished()) return;
+    // Inside a call of the worker's (LibreOffice at work) the flag is all: the call ends on it,
+    // and the worker is waited for once the call has returned.
+    if (OutputWord->servingCall()) {
+        OutputWord->WantToExit = true;
+        return;
+    }
     try {
         OutputWord->StopIt();
     } catch (...) {

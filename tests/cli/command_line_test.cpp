@@ -92,9 +92,11 @@ TEST(CommandLine, ConvertOptionsSetTheirSettings) {
          }},
         {{"guide.chm", "--hints=(see [Title No.])"},
          [](const ConvertArgs& a) { EXPECT_EQ(a.settings.HintFormat, u"(see [Title No.])"); }},
-        {{"guide.chm", "--max-size", "1000", "--toc-levels", "9", "--toc-levels", "5"},
+        {{"guide.chm", "--max-size", "1000", "--toc-levels", "9", "--toc-levels", "5",
+          "--office-time-limit", "0"},
          [](const ConvertArgs& a) {
              EXPECT_EQ(a.maxSize, 1000u);
+             EXPECT_EQ(a.officeTimeLimit.count(), 0);  // no limit
              EXPECT_EQ(a.settings.ShowLevel, 5);  // the last one given counts
          }},
         {{"guide.chm", "--no-cover", "--no-header", "--no-footer", "--no-toc", "--no-numbers",
@@ -191,6 +193,9 @@ TEST(CommandLine, BadArgumentsAreUsageErrorsNamingTheOption) {
         {{"convert", "g.chm", "--max-size", "0"}, "--max-size takes a number of bytes", convert},
         {{"convert", "g.chm", "--max-size", "-5"}, "--max-size takes a number of bytes", convert},
         {{"convert", "g.chm", "--language", "Klingon"}, "--language takes", convert},
+        {{"convert", "g.chm", "--office-time-limit", "-1"},
+         "--office-time-limit takes a number of minutes",
+         convert},
         {{"convert", "g.chm", "-o", "g.txt"},
          "-o takes a file name ending in .docx, .doc or .pdf, not 'g.txt'",
          convert},

@@ -10,9 +10,11 @@
 
 #include <stb_image_write.h>
 
+#include <chrono>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace quillet::testing {
 namespace {
@@ -142,7 +144,8 @@ TEST_F(ExternalChecks, LibreOfficeConvertsTheDocumentToPdfAndText) {
         EXPECT_EQ(lastLine(pages[2]), "3") << pages[2];
         // The contents, not updated by LibreOffice, show the engine's estimate: the page that
         // LibreOffice's own footer numbers for the headings.
-        EXPECT_TRUE(std::regex_search(pages[1], std::regex(R"(Section 1\.1[\s.]+3\n)"))) << pages[1];
+        EXPECT_TRUE(std::regex_search(pages[1], std::regex(R"(Section 1\.1[\s.]+3\n)")))
+            << pages[1];
     }
     ASSERT_EQ(engine::runLibreOfficeConversion(docx.string(), "txt:Text (encoded):UTF8", out, &log),
               0)
@@ -203,6 +206,60 @@ TEST_F(ExternalChecks, DocOutputWithoutLibreOfficeSaysWhatIsNeeded) {
         EXPECT_NE(message.find(".docx"), std::string::npos) << message;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "old.doc"));
+}
+
+// A LibreOffice that never finishes: it starts a helper of its own, which would leave a mark after
+// a second, and sleeps. Stopping the conversion must stop both.
+class HangingOffice : public ExternalChecks {
+protected:
+    void SetUp() override {
+        ExternalChecks::SetUp();
+        fake = dir.path() / "soffice";
+        std::ofstream(fake) << "#!/bin/sh\n(sleep 1; touch '" << mark().string()
+                            << "') &\nsleep 60\n";
+        std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
+    }
+    void TearDown() override {
+        engine::setOfficeWatch(nullptr);
+        engine::setOfficeTimeLimit(engine::kDefaultOfficeTimeLimit);
+        ExternalChecks::TearDown();
+    }
+    std::filesystem::path mark() const { return dir.path() / "helper-finished"; }
+    // Saves as `format` and returns the error's text.
+    std::string failedSave(int format, const std::string& name) {
+        try {
+            doc.call(u"SaveAs", {fromPath(dir.path() / name), named(u"FileFormat", format)});
+        } catch (const AutomationError& e) {
+            return e.what();
+        }
+        return "no error";
+    }
+    std::filesystem::path fake;
+};
+
+TEST_F(HangingOffice, TimeLimitAndWatchStopItWhole) {
+    const ScopedEnv office("QUILLET_SOFFICE", fake.string());
+    const ScopedEnv noPython("QUILLET_PYTHON", (dir.path() / "no-python").string());
+    build();
+    struct Case {
+        int format;
+        const char* name;
+        bool cancel;  // else the time limit stops it
+        const char* said;
+    };
+    for (const Case& c : {Case{17, "out.pdf", false, "did not finish within 1 second"},
+                          Case{0, "out.doc", false, "--office-time-limit MINUTES"},
+                          Case{17, "cancelled.pdf", true, "the conversion was cancelled"}}) {
+        SCOPED_TRACE(c.name);
+        engine::setOfficeTimeLimit(c.cancel ? std::chrono::seconds(0) : std::chrono::seconds(1));
+        int calls = 0;
+        engine::setOfficeWatch([&](std::chrono::seconds) { return c.cancel && ++calls > 3; });
+        const std::string message = failedSave(c.format, c.name);
+        EXPECT_NE(message.find(c.said), std::string::npos) << message;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_FALSE(std::filesystem::exists(mark())) << "the helper outlived its program";
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / c.name));
+    }
 }
 
 }  // namespace
