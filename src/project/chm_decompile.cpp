@@ -175,8 +175,6 @@ void TCHMDecompile::decompile() {
 
     {
         const std::filesystem::path copy = root / "_$$.chm";
-        std::filesystem::copy_file(toPath(chmFile), copy,
-                                   std::filesystem::copy_options::skip_existing, ec);
         struct RemoveCopy {
             std::filesystem::path path;
             ~RemoveCopy() {
@@ -184,6 +182,21 @@ void TCHMDecompile::decompile() {
                 std::filesystem::remove(path, ignored);
             }
         } removeCopy{copy};
+        std::filesystem::copy_file(toPath(chmFile), copy,
+                                   std::filesystem::copy_options::skip_existing, ec);
+        // A copy cut short (a full disk) would read as a truncated help file. A full disk may
+        // fail the copy as an input/output error: say what it is.
+        if (ec) {
+            std::string why = ec.message();
+            std::error_code ignored;
+            const auto needed = std::filesystem::file_size(toPath(chmFile), ignored);
+            const auto space = std::filesystem::space(root, ignored);
+            if (!ignored && space.available < needed)
+                why = "no space left on the disk (" + std::to_string(needed) + " bytes needed, " +
+                      std::to_string(space.available) + " free)";
+            throw std::runtime_error("Cannot copy the help file into " + toUtf8(rootFolder) + ": " +
+                                     why);
+        }
         std::u16string command = Unpacker + u" -decompile . _$$.chm";
         if (MaxUnpackSize != 0)
             command += u" --max-size " + fromUtf8(std::to_string(MaxUnpackSize));
