@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -42,12 +43,12 @@ std::optional<int> wholeNumber(const std::string& text) {
     return std::nullopt;
 }
 
-// The BYTES of --max-size: decimal digits only, at least 1.
-std::uint64_t byteCount(const std::string& text) {
+// A count such as the BYTES of --max-size: decimal digits only, at least 1.
+std::uint64_t byteCount(const std::string& text, const char* takes = "a number of bytes") {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0)
-        throw Refusal{"a number of bytes", {}};
+        throw Refusal{takes, {}};
     return value;
 }
 
@@ -174,11 +175,25 @@ void addJson(CLI::App& command, bool& json) {
     command.add_flag("--json", json, "print JSON");
 }
 
-// Every command that unpacks a help file takes --max-size.
-void addMaxSize(CLI::App& command, std::uint64_t& maxSize) {
+// Every command that unpacks a help file takes its limits: --max-size, --max-page-size and
+// --max-entries.
+template <typename Args>
+void addLimits(CLI::App& command, Args& args) {
     addValue(command, "--max-size", "BYTES", "unpack at most BYTES bytes from the help file",
-             [&maxSize](const std::string& value) { maxSize = byteCount(value); })
+             [&args](const std::string& value) { args.maxSize = byteCount(value); })
         ->default_str("200 times its size, at least 64 MiB");
+    addValue(command, "--max-page-size", "BYTES",
+             "read no page, style sheet or contents file larger than BYTES",
+             [&args](const std::string& value) { args.maxPageSize = byteCount(value); })
+        ->default_str(std::to_string(kDefaultMaxTextFileBytes));
+    addValue(command, "--max-entries", "N", "take on at most N contents entries and pages",
+             [&args](const std::string& value) {
+                 const std::uint64_t count = byteCount(value, "a number of entries");
+                 if (count > std::numeric_limits<std::size_t>::max() / 2)
+                     throw Refusal{"a number of entries", "too large"};
+                 args.maxEntries = static_cast<std::size_t>(count);
+             })
+        ->default_str(std::to_string(TCHMDecompile::kDefaultMaxEntries));
 }
 
 // `--hints` takes its FORMAT only when the next argument looks like one: it holds '[' or a space
@@ -208,7 +223,7 @@ void declareContents(CLI::App& app, ContentsArgs& args) {
         "contents", "list the contents entries (level, status, title, page, index keywords)");
     addHelpFile(command, args.file);
     addJson(command, args.json);
-    addMaxSize(command, args.maxSize);
+    addLimits(command, args);
 }
 
 void declareDistill(CLI::App& app, DistillArgs& args) {
@@ -224,7 +239,7 @@ void declareDistill(CLI::App& app, DistillArgs& args) {
              "a hint after links between topics, \"[Title No.]\" standing for the target's "
              "chapter number",
              [&args](const std::string& value) { args.hint = value; });
-    addMaxSize(command, args.maxSize);
+    addLimits(command, args);
 }
 
 void declareConvert(CLI::App& app, ConvertArgs& args) {
@@ -313,7 +328,7 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
     command.add_flag("--open", args.open, "open the document when done");
     command.add_flag("--timings", args.timings,
                      "print each stage's wall time and the peak memory to standard error");
-    addMaxSize(command, args.maxSize);
+    addLimits(command, args);
 }
 
 // ---- Help ----

@@ -5,8 +5,11 @@
 
 #include "engine/doc_export.h"
 #include "job/doc_settings.h"
+#include "project/chm_decompile.h"
+#include "text/text_files.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,11 +24,13 @@ struct InfoArgs {
     bool json = false;
 };
 
-// quillet contents FILE.chm [--json] [--max-size BYTES]
+// quillet contents FILE.chm [--json] [--max-size BYTES] [--max-page-size BYTES] [--max-entries N]
 struct ContentsArgs {
     std::string file;
     bool json = false;
-    std::uint64_t maxSize = 0;  // 0: quillet-hh's own limit
+    std::uint64_t maxSize = 0;                                   // 0: quillet-hh's own limit
+    std::uint64_t maxPageSize = kDefaultMaxTextFileBytes;        // bytes of one text file
+    std::size_t maxEntries = TCHMDecompile::kDefaultMaxEntries;  // entries and pages
 };
 
 // quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] [--max-size BYTES]
@@ -36,6 +41,8 @@ struct DistillArgs {
     std::string addenda = "Addenda";
     std::optional<std::string> hint;  // the hint format; none: no hints after links
     std::uint64_t maxSize = 0;
+    std::uint64_t maxPageSize = kDefaultMaxTextFileBytes;        // bytes of one text file
+    std::size_t maxEntries = TCHMDecompile::kDefaultMaxEntries;  // entries and pages
 };
 
 // quillet convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]
@@ -45,6 +52,8 @@ struct ConvertArgs {
     std::optional<std::string> title;
     int codePage = 0;  // of the language given; 0: none given
     std::uint64_t maxSize = 0;
+    std::uint64_t maxPageSize = kDefaultMaxTextFileBytes;        // bytes of one text file
+    std::size_t maxEntries = TCHMDecompile::kDefaultMaxEntries;  // entries and pages
     bool open = false;
     bool timings = false;  // each stage's wall time and the peak memory on standard error
     // How long LibreOffice may work on a .doc or .pdf; zero for no limit.

@@ -6,6 +6,7 @@
 #include "platform/temp_files.h"
 #include "platform/utf.h"
 #include "project/chm_decompile.h"
+#include "text/text_files.h"
 
 #include <nlohmann/json.hpp>
 
@@ -95,6 +96,8 @@ int runContents(const ContentsArgs& args) {
         TCHMDecompile project;
         project.LoadFromCHM(fromUtf8(args.file));
         project.MaxUnpackSize = args.maxSize;
+        project.MaxEntries = args.maxEntries;
+        setMaxTextFileBytes(args.maxPageSize);
         project.FOnChange = [](const std::u16string&, int) { StopSignals::throwIfRequested(); };
         FolderGuard guard{NewRootFolderName()};
         project.rootFolder = guard.folder;
@@ -138,6 +141,8 @@ int runDistill(const DistillArgs& args) {
     project.AddHint = args.hint.has_value();
     project.HintFormat = fromUtf8(args.hint.value_or("See [Title No.]"));
     project.MaxUnpackSize = args.maxSize;
+    project.MaxEntries = args.maxEntries;
+    setMaxTextFileBytes(args.maxPageSize);
     const std::filesystem::path folder = std::filesystem::absolute(args.folder);
     std::error_code ec;
     if (std::filesystem::exists(folder, ec) && !std::filesystem::is_empty(folder, ec)) {

@@ -241,6 +241,8 @@ int runConvert(const ConvertArgs& args) {
     job->CodePage = args.codePage;
     job->OriginalFile = input;
     job->MaxUnpackSize = args.maxSize;
+    job->MaxEntries = args.maxEntries;
+    setMaxTextFileBytes(args.maxPageSize);
     // The document opens once it is in place, not where the Word stage saved it.
     job->setWordStage(wordStage());
     TChmToDocPDF& conversion = *job;

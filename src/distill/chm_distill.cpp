@@ -52,11 +52,13 @@ void TCHMDistill::Execute() {
     const bool fromLinks = contentsMissing();
     if (fromLinks) ContentsFromLinks();
     FillFileList();
+    checkEntryCount(Files.size(), "pages");
     if (fromLinks) GatherUnlinkedPages();
     ChangeCSS();
     report(u"Preparing to distill pages...", 10);
     RemoveSame();
     NonTocFileToToc();
+    checkEntryCount(List.size(), "contents entries and pages");
     GetChapterNumber();
     GetBookmark();
     List.initializeUrls();

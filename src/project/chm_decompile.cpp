@@ -277,6 +277,14 @@ void TCHMDecompile::LoadContents() {
     if (hhcFile.empty()) return;
     const std::u16string text = LoadTextFile(hhcFile, decimal(CodePage));
     parseContents(text, List, entityBytesCodePage(text, CodePage));
+    checkEntryCount(List.size(), "contents entries");
+}
+
+void TCHMDecompile::checkEntryCount(std::size_t count, const char* what) const {
+    if (MaxEntries != 0 && count > MaxEntries)
+        throw std::runtime_error("the help file has " + std::to_string(count) + " " + what +
+                                 ", more than the limit of " + std::to_string(MaxEntries) +
+                                 " (--max-entries N allows more)");
 }
 
 void TCHMDecompile::LoadIndex() {

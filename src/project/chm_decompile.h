@@ -5,6 +5,7 @@
 
 #include "project/title_list.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -70,6 +71,12 @@ public:
     // the help file's size).
     std::u16string Unpacker = u"quillet-hh";
     std::uint64_t MaxUnpackSize = 0;
+    // The most contents entries and pages a conversion takes on; more is an error naming the
+    // limit. Real help files reach some tens of thousands.
+    static constexpr std::size_t kDefaultMaxEntries = 200'000;
+    std::size_t MaxEntries = kDefaultMaxEntries;
+    // Throws when `count` entries or pages (`what`) pass MaxEntries.
+    void checkEntryCount(std::size_t count, const char* what) const;
 
 private:
     void addDefaultTopicEntry();

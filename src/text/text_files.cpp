@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -50,7 +51,10 @@ std::string errorText(int err) {
 }
 
 // The whole file that `fd` has open; `path` names it in messages.
-std::string readOpenFile(int fd, const std::filesystem::path& path) {
+std::atomic<std::uint64_t> g_maxTextFileBytes{kDefaultMaxTextFileBytes};
+
+// The bytes of the open file `fd`; more than `limit` bytes are refused (0: no limit).
+std::string readOpenFile(int fd, const std::filesystem::path& path, std::uint64_t limit = 0) {
     const auto fail = [&](const std::string& cause) {
         throw std::runtime_error("cannot read " + path.string() + ": " + cause);
     };
@@ -58,6 +62,10 @@ std::string readOpenFile(int fd, const std::filesystem::path& path) {
     if (::fstat(fd, &status) != 0) fail(errorText(errno));
     // A folder opens too, and reads as an error.
     if (S_ISDIR(status.st_mode)) fail("it is a folder");
+    if (limit != 0 && static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0)) > limit)
+        fail("it is " + std::to_string(status.st_size) + " bytes, more than the limit of " +
+             std::to_string(limit) +
+             " bytes for one text file (--max-page-size BYTES allows more)");
     std::string bytes;
     // One byte more than the size, so that a file of the size it claims ends in one read.
     bytes.resize(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
@@ -124,6 +132,14 @@ std::u16string GetHtmlCharset(std::u16string_view Text) {
     return name;
 }
 
+void setMaxTextFileBytes(std::uint64_t bytes) {
+    g_maxTextFileBytes = bytes;
+}
+
+std::uint64_t maxTextFileBytes() {
+    return g_maxTextFileBytes;
+}
+
 std::string readFileBytes(const std::filesystem::path& File) {
     const OpenFile file(openForReading(File));
     if (file.fd() < 0)
@@ -151,7 +167,10 @@ std::u16string decodeTextFile(std::string_view Bytes, const std::u16string& Code
 std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
     const std::optional<std::filesystem::path> path = findExistingPath(toPath(FileName));
     if (!path) return {};
-    return decodeTextFile(readFileBytes(*path), CodePage);
+    const OpenFile file(openForReading(*path));
+    if (file.fd() < 0)
+        throw std::runtime_error("cannot read " + path->string() + ": " + errorText(errno));
+    return decodeTextFile(readOpenFile(file.fd(), *path, maxTextFileBytes()), CodePage);
 }
 
 std::u16string ReadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
@@ -168,14 +187,17 @@ std::u16string ReadTextFile(const std::u16string& FileName, const std::u16string
                 copy.set(toPath(temp));
                 std::filesystem::copy_file(*path, toPath(temp),
                                            std::filesystem::copy_options::overwrite_existing);
-                return decodeTextFile(readFileBytes(toPath(temp)), CodePage);
+                const OpenFile copied(openForReading(toPath(temp)));
+                if (copied.fd() >= 0)
+                    return decodeTextFile(
+                        readOpenFile(copied.fd(), toPath(temp), maxTextFileBytes()), CodePage);
             } catch (const std::exception&) {
                 // No copy: read the file itself; an error from that is reported below.
             }
         }
         if (file.fd() < 0)
             throw std::runtime_error("cannot read " + path->string() + ": " + errorText(openError));
-        return decodeTextFile(readOpenFile(file.fd(), *path), CodePage);
+        return decodeTextFile(readOpenFile(file.fd(), *path, maxTextFileBytes()), CodePage);
     } catch (const std::exception& e) {
         TextUserInterface().showMessage(MessageKind::Error, fromUtf8(e.what()));
         return {};

@@ -3,6 +3,7 @@
 // names. File names are looked up without regard to letter case.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -14,10 +15,18 @@ namespace quillet {
 // (charset="utf-8", as HTML5 pages do) is the text inside them.
 std::u16string GetHtmlCharset(std::u16string_view Text);
 
+// The largest text file (a page, a style sheet, a contents or index file) read as text: a larger
+// one is refused with an error that names the limit, because its text, parsed, would take memory
+// and time out of proportion. Set for the whole process.
+inline constexpr std::uint64_t kDefaultMaxTextFileBytes = std::uint64_t{32} << 20;
+void setMaxTextFileBytes(std::uint64_t bytes);
+std::uint64_t maxTextFileBytes();
+
 // The whole file as text; empty when it does not exist. A mark EF BB means UTF-8, FF FE means
 // UTF-16LE; otherwise the bytes are in the code page whose decimal number `CodePage` holds, or,
 // when `CodePage` is empty, in the one the file's own "charset=" names, else the ANSI code page.
-// Throws when the file cannot be read or `CodePage` is not a number.
+// Throws when the file cannot be read, is larger than maxTextFileBytes, or `CodePage` is not a
+// number.
 std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string& CodePage);
 
 // As LoadTextFile, but a file held open by another program is read through a temporary copy, and

@@ -93,11 +93,13 @@ TEST(CommandLine, ConvertOptionsSetTheirSettings) {
         {{"guide.chm", "--hints=(see [Title No.])"},
          [](const ConvertArgs& a) { EXPECT_EQ(a.settings.HintFormat, u"(see [Title No.])"); }},
         {{"guide.chm", "--max-size", "1000", "--toc-levels", "9", "--toc-levels", "5",
-          "--office-time-limit", "0"},
+          "--office-time-limit", "0", "--max-page-size", "4096", "--max-entries", "10"},
          [](const ConvertArgs& a) {
              EXPECT_EQ(a.maxSize, 1000u);
+             EXPECT_EQ(a.maxPageSize, 4096u);
+             EXPECT_EQ(a.maxEntries, 10u);
              EXPECT_EQ(a.officeTimeLimit.count(), 0);  // no limit
-             EXPECT_EQ(a.settings.ShowLevel, 5);  // the last one given counts
+             EXPECT_EQ(a.settings.ShowLevel, 5);       // the last one given counts
          }},
         {{"guide.chm", "--no-cover", "--no-header", "--no-footer", "--no-toc", "--no-numbers",
           "--discard", "--addenda", "More", "--toc-caption", "Inhalt", "--open", "--timings",
@@ -161,9 +163,7 @@ TEST(CommandLine, BadArgumentsAreUsageErrorsNamingTheOption) {
     const std::string convert =
         "usage: quillet convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]";
     const std::string info = "usage: quillet info FILE.chm [--json]\n";
-    const std::string distill =
-        "usage: quillet distill FILE.chm DIR [--discard] [--addenda TEXT] [--hint FORMAT] "
-        "[--max-size BYTES]\n";
+    const std::string distill = "usage: quillet distill FILE.chm DIR [options]";
     const Case kCases[] = {
         {{"convert", "g.chm", "--paper", "a5"},
          "--paper takes letter|tabloid|legal|a3|a4|b5|WxH",
@@ -193,6 +193,9 @@ TEST(CommandLine, BadArgumentsAreUsageErrorsNamingTheOption) {
         {{"convert", "g.chm", "--max-size", "0"}, "--max-size takes a number of bytes", convert},
         {{"convert", "g.chm", "--max-size", "-5"}, "--max-size takes a number of bytes", convert},
         {{"convert", "g.chm", "--language", "Klingon"}, "--language takes", convert},
+        {{"convert", "g.chm", "--max-entries", "0"},
+         "--max-entries takes a number of entries",
+         convert},
         {{"convert", "g.chm", "--office-time-limit", "-1"},
          "--office-time-limit takes a number of minutes",
          convert},
@@ -235,7 +238,8 @@ TEST(CommandLine, WithoutACommandTheHelpIsTheAnswer) {
         << text;
     for (const char* line : {
              "\n  info FILE.chm [--json]      show the title",
-             "\n  contents FILE.chm [--json] [--max-size BYTES]\n",
+             "\n  contents FILE.chm [--json] [--max-size BYTES] [--max-page-size BYTES] "
+             "[--max-entries N]\n",
              "\n  convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]\n",
              "\n  --margins T,B,L,R           margins in mm [25,25,30,30]\n",
              "\n  --hints [FORMAT]            a hint after links between topics [See [Title "

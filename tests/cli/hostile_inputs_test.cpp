@@ -233,6 +233,34 @@ TEST_F(HostileInputs, DamagedHelpFilesGiveAClearErrorOrADocumentWithoutTheDamage
     }
 }
 
+// The limits on what one help file may bring: a page over --max-page-size is left out with an
+// error that names the option, more entries than --max-entries stop the run with one.
+TEST_F(HostileInputs, LimitsNameTheirOption) {
+    const fs::path helpFile =
+        compile("limits",
+                {{"a.htm", "<html><body><p>Small page text.</p></body></html>"},
+                 {"b.htm", "<html><body><p>Large page text.</p><p>" + std::string(4000, 'x') +
+                               "</p></body></html>"}},
+                contentsFile({{0, "Small", "a.htm"}, {0, "Large", "b.htm"}}));
+    {
+        SCOPED_TRACE("a page too large");
+        const Outcome o = convert(helpFile, {"--max-page-size", "2000"});
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_NE(o.err.find("(--max-page-size BYTES allows more)"), std::string::npos) << o.err;
+        EXPECT_NE(o.documentText.find("Small page text."), std::string::npos);
+        EXPECT_EQ(o.documentText.find("Large page text."), std::string::npos);
+    }
+    {
+        SCOPED_TRACE("too many entries");
+        const Outcome o = convert(helpFile, {"--max-entries", "1"});
+        EXPECT_EQ(o.exitCode, 1);
+        EXPECT_NE(o.err.find("2 contents entries, more than the limit of 1 (--max-entries"),
+                  std::string::npos)
+            << o.err;
+    }
+    EXPECT_EQ(convert(helpFile, {"--max-entries", "2"}).exitCode, 0);
+}
+
 // Help files whose structure would lead a recursive reader, or one that follows every link,
 // astray: each still gives a document, with its text.
 TEST_F(HostileInputs, DeepAndCircularHelpFilesGiveADocument) {
