@@ -6,6 +6,7 @@
 #include "engine/html/html_elements.h"
 #include "engine/html/list_markers.h"
 #include "engine/html/local_address.h"
+#include "engine/html/nesting_guard.h"
 #include "engine/html/table_reader.h"
 #include "engine/picture.h"
 #include "engine/word_engine.h"
@@ -819,7 +820,9 @@ void readWebPage(DocumentModel& model, const std::u16string& path,
     if (!std::filesystem::is_regular_file(file, ec))
         throw std::runtime_error("cannot read " + toUtf8(path) + ": no such file");
     const std::u16string text = ReadTextFile(path, u"");
-    const std::string utf8 = toUtf8(text);
+    std::string utf8 = toUtf8(text);
+    if (std::optional<std::string> flattened = flattenDeepNesting(utf8))
+        utf8 = std::move(*flattened);
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;  // the parse errors of a messy page are of no use here
     ParseMemory memory;      // frees the tree, which is not handed to gumbo_destroy_output
