@@ -254,7 +254,8 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
     };
     const auto clear = [](bool& field) { return [&field] { field = false; }; };
 
-    addHelpFile(command, args.input);
+    command.add_option("FILE.chm", args.inputs, "the compiled help files, or folders of them")
+        ->required();
     addValue(command, "-o,--output", "OUT.docx|OUT.doc|OUT.pdf", "the document to write",
              [&args](const std::string& value) {
                  if (!isOutputName(value))
@@ -325,6 +326,29 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
                  args.officeTimeLimit = std::chrono::minutes(*minutes);
              })
         ->default_str(std::to_string(engine::kDefaultOfficeTimeLimit.count()));
+    addValue(command, "-O,--output-folder", "DIR",
+             "with several help files: write each document into DIR",
+             [&args](const std::string& value) {
+                 if (value.empty()) throw Refusal{"a folder", {}};
+                 args.outputFolder = value;
+             })
+        ->default_str("beside each help file");
+    addValue(command, "-j,--jobs", "N", "with several help files: convert N at a time",
+             [&args](const std::string& value) {
+                 const std::optional<int> jobs = wholeNumber(value);
+                 if (!jobs || *jobs < 1 || *jobs > 256) throw Refusal{"1 to 256", {}};
+                 args.jobs = static_cast<unsigned>(*jobs);
+             })
+        ->default_str("the number of cores");
+    addValue(command, "--format", "docx|doc|pdf", "with several help files: what to write",
+             [&args](const std::string& value) {
+                 if (value != "docx" && value != "doc" && value != "pdf")
+                     throw Refusal{"docx, doc or pdf", {}};
+                 args.outputFormat = value;
+             })
+        ->default_str(args.outputFormat);
+    command.add_flag("--json-progress", args.jsonProgress,
+                     "report progress as JSON lines (stage, percent, message) on standard error");
     command.add_flag("--open", args.open, "open the document when done");
     command.add_flag("--timings", args.timings,
                      "print each stage's wall time and the peak memory to standard error");
@@ -445,6 +469,52 @@ public:
 
 }  // namespace
 
+// The batch options only the whole run takes; every other option given is passed on to each
+// single conversion of a batch.
+bool batchOnly(const CLI::Option& option) {
+    return option.check_lname("output-folder") || option.check_lname("jobs") ||
+           option.check_lname("format") || option.check_lname("output") ||
+           option.check_lname("open") || option.get_positional();
+}
+
+// Fills in what the options left open: single or batch, the output's name, the passed-on
+// options. A batch given -o or --open is a usage error.
+CommandLine finishConvert(const CLI::App& command, ConvertArgs& convert) {
+    const auto usage = [&](const std::string& message) {
+        return UsageError{"quillet convert: " + message + "\n" + usageLine(command)};
+    };
+    convert.input = convert.inputs.front();
+    std::error_code ec;
+    convert.batch = convert.inputs.size() > 1 || !convert.outputFolder.empty() ||
+                    std::filesystem::is_directory(convert.input, ec);
+    if (!convert.batch) {
+        if (command.count("--format") > 0 || command.count("--jobs") > 0)
+            return usage("--format and -j are for several help files; name the document with -o");
+        if (convert.output.empty())
+            convert.output =
+                std::filesystem::path(convert.input).replace_extension(".docx").string();
+        return convert;
+    }
+    if (!convert.output.empty())
+        return usage("-o names one document; with several help files, give -O DIR");
+    if (convert.open) return usage("--open is for one help file");
+    for (const CLI::Option* option : command.get_options()) {
+        if (option->count() == 0 || batchOnly(*option)) continue;
+        const std::string name = option->get_name(false, true);
+        if (option->get_type_size() == 0 || option->get_expected_max() == 0) {
+            // A flag, or --hints with or without its format.
+            const std::vector<std::string> values = option->results();
+            const bool valued = !values.empty() && !values.back().empty() &&
+                                values.back() != "true" && option->check_lname("hints");
+            convert.passedOn.push_back(valued ? name + "=" + values.back() : name);
+            continue;
+        }
+        for (const std::string& value : option->results())
+            convert.passedOn.push_back(name + "=" + value);
+    }
+    return convert;
+}
+
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CLI::App app("Quillet turns a compiled HTML Help file (.chm) into one Word document.",
                  "quillet");
@@ -499,9 +569,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (app.got_subcommand("info")) return info;
     if (app.got_subcommand("contents")) return contents;
     if (app.got_subcommand("distill")) return distill;
-    if (convert.output.empty())
-        convert.output = std::filesystem::path(convert.input).replace_extension(".docx").string();
-    return convert;
+    return finishConvert(*app.get_subcommand("convert"), convert);
 }
 
 }  // namespace quillet::cli

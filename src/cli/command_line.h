@@ -45,10 +45,21 @@ struct DistillArgs {
     std::size_t maxEntries = TCHMDecompile::kDefaultMaxEntries;  // entries and pages
 };
 
-// quillet convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]
+// quillet convert FILE.chm... [-o OUT.docx|OUT.doc|OUT.pdf] [-O DIR] [-j N] [options]
 struct ConvertArgs {
-    std::string input;
-    std::string output;  // as given, else the input's name ending in .docx
+    std::string input;                // the first help file or folder given
+    std::vector<std::string> inputs;  // every one, in order
+    std::string output;               // as given, else the input's name ending in .docx
+    // Several help files, a folder of them, or -O: each is converted into its own document
+    // by a quillet convert of its own, `jobs` at a time, into `outputFolder` (empty: beside each
+    // help file), as `outputFormat` ("docx", "doc" or "pdf").
+    bool batch = false;
+    std::string outputFolder;
+    std::string outputFormat = "docx";
+    unsigned jobs = 0;  // 0: as many as the machine has cores
+    // The options given, as each single conversion of a batch takes them again.
+    std::vector<std::string> passedOn;
+    bool jsonProgress = false;  // a JSON line per progress report on standard error
     std::optional<std::string> title;
     int codePage = 0;  // of the language given; 0: none given
     std::uint64_t maxSize = 0;

@@ -22,7 +22,11 @@ int runContents(const ContentsArgs& args);
 // Unpacks into the folder, distils, and writes contents.json there with the final entries.
 int runDistill(const DistillArgs& args);
 
-// The whole conversion into a Word document.
+// The whole conversion into a Word document; several help files go to runBatch.
 int runConvert(const ConvertArgs& args);
+
+// Several help files, each converted by a quillet convert of its own, `jobs` at a time, with a
+// line per running conversion and a summary. 1 when any failed, 130 when stopped.
+int runBatch(const ConvertArgs& args);
 
 }  // namespace quillet::cli

@@ -15,6 +15,8 @@
 #include "text/code_pages.h"
 #include "word/word_stage.h"
 
+#include <nlohmann/json.hpp>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -54,6 +56,8 @@ public:
             if (text == opening && (m_stages.empty() || m_stages.back().first != stage))
                 m_stages.emplace_back(stage, Clock::now());
     }
+    // The stage under way: "start" before the first, then "unpack", "distill", "document", "save".
+    std::string_view stage() const { return m_stages.empty() ? "start" : m_stages.back().first; }
     // "unpack 1.20 s, distill 3.40 s, ..., whole 9.80 s; peak memory 120.5 MiB (unpacker 9.1 MiB)"
     std::string report() const {
         const auto end = Clock::now();
@@ -84,7 +88,7 @@ private:
 // The progress window on the terminal: one redrawn line on a terminal, else a line per new text.
 class TerminalProgress : public ProgressGauge, public TextLine {
 public:
-    explicit TerminalProgress(StageClock& clock) : m_clock(clock) {}
+    TerminalProgress(StageClock& clock, bool json) : m_clock(clock), m_json(json) {}
     void setProgress(int position) override {
         m_position = position;
         draw();
@@ -94,7 +98,9 @@ public:
         const bool changed = caption != m_caption;
         m_caption = caption;
         if (changed) m_note.clear();
-        if (m_terminal)
+        if (m_json)
+            report();
+        else if (m_terminal)
             draw();
         else if (changed && !caption.empty())
             std::cerr << "[" << m_position << "%] " << toUtf8(caption) << std::endl;
@@ -103,7 +109,9 @@ public:
     // been at work; the next caption clears it.
     void setNote(const std::string& note) {
         m_note = note;
-        if (m_terminal)
+        if (m_json)
+            report();
+        else if (m_terminal)
             draw();
         else
             std::cerr << "[" << m_position << "%] " << toUtf8(m_caption) << " " << note
@@ -114,6 +122,18 @@ public:
     }
 
 private:
+    // One JSON line per report that says something new: {"stage", "percent", "message"}.
+    void report() {
+        std::string message = toUtf8(m_caption);
+        if (!m_note.empty()) message += " " + m_note;
+        if (message == m_reported && m_position == m_reportedPosition) return;
+        m_reported = message;
+        m_reportedPosition = m_position;
+        const nlohmann::json line = {
+            {"stage", std::string(m_clock.stage())}, {"percent", m_position}, {"message", message}};
+        std::cerr << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                  << std::endl;
+    }
     void draw() {
         if (!m_terminal) return;
         constexpr int kWidth = 30;
@@ -128,12 +148,15 @@ private:
         m_drawn = true;
     }
     StageClock& m_clock;
-    bool m_terminal = stderrIsTerminal();
+    bool m_json;
+    bool m_terminal = !m_json && stderrIsTerminal();
     bool m_drawn = false;
     int m_position = 0;
     std::u16string m_caption;
     std::string m_note;
     std::size_t m_lastLength = 0;
+    std::string m_reported;
+    int m_reportedPosition = -1;
 };
 
 // Wakes the main loop from the worker thread; a wake that comes before the wait is not lost.
@@ -191,6 +214,7 @@ bool waitWhileInUse(const std::u16string& output, UserInterface& ui) {
 }  // namespace
 
 int runConvert(const ConvertArgs& args) {
+    if (args.batch) return runBatch(args);
     auto job = std::make_unique<TChmToDocPDF>();
     job->Settings->Assign(args.settings);
     if (!std::filesystem::is_regular_file(args.input)) {
@@ -234,7 +258,7 @@ int runConvert(const ConvertArgs& args) {
     engine::registerWebPageReader();
     TerminalUserInterface ui;
     StageClock clock;
-    TerminalProgress progress(clock);
+    TerminalProgress progress(clock, args.jsonProgress);
     NoButton button;
     job->pdf = fromPath(staged->path());
     job->Title = args.title ? fromUtf8(*args.title) : title;

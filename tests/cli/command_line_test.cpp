@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -128,6 +130,35 @@ TEST(CommandLine, ConvertOptionsSetTheirSettings) {
     }
 }
 
+// Several help files make a batch, whose single conversions take the other options again.
+TEST(CommandLine, SeveralHelpFilesMakeABatch) {
+    const CommandLine line = parseCommandLine(
+        {"convert", "a.chm", "shelf", "-O", "out", "-j", "3", "--format", "pdf", "--no-cover",
+         "--toc-levels", "3", "--hints", "(see [Title No.])", "--title", "A b", "--json-progress"});
+    const auto* convert = std::get_if<ConvertArgs>(&line);
+    ASSERT_NE(convert, nullptr) << usageMessage(line);
+    EXPECT_TRUE(convert->batch);
+    EXPECT_EQ(convert->inputs, (std::vector<std::string>{"a.chm", "shelf"}));
+    EXPECT_EQ(convert->outputFolder, "out");
+    EXPECT_EQ(convert->jobs, 3u);
+    EXPECT_EQ(convert->outputFormat, "pdf");
+    std::vector<std::string> passedOn = convert->passedOn;
+    std::ranges::sort(passedOn);
+    EXPECT_EQ(passedOn, (std::vector<std::string>{"--hints=(see [Title No.])", "--json-progress",
+                                                  "--no-cover", "--title=A b", "--toc-levels=3"}));
+    // What they are given, parsed again, sets what the batch was given.
+    std::vector<std::string> again = {"convert", "a.chm"};
+    again.insert(again.end(), convert->passedOn.begin(), convert->passedOn.end());
+    const CommandLine single = parseCommandLine(again);
+    const auto* one = std::get_if<ConvertArgs>(&single);
+    ASSERT_NE(one, nullptr) << usageMessage(single);
+    EXPECT_FALSE(one->batch);
+    EXPECT_FALSE(one->settings.Cover);
+    EXPECT_EQ(one->settings.ShowLevel, 3);
+    EXPECT_EQ(one->settings.HintFormat, u"(see [Title No.])");
+    EXPECT_EQ(one->title, "A b");
+}
+
 TEST(CommandLine, OtherCommandsTakeTheirArguments) {
     const CommandLine info = parseCommandLine({"info", "--json", "guide.chm"});
     ASSERT_TRUE(std::holds_alternative<InfoArgs>(info)) << usageMessage(info);
@@ -161,7 +192,7 @@ TEST(CommandLine, BadArgumentsAreUsageErrorsNamingTheOption) {
         std::string usage;    // the line that follows
     };
     const std::string convert =
-        "usage: quillet convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]";
+        "usage: quillet convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [-O DIR] [-j N] [options]";
     const std::string info = "usage: quillet info FILE.chm [--json]\n";
     const std::string distill = "usage: quillet distill FILE.chm DIR [options]";
     const Case kCases[] = {
@@ -204,7 +235,10 @@ TEST(CommandLine, BadArgumentsAreUsageErrorsNamingTheOption) {
          convert},
         {{"convert", "g.chm", "--title"}, "--title", convert},
         {{"convert"}, "FILE.chm is required", convert},
-        {{"convert", "a.chm", "b.chm"}, "unexpected argument 'b.chm'", convert},
+        {{"convert", "a.chm", "b.chm", "-o", "x.docx"}, "-o names one document", convert},
+        {{"convert", "a.chm", "b.chm", "--open"}, "--open is for one help file", convert},
+        {{"convert", "a.chm", "--format", "pdf"}, "--format and -j are for several", convert},
+        {{"convert", "a.chm", "b.chm", "-j", "0"}, "-j takes 1 to 256", convert},
         {{"convert", "a.chm", "--frob"}, "unexpected argument '--frob'", convert},
         {{"convert", "a.chm", "--help"}, "unexpected argument '--help'", convert},
         {{"info", "a.chm", "--max-size", "100"}, "unexpected argument '--max-size'", info},
@@ -240,7 +274,7 @@ TEST(CommandLine, WithoutACommandTheHelpIsTheAnswer) {
              "\n  info FILE.chm [--json]      show the title",
              "\n  contents FILE.chm [--json] [--max-size BYTES] [--max-page-size BYTES] "
              "[--max-entries N]\n",
-             "\n  convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [options]\n",
+             "\n  convert FILE.chm [-o OUT.docx|OUT.doc|OUT.pdf] [-O DIR] [-j N] [options]\n",
              "\n  --margins T,B,L,R           margins in mm [25,25,30,30]\n",
              "\n  --hints [FORMAT]            a hint after links between topics [See [Title "
              "No.]]\n",
