@@ -239,7 +239,13 @@ int entityBytesCodePage(std::u16string_view text, int codePage) {
     if (!GetHtmlCharset(text).empty()) return 0;
     const bool ascii = std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
     if (!ascii || text.find(u'&') == std::u16string_view::npos) return 0;
-    return holdsHighByteRun(decodeDstrok(std::u16string(text))) ? codePage : 0;
+    try {
+        return holdsHighByteRun(decodeDstrok(std::u16string(text))) ? codePage : 0;
+    } catch (const NumberConversionError&) {
+        // A reference beyond any character ("&#2147483648;") tells nothing of the bytes; the
+        // reading of the entry that holds it says what is wrong.
+        return 0;
+    }
 }
 
 void parseContents(std::u16string_view text, TTitleLists& list, int entityCodePage) {
