@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileOpenEvent>
 #include <QTimer>
 
 #include <cstdio>
@@ -75,6 +76,20 @@ void takeScreenshots(TfrmMain& window, const QString& folder, const QString& hel
     });
 }
 
+// Takes the files the desktop asks the running program to open, as drops.
+class FileOpenFilter : public QObject {
+public:
+    explicit FileOpenFilter(TfrmMain& window) : m_window(window) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::FileOpen) return QObject::eventFilter(watched, event);
+        m_window.openGivenFile(static_cast<QFileOpenEvent*>(event)->file());
+        return true;
+    }
+
+private:
+    TfrmMain& m_window;
+};
+
 }  // namespace
 
 // Under LeakSanitizer: fontconfig keeps its caches until the process ends, which is no fault of
@@ -96,8 +111,13 @@ int main(int argc, char* argv[]) {
 
     TfrmMain window;
     window.show();
+    // The desktop asks a running program to open a file with this event on some systems.
+    FileOpenFilter fileOpen(window);
+    app.installEventFilter(&fileOpen);
     if (option > 0 && option + 1 < arguments.size())
         takeScreenshots(window, arguments[option + 1],
                         option + 2 < arguments.size() ? arguments[option + 2] : QString());
+    else if (arguments.size() > 1 && !arguments[1].startsWith(QLatin1Char('-')))
+        window.openGivenFile(arguments[1]);  // the file manager's "Open with Quillet"
     return QApplication::exec();
 }

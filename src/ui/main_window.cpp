@@ -30,6 +30,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -675,6 +676,12 @@ void TfrmMain::dropEvent(QDropEvent* event) {
         if (url.isLocalFile()) paths << url.toLocalFile();
     event->acceptProposedAction();
     dropFiles(paths);
+}
+
+void TfrmMain::openGivenFile(const QString& given) {
+    const QUrl url(given);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : given;
+    dropFiles({QFileInfo(path).absoluteFilePath()});
 }
 
 void TfrmMain::dropFiles(const QStringList& paths) {

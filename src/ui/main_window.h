@@ -145,6 +145,10 @@ public:
     void Help1Click();
     // The drop rule: the first path ending in ".chm" (any letter case) becomes the source file.
     void dropFiles(const QStringList& paths);
+    // A help file the program is started with (quillet-gui FILE.chm, as a file manager's "Open
+    // with" starts it) or asked to open while it runs: a path, relative to the current folder, or
+    // a file: URL, taken as a drop is.
+    void openGivenFile(const QString& given);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -468,6 +470,18 @@ TEST_F(MainWindowTest, DroppedFilesFollowTheDropRule) {
     EXPECT_EQ(m_messages[0].kind, MessageKind::Warning);
     EXPECT_EQ(m_messages[0].text, u"Only accept .chm file!");
     EXPECT_EQ(w->edtSourceFile->text(), "/a/Guide.CHM");
+}
+
+TEST_F(MainWindowTest, AFileGivenAtStartIsTheSource) {
+    auto w = openWindow();
+    w->openGivenFile("file:///a/b%20c/Guide.chm");
+    EXPECT_EQ(w->edtSourceFile->text(), "/a/b c/Guide.chm");
+    w->openGivenFile("shelf/Other.CHM");
+    EXPECT_EQ(w->edtSourceFile->text(), QDir::current().absoluteFilePath("shelf/Other.CHM"));
+    EXPECT_TRUE(m_messages.empty());
+    w->openGivenFile("/a/notes.txt");
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text, u"Only accept .chm file!");
 }
 
 TEST_F(MainWindowTest, HeadingFontsChangeOnlyWhenTheDialogIsConfirmed) {
