@@ -19,6 +19,8 @@ packages=(
     libgumbo-dev      # the engine reads topic pages with a browser-grade HTML parser
     libgmime-3.0-dev  # topics that are web archives (.mht) are MIME documents: GMime decodes them
     qt6-base-dev      # the desktop windows
+    qt6-tools-dev     # Qt Linguist for CMake: the interface in the user's language
+    qt6-l10n-tools    # ... lupdate and lrelease
     fonts-wqy-microhei  # the windows' Chinese captions render on a fresh machine
     xvfb              # screenshots of the windows
     xauth

@@ -11,6 +11,7 @@
 #include "job/output_word.h"
 #include "platform/file_in_use.h"
 #include "platform/process.h"
+#include "platform/translation.h"
 #include "platform/utf.h"
 #include "text/code_pages.h"
 #include "word/word_stage.h"
@@ -46,11 +47,12 @@ bool stderrIsTerminal() {
 class StageClock {
 public:
     void caption(const std::u16string& text) {
-        static constexpr std::pair<std::u16string_view, std::string_view> kStages[] = {
-            {u"Decompiling...", "unpack"},
-            {u"Analyzing...", "distill"},
-            {u"Launching Word...", "document"},
-            {u"保存文档...", "save"},
+        // The captions as the user reads them, in the user's language.
+        static const std::pair<std::u16string, std::string_view> kStages[] = {
+            {tr16(QT_TRANSLATE_NOOP("quillet", "Decompiling...")), "unpack"},
+            {tr16(QT_TRANSLATE_NOOP("quillet", "Analyzing...")), "distill"},
+            {tr16(QT_TRANSLATE_NOOP("quillet", "Launching Word...")), "document"},
+            {tr16(QT_TRANSLATE_NOOP("quillet", "保存文档...")), "save"},
         };
         for (const auto& [opening, stage] : kStages)
             if (text == opening && (m_stages.empty() || m_stages.back().first != stage))

@@ -2,6 +2,7 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "i18n/language.h"
 
 #include <cstdio>
 #include <string>
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv) {
     using namespace quillet::cli;
+    quillet::i18n::useLanguage(quillet::i18n::chooseLanguage());
     const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     return std::visit(
         [](const auto& what) -> int {

@@ -1,5 +1,6 @@
 #include "distill/chm_distill.h"
 
+#include "platform/translation.h"
 #include "platform/utf.h"
 #include "text/html_text.h"
 #include "text/paths.h"
@@ -46,7 +47,7 @@ void TCHMDistill::Execute() {
         ~DropUnflushed() { files.discard(); }
     } dropUnflushed{workingFiles};
     workingFiles.hold(holdLimit);
-    report(u"Analyzing...", 5);
+    report(tr16(QT_TRANSLATE_NOOP("quillet", "Analyzing...")), 5);
     ProcessTocLink();
     UnpackWebArchives();
     const bool fromLinks = contentsMissing();
@@ -55,14 +56,14 @@ void TCHMDistill::Execute() {
     checkEntryCount(Files.size(), "pages");
     if (fromLinks) GatherUnlinkedPages();
     ChangeCSS();
-    report(u"Preparing to distill pages...", 10);
+    report(tr16(QT_TRANSLATE_NOOP("quillet", "Preparing to distill pages...")), 10);
     RemoveSame();
     NonTocFileToToc();
     checkEntryCount(List.size(), "contents entries and pages");
     GetChapterNumber();
     GetBookmark();
     List.initializeUrls();
-    report(u"Distilling pages...", 15);
+    report(tr16(QT_TRANSLATE_NOOP("quillet", "Distilling pages...")), 15);
     DistillPages();
     ProcessTocLink2();
     workingFiles.flush();

@@ -3,6 +3,7 @@
 #include "platform/free_memory.h"
 
 #include "platform/temp_files.h"
+#include "platform/translation.h"
 #include "platform/utf.h"
 #include "text/code_pages.h"
 #include "text/text_context.h"
@@ -11,9 +12,15 @@ namespace quillet {
 
 namespace {
 
-const std::u16string kCloseCaption = u"关闭";
-const std::u16string kFailedText = u"失败。";
-const std::u16string kDeniedText = u" 拒绝访问！它可能已被打开。请关闭它，然后重试。";
+std::u16string closeCaption() {
+    return tr16(QT_TRANSLATE_NOOP("quillet", "关闭"));
+}
+std::u16string failedText() {
+    return tr16(QT_TRANSLATE_NOOP("quillet", "失败。"));
+}
+std::u16string deniedText() {
+    return tr16(QT_TRANSLATE_NOOP("quillet", " 拒绝访问！它可能已被打开。请关闭它，然后重试。"));
+}
 
 }  // namespace
 
@@ -77,7 +84,7 @@ void TOutputWord::endAfterFailure(const std::u16string& message) {
     if (!job.rootFolder.empty()) DeleteFolder(job.rootFolder);
     job.Failed = true;
     job.OK = true;
-    info = kFailedText;
+    info = failedText();
     // Straight to the display, not through the progress event: after a cancel request that
     // would raise again instead of reporting.
     ChmToDocPDF_OnError(message);
@@ -112,11 +119,11 @@ void TOutputWord::UpdateProgress() {
     }
     if (Gauge1 != nullptr) Gauge1->setProgress(position);
     if (lbInfo != nullptr) lbInfo->setCaption(info);
-    if (BrevaltPDF->OK && btnCancel != nullptr) btnCancel->setCaption(kCloseCaption);
+    if (BrevaltPDF->OK && btnCancel != nullptr) btnCancel->setCaption(closeCaption());
 }
 
 void TOutputWord::AskDenied() {
-    if (m_ui.askAbortRetry(u"\"" + DeniedFile + u"\"" + kDeniedText) == AbortRetry::Abort)
+    if (m_ui.askAbortRetry(u"\"" + DeniedFile + u"\"" + deniedText()) == AbortRetry::Abort)
         BrevaltPDF->Abort = true;
 }
 

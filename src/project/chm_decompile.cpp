@@ -4,6 +4,7 @@
 #include "platform/case_insensitive_path.h"
 #include "platform/mapped_file.h"
 #include "platform/process.h"
+#include "platform/translation.h"
 #include "platform/utf.h"
 #include "project/sitemap.h"
 #include "project/system_records.h"
@@ -166,7 +167,7 @@ std::optional<std::string> TCHMDecompile::windowCaption() const {
 }
 
 void TCHMDecompile::decompile() {
-    if (FOnChange) FOnChange(u"Decompiling...", 1);
+    if (FOnChange) FOnChange(tr16(QT_TRANSLATE_NOOP("quillet", "Decompiling...")), 1);
 
     const std::filesystem::path root = toPath(rootFolder);
     std::error_code ec;

@@ -1,4 +1,5 @@
 #include "ui/font_dialog.h"
+#include "ui/texts.h"
 
 #include <QColorDialog>
 #include <QFontDatabase>
@@ -63,7 +64,7 @@ TfrmFontDialog::TfrmFontDialog(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
-    Label1 = new QLabel(QStringLiteral("字体名称:"), this);
+    Label1 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "字体名称:")), this);
     Label1->setGeometry(16, 16, 80, 22);
     cbFontName = new QComboBox(this);
     cbFontName->setEditable(true);
@@ -71,36 +72,36 @@ TfrmFontDialog::TfrmFontDialog(QWidget* parent) : QDialog(parent) {
     cbFontName->addItems(QFontDatabase::families());
     cbFontName->setGeometry(100, 14, 288, 24);
 
-    Label2 = new QLabel(QStringLiteral("大小:"), this);
+    Label2 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "大小:")), this);
     Label2->setGeometry(16, 50, 80, 22);
     seSize = new QSpinBox(this);
     seSize->setRange(1, 100);
     seSize->setGeometry(100, 48, 80, 24);
 
-    Label3 = new QLabel(QStringLiteral("颜色:"), this);
+    Label3 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "颜色:")), this);
     Label3->setGeometry(196, 50, 48, 22);
     cbColor = new ColorChooser(this);
     cbColor->setGeometry(248, 48, 140, 24);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("样式"), this);
+    GroupBox1 = new QGroupBox(qtr(QT_TRANSLATE_NOOP("quillet", "样式")), this);
     GroupBox1->setGeometry(16, 84, 372, 52);
-    cbBold = new QCheckBox(QStringLiteral("粗体"), GroupBox1);
+    cbBold = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "粗体")), GroupBox1);
     cbBold->setGeometry(16, 22, 100, 22);
-    cbItalic = new QCheckBox(QStringLiteral("斜体"), GroupBox1);
+    cbItalic = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "斜体")), GroupBox1);
     cbItalic->setGeometry(136, 22, 100, 22);
-    cbUnderline = new QCheckBox(QStringLiteral("下划线"), GroupBox1);
+    cbUnderline = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "下划线")), GroupBox1);
     cbUnderline->setGeometry(256, 22, 100, 22);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("预览"), this);
+    GroupBox2 = new QGroupBox(qtr(QT_TRANSLATE_NOOP("quillet", "预览")), this);
     GroupBox2->setGeometry(16, 144, 372, 100);
     lbPreview = new QLabel(GroupBox2);
     lbPreview->setGeometry(8, 20, 356, 72);
     lbPreview->setAlignment(Qt::AlignCenter);
 
-    OKBtn = new QPushButton(QStringLiteral("确定"), this);
+    OKBtn = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "确定")), this);
     OKBtn->setGeometry(212, 256, 84, 30);
     OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("取消"), this);
+    CancelBtn = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "取消")), this);
     CancelBtn->setGeometry(304, 256, 84, 30);
     connect(OKBtn, &QPushButton::clicked, this, &TfrmFontDialog::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

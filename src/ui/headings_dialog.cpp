@@ -1,4 +1,5 @@
 #include "ui/headings_dialog.h"
+#include "ui/texts.h"
 
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -13,7 +14,7 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 TfrmHeadings::TfrmHeadings(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmHeadings"));
-    setWindowTitle(QStringLiteral("标题样式"));
+    setWindowTitle(qtr(QT_TRANSLATE_NOOP("quillet", "标题样式")));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(564, 408);
@@ -46,10 +47,10 @@ TfrmHeadings::TfrmHeadings(QWidget* parent) : QDialog(parent) {
     stack->addStretch();
     ScrollBox1->setWidget(lines);
 
-    OKBtn = new QPushButton(QStringLiteral("确定"), this);
+    OKBtn = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "确定")), this);
     OKBtn->setGeometry(358, 370, 84, 30);
     OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("取消"), this);
+    CancelBtn = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "取消")), this);
     CancelBtn->setGeometry(466, 370, 84, 30);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,10 +1,12 @@
 // quillet-gui: the desktop windows. A hidden option, --screenshot FOLDER [FILE.chm], shows the
 // windows one after another and saves each as a PNG picture in FOLDER (the README's pictures).
 
+#include "i18n/language.h"
 #include "ui/headings_dialog.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 #include "ui/register_engines.h"
+#include "ui/texts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,7 +54,8 @@ void takeScreenshots(TfrmMain& window, const QString& folder, const QString& hel
         window.onProgressShown = [out](TfrmProgress& progress) {
             auto* poll = new QTimer(&progress);
             QObject::connect(poll, &QTimer::timeout, &progress, [poll, &progress, out] {
-                const bool finished = progress.btnCancel->text() != QStringLiteral("取消");
+                const bool finished = progress.btnCancel->text() !=
+                                      quillet::ui::qtr(QT_TRANSLATE_NOOP("quillet", "取消"));
                 if (progress.Gauge1->percent() >= 20 || finished) {
                     poll->stop();
                     save(progress, out.filePath(QStringLiteral("progress-window.png")));
@@ -61,7 +64,8 @@ void takeScreenshots(TfrmMain& window, const QString& folder, const QString& hel
                     else {
                         auto* wait = new QTimer(&progress);
                         QObject::connect(wait, &QTimer::timeout, &progress, [&progress] {
-                            if (progress.btnCancel->text() != QStringLiteral("取消"))
+                            if (progress.btnCancel->text() !=
+                                quillet::ui::qtr(QT_TRANSLATE_NOOP("quillet", "取消")))
                                 progress.btnCancel->click();
                         });
                         wait->start(50);
@@ -100,6 +104,7 @@ extern "C" const char* __lsan_default_suppressions() {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    quillet::i18n::useLanguage(quillet::i18n::chooseLanguage());
     QApplication::setApplicationName(QStringLiteral("quillet"));
     QApplication::setApplicationDisplayName(quillet::ui::AppName);
     QApplication::setDesktopFileName(QStringLiteral("quillet"));

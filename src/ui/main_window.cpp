@@ -16,6 +16,7 @@
 #include "word/word_stage.h"
 
 #include "quillet/version.h"
+#include "ui/texts.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -48,7 +49,13 @@ namespace {
 
 // The paper list's captions, one for each of kPaperSizes, in its order.
 constexpr const char* kPaperCaptions[] = {
-    "信件", "小报", "法律", "A3", "A4", "B5", "自定义大小...",
+    QT_TRANSLATE_NOOP("quillet", "信件"),
+    QT_TRANSLATE_NOOP("quillet", "小报"),
+    QT_TRANSLATE_NOOP("quillet", "法律"),
+    "A3",
+    "A4",
+    "B5",
+    QT_TRANSLATE_NOOP("quillet", "自定义大小..."),
 };
 static_assert(std::size(kPaperCaptions) == kPaperSizes.size());
 // The drop rule reads each path into a buffer of 256 characters.
@@ -68,9 +75,9 @@ struct OutputType {
     const char* filter;
 };
 constexpr OutputType kOutputTypes[] = {
-    {".doc", "Word 97-2003 (.doc)", "Word 97-2003 文档 (*.doc)"},
-    {".docx", "Word (.docx)", "Word 文档 (*.docx)"},
-    {".pdf", "PDF (.pdf)", "PDF 文档 (*.pdf)"},
+    {".doc", "Word 97-2003 (.doc)", QT_TRANSLATE_NOOP("quillet", "Word 97-2003 文档 (*.doc)")},
+    {".docx", "Word (.docx)", QT_TRANSLATE_NOOP("quillet", "Word 文档 (*.docx)")},
+    {".pdf", "PDF (.pdf)", QT_TRANSLATE_NOOP("quillet", "PDF 文档 (*.pdf)")},
 };
 
 // The index in kOutputTypes of the kind whose extension `path` ends in (any letter case), or -1.
@@ -163,19 +170,19 @@ void TfrmMain::buildControls() {
 
     // The files, the title and the language.
     auto* files = new QGridLayout;
-    Label1 = new QLabel(QStringLiteral("CHM 文件:"));
+    Label1 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "CHM 文件:")));
     QFont bold = Label1->font();
     bold.setBold(true);
     Label1->setFont(bold);
     edtSourceFile = new QLineEdit;
     Button7 = new QPushButton(QStringLiteral(".."));
-    btnOpenCHM = new QPushButton(QStringLiteral("查看"));
-    btnFolderCHM = new QPushButton(QStringLiteral("文件夹"));
-    Label2 = new QLabel(QStringLiteral("Word 文档:"));
+    btnOpenCHM = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "查看")));
+    btnFolderCHM = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "文件夹")));
+    Label2 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "Word 文档:")));
     edtPDF = new QLineEdit;
     Button1 = new QPushButton(QStringLiteral(".."));
-    btnOpenPDF = new QPushButton(QStringLiteral("查看"));
-    btnFolderPDF = new QPushButton(QStringLiteral("文件夹"));
+    btnOpenPDF = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "查看")));
+    btnFolderPDF = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "文件夹")));
     for (QPushButton* small : {Button7, Button1}) small->setFixedWidth(32);
     files->addWidget(Label1, 0, 0);
     files->addWidget(edtSourceFile, 0, 1, 1, 3);
@@ -191,9 +198,9 @@ void TfrmMain::buildControls() {
     files->addWidget(Button1, 1, 4);
     files->addWidget(btnOpenPDF, 1, 5);
     files->addWidget(btnFolderPDF, 1, 6);
-    Label11 = new QLabel(QStringLiteral("文档标题:"));
+    Label11 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "文档标题:")));
     edtTitle = new QLineEdit;
-    Label12 = new QLabel(QStringLiteral("语言:"));
+    Label12 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "语言:")));
     cbLanguage = new QComboBox;
     cbLanguage->setMaxVisibleItems(20);
     files->addWidget(Label11, 2, 0);
@@ -205,24 +212,24 @@ void TfrmMain::buildControls() {
     page->addLayout(files);
 
     // Page setup.
-    groupPage = new QGroupBox(QStringLiteral("页面设置"));
+    groupPage = new QGroupBox(qtr(QT_TRANSLATE_NOOP("quillet", "页面设置")));
     auto* paper = new QGridLayout(groupPage);
-    Label3 = new QLabel(QStringLiteral("纸张大小:"));
+    Label3 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "纸张大小:")));
     cbPaperSize = new QComboBox;
-    for (const char* caption : kPaperCaptions) cbPaperSize->addItem(QString::fromUtf8(caption));
+    for (const char* caption : kPaperCaptions) cbPaperSize->addItem(qtr(caption));
     cbPaperSize->setCurrentIndex(paperIndex(kPaperA4));
-    Label4 = new QLabel(QStringLiteral("高度:"));
+    Label4 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "高度:")));
     seHeight = numberBox(0, 9999, 0);
-    Label5 = new QLabel(QStringLiteral("宽度:"));
+    Label5 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "宽度:")));
     seWidth = numberBox(0, 9999, 0);
-    Label6 = new QLabel(QStringLiteral("边距 (mm):"));
-    Label7 = new QLabel(QStringLiteral("顶部:"));
+    Label6 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "边距 (mm):")));
+    Label7 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "顶部:")));
     seTop = numberBox(0, 999, 25);
-    Label8 = new QLabel(QStringLiteral("底部:"));
+    Label8 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "底部:")));
     seBottom = numberBox(0, 999, 25);
-    Label9 = new QLabel(QStringLiteral("左侧:"));
+    Label9 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "左侧:")));
     seLeft = numberBox(0, 999, 31);
-    Label10 = new QLabel(QStringLiteral("右侧:"));
+    Label10 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "右侧:")));
     seRight = numberBox(0, 999, 31);
     paper->addWidget(Label3, 0, 0);
     paper->addWidget(cbPaperSize, 0, 1, 1, 3);
@@ -241,30 +248,30 @@ void TfrmMain::buildControls() {
     paper->addWidget(seRight, 4, 3);
 
     // Topics outside the contents.
-    groupTopics = new QGroupBox(QStringLiteral("主题"));
+    groupTopics = new QGroupBox(qtr(QT_TRANSLATE_NOOP("quillet", "主题")));
     auto* topics = new QGridLayout(groupTopics);
-    rbDiscard = new QRadioButton(QStringLiteral("放弃"));
-    rbIntergrate = new QRadioButton(QStringLiteral("融入到"));
+    rbDiscard = new QRadioButton(qtr(QT_TRANSLATE_NOOP("quillet", "放弃")));
+    rbIntergrate = new QRadioButton(qtr(QT_TRANSLATE_NOOP("quillet", "融入到")));
     rbIntergrate->setChecked(true);
-    lbAddenda = new QLabel(QStringLiteral("标题:"));
-    edtAddenda = new QLineEdit(QStringLiteral("附录"));
+    lbAddenda = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "标题:")));
+    edtAddenda = new QLineEdit(qtr(QT_TRANSLATE_NOOP("quillet", "附录")));
     topics->addWidget(rbDiscard, 0, 0);
     topics->addWidget(rbIntergrate, 0, 1);
     topics->addWidget(lbAddenda, 1, 0);
     topics->addWidget(edtAddenda, 1, 1);
 
     // Document elements.
-    groupElements = new QGroupBox(QStringLiteral("元素"));
+    groupElements = new QGroupBox(qtr(QT_TRANSLATE_NOOP("quillet", "元素")));
     auto* elements = new QGridLayout(groupElements);
-    cbCover = new QCheckBox(QStringLiteral("封面"));
-    cbHeader = new QCheckBox(QStringLiteral("标头"));
-    cbFooter = new QCheckBox(QStringLiteral("页脚"));
-    cbTOC = new QCheckBox(QStringLiteral("目录"));
+    cbCover = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "封面")));
+    cbHeader = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "标头")));
+    cbFooter = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "页脚")));
+    cbTOC = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "目录")));
     for (QCheckBox* box : {cbCover, cbHeader, cbFooter, cbTOC}) box->setChecked(true);
-    lbShowLevel = new QLabel(QStringLiteral("显示级别:"));
+    lbShowLevel = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "显示级别:")));
     seShowLevel = numberBox(1, 9, 3);
-    lbTOC = new QLabel(QStringLiteral("标题:"));
-    edtTableOfContents = new QLineEdit(QStringLiteral("目录"));
+    lbTOC = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "标题:")));
+    edtTableOfContents = new QLineEdit(qtr(QT_TRANSLATE_NOOP("quillet", "目录")));
     elements->addWidget(cbCover, 0, 0);
     elements->addWidget(cbHeader, 0, 1);
     elements->addWidget(cbFooter, 0, 2);
@@ -275,17 +282,18 @@ void TfrmMain::buildControls() {
     elements->addWidget(edtTableOfContents, 2, 1, 1, 2);
 
     // Enhancements.
-    groupEnhance = new QGroupBox(QStringLiteral("增强"));
+    groupEnhance = new QGroupBox(qtr(QT_TRANSLATE_NOOP("quillet", "增强")));
     auto* enhance = new QGridLayout(groupEnhance);
-    cbTitleNumber = new QCheckBox(QStringLiteral("添加标题号码"));
-    cbHint = new QCheckBox(QStringLiteral("超链接后添加提示"));
+    cbTitleNumber = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "添加标题号码")));
+    cbHint = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "超链接后添加提示")));
     for (QCheckBox* box : {cbTitleNumber, cbHint}) box->setChecked(true);
-    lbHintFormat = new QLabel(QStringLiteral("提示格式:"));
-    edtHintFormat = new QLineEdit(QStringLiteral("看见 [标题编号]"));
-    Label18 = new QLabel(QStringLiteral("开始新的一页:"));
+    lbHintFormat = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "提示格式:")));
+    edtHintFormat = new QLineEdit(qtr(QT_TRANSLATE_NOOP("quillet", "看见 [标题编号]")));
+    Label18 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "开始新的一页:")));
     cbStartNewPage = new QComboBox;
-    cbStartNewPage->addItems({QStringLiteral("连续"), QStringLiteral("用于第一级主题"),
-                              QStringLiteral("用于每一个主题")});
+    cbStartNewPage->addItems({qtr(QT_TRANSLATE_NOOP("quillet", "连续")),
+                              qtr(QT_TRANSLATE_NOOP("quillet", "用于第一级主题")),
+                              qtr(QT_TRANSLATE_NOOP("quillet", "用于每一个主题"))});
     cbStartNewPage->setCurrentIndex(-1);
     enhance->addWidget(cbTitleNumber, 0, 0, 1, 2);
     enhance->addWidget(cbHint, 1, 0, 1, 2);
@@ -307,8 +315,8 @@ void TfrmMain::buildControls() {
     page->addStretch();
 
     auto* buttons = new QHBoxLayout;
-    btnHeadingStyles = new QPushButton(QStringLiteral("标题样式.."));
-    btnConvert = new QPushButton(QStringLiteral("转换"));
+    btnHeadingStyles = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "标题样式..")));
+    btnConvert = new QPushButton(qtr(QT_TRANSLATE_NOOP("quillet", "转换")));
     btnConvert->setDefault(true);
     btnConvert->setMinimumWidth(100);
     buttons->addWidget(btnHeadingStyles);
@@ -349,17 +357,17 @@ void TfrmMain::buildControls() {
 }
 
 void TfrmMain::buildMenus() {
-    QMenu* project = menuBar()->addMenu(QStringLiteral("项目(&P)"));
-    SaveCurrentSettings1 = project->addAction(QStringLiteral("保存当前设置"));
-    Loaddefaultsetting1 = project->addAction(QStringLiteral("载入原始设置"));
+    QMenu* project = menuBar()->addMenu(qtr(QT_TRANSLATE_NOOP("quillet", "项目(&P)")));
+    SaveCurrentSettings1 = project->addAction(qtr(QT_TRANSLATE_NOOP("quillet", "保存当前设置")));
+    Loaddefaultsetting1 = project->addAction(qtr(QT_TRANSLATE_NOOP("quillet", "载入原始设置")));
     project->addSeparator();
-    Convert1 = project->addAction(QStringLiteral("转换..."));
+    Convert1 = project->addAction(qtr(QT_TRANSLATE_NOOP("quillet", "转换...")));
     project->addSeparator();
-    Exit1 = project->addAction(QStringLiteral("退出"));
-    QMenu* about = menuBar()->addMenu(QStringLiteral("关于(&A)"));
-    Help1 = about->addAction(QStringLiteral("帮助"));
+    Exit1 = project->addAction(qtr(QT_TRANSLATE_NOOP("quillet", "退出")));
+    QMenu* about = menuBar()->addMenu(qtr(QT_TRANSLATE_NOOP("quillet", "关于(&A)")));
+    Help1 = about->addAction(qtr(QT_TRANSLATE_NOOP("quillet", "帮助")));
     about->addSeparator();
-    About2 = about->addAction(QStringLiteral("关于"));
+    About2 = about->addAction(qtr(QT_TRANSLATE_NOOP("quillet", "关于")));
 }
 
 void TfrmMain::connectHandlers() {
@@ -548,8 +556,9 @@ void TfrmMain::Button7Click() {
     const QString folder = edtSourceFile->text().isEmpty() ? m_openFolder : current.absolutePath();
     const QString start =
         folder.isEmpty() ? current.fileName() : QDir(folder).filePath(current.fileName());
-    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("选择 CHM 文件转换"),
-                                                        start, QStringLiteral("CHM 文件 (*.chm)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, qtr(QT_TRANSLATE_NOOP("quillet", "选择 CHM 文件转换")),
+                                     start, qtr(QT_TRANSLATE_NOOP("quillet", "CHM 文件 (*.chm)")));
     if (chosen.isEmpty()) return;
     edtSourceFile->setText(chosen);
     m_openFolder = QFileInfo(chosen).absolutePath();
@@ -567,8 +576,8 @@ void TfrmMain::edtPDFChange() {
 
 void TfrmMain::Button1Click() {
     QStringList filters;
-    for (const OutputType& type : kOutputTypes) filters << QString::fromUtf8(type.filter);
-    QFileDialog dialog(this, QStringLiteral("转换到"), edtPDF->text());
+    for (const OutputType& type : kOutputTypes) filters << qtr(type.filter);
+    QFileDialog dialog(this, qtr(QT_TRANSLATE_NOOP("quillet", "转换到")), edtPDF->text());
     dialog.setNameFilters(filters);
     const int type = std::max(cbOutputType->currentIndex(), 0);
     dialog.selectNameFilter(filters[type]);
@@ -608,7 +617,9 @@ void TfrmMain::btnHeadingStylesClick() {
 
 void TfrmMain::btnConvertClick() {
     if (!IsWordInstalled()) {
-        m_ui->showMessage(MessageKind::Error, u"Microsoft Word 尚未安装。无法继续。");
+        m_ui->showMessage(
+            MessageKind::Error,
+            tr16(QT_TRANSLATE_NOOP("quillet", "Microsoft Word 尚未安装。无法继续。")));
         return;
     }
     if (!ChmInfo) {

@@ -1,6 +1,7 @@
 #include "ui/progress_window.h"
 
 #include "engine/doc_export.h"
+#include "ui/texts.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -12,7 +13,9 @@ namespace quillet::ui {
 
 namespace {
 
-const QString kCancelCaption = QStringLiteral("取消");
+QString cancelCaption() {
+    return qtr(QT_TRANSLATE_NOOP("quillet", "取消"));
+}
 
 }  // namespace
 
@@ -56,7 +59,7 @@ TfrmProgress::TfrmProgress(QWidget* parent) : QDialog(parent) {
                    Qt::WindowCloseButtonHint);
     setFixedSize(581, 133);
 
-    Label1 = new QLabel(QStringLiteral("同时，请不要使用系统剪贴板。"), this);
+    Label1 = new QLabel(qtr(QT_TRANSLATE_NOOP("quillet", "同时，请不要使用系统剪贴板。")), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAutoFillBackground(true);
     QPalette warning = Label1->palette();
@@ -69,7 +72,7 @@ TfrmProgress::TfrmProgress(QWidget* parent) : QDialog(parent) {
     lbInfo->setObjectName(QStringLiteral("lbInfo"));
     Gauge1 = new TGauge(this);
     Gauge1->setObjectName(QStringLiteral("Gauge1"));
-    btnCancel = new CaptionPushButton(kCancelCaption, this);
+    btnCancel = new CaptionPushButton(cancelCaption(), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setDefault(true);
     btnCancel->setAutoDefault(true);
@@ -140,7 +143,7 @@ void TfrmProgress::stopJob() {
 }
 
 void TfrmProgress::btnCancelClick() {
-    if (btnCancel->text() == kCancelCaption) stopJob();
+    if (btnCancel->text() == cancelCaption()) stopJob();
     QDialog::accept();
 }
 

@@ -5,6 +5,7 @@
 #include "platform/case_insensitive_path.h"
 #include "platform/file_in_use.h"
 #include "platform/temp_files.h"
+#include "platform/translation.h"
 #include "platform/utf.h"
 #include "text/confined_path.h"
 #include "text/east_asian_fonts.h"
@@ -150,7 +151,7 @@ void SetupPage(TWordSession& session, TChmToDocPDF& job) {
 
 void AddCover(TWordSession& session, TChmToDocPDF& job) {
     Object& r = session.InsertRange;
-    report(job, u"创建封面...", 0);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "创建封面...")), 0);
     r.put(u"Style", -1);
     for (int n = 0; n < 6; ++n) r.call(u"InsertParagraphAfter");
     r.call(u"collapse", {0});
@@ -169,7 +170,7 @@ void AddCover(TWordSession& session, TChmToDocPDF& job) {
 
 void AddContents(TWordSession& session, TChmToDocPDF& job) {
     Object& r = session.InsertRange;
-    report(job, u"创建 TOC...", 0);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "创建 TOC...")), 0);
     r.call(u"collapse", {0});
     r.call(u"InsertAfter", {job.Settings->TOCCaption});
     r.at(u"font").put(u"size", 28);
@@ -191,7 +192,7 @@ void AddContents(TWordSession& session, TChmToDocPDF& job) {
 
 void AddHeaderFooter(TWordSession& session, TChmToDocPDF& job) {
     const TDocPDFSettings& s = *job.Settings;
-    report(job, u"页眉和页脚...", 90);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "页眉和页脚...")), 90);
     const int section = s.Cover ? 2 : 1;
     if (s.Footer) {
         const Object footer =
@@ -225,21 +226,23 @@ void AddHeaderFooter(TWordSession& session, TChmToDocPDF& job) {
 }
 
 void UpdateContents(TWordSession& session, TChmToDocPDF& job) {
-    report(job, u"更新 TOC...", 95);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "更新 TOC...")), 95);
     if (job.Settings->Toc) session.Doc.at(u"TablesOfContents").at(u"item", {1}).call(u"Update");
 }
 
 // --- pictures -------------------------------------------------------------------------------
 
 void FitPictures(TWordSession& session, TChmToDocPDF& job) {
-    report(job, u"调整内嵌形状...", 80);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "调整内嵌形状...")), 80);
     const int inlineCount = session.Doc.at(u"InlineShapes").get(u"count").toInt();
     const int shapeCount = session.Doc.at(u"Shapes").get(u"count").toInt();
     const int total = inlineCount + shapeCount;
     if (total <= 0) return;
     const double step = 10.0 / total;
     const auto progress = [&](int n) {
-        report(job, u"Resizing inline Shapes (" + decimal(n) + u" of " + decimal(total) + u")...",
+        report(job,
+               tr16(QT_TRANSLATE_NOOP("quillet", "Resizing inline Shapes (%1 of %2)..."),
+                    {decimal(n), decimal(total)}),
                roundHalfEven(n * step) + 80);
     };
     for (int i = 1; i <= inlineCount; ++i) {
@@ -519,7 +522,7 @@ std::filesystem::path reserveTemporaryBeside(const std::filesystem::path& target
 }
 
 void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
-    report(job, u"保存文档...", 98);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "保存文档...")), 98);
     std::error_code ec;
     const std::filesystem::path folder = toPath(job.pdf).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
@@ -563,10 +566,10 @@ void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
 
 void FinishRun(TWordSession& session, TChmToDocPDF& job, const WordStageOptions& options) {
     if (session.Succeeded) {
-        report(job, u"打开文档...", 0);
+        report(job, tr16(QT_TRANSLATE_NOOP("quillet", "打开文档...")), 0);
         report(job, u"", 100);
         if (options.openDocument) options.openDocument(session.OutputPath);
-        report(job, u"OK!", 0);
+        report(job, tr16(QT_TRANSLATE_NOOP("quillet", "OK!")), 0);
     } else {
         report(job, u"", 0);
     }
@@ -610,11 +613,11 @@ bool serverNeedsRefresh(const Object& application) {
 
 void StartWordSession(TWordSession& session, TChmToDocPDF& job) {
     session.Filter.RegisterFilter();
-    report(job, u"Launching Word...", 20);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "Launching Word...")), 20);
     session.WordApp = createWord(session);
     SaveWordOptions(session);
     ClearWordOptions(session);
-    report(job, u"Word launched.", 20);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "Word launched.")), 20);
     session.WordVersion = WordVersionOf(session.WordApp.get(u"version").toString());
     session.RefreshNeeded = serverNeedsRefresh(session.WordApp);
     const std::u16string reserved = NewTempFileName();
@@ -626,7 +629,8 @@ void StartWordSession(TWordSession& session, TChmToDocPDF& job) {
 
 void RefreshDocument(TWordSession& session, TChmToDocPDF& job) {
     if (!session.RefreshNeeded) return;
-    report(job, u"Freshing document(it may take a long time)...", 0);
+    report(job, tr16(QT_TRANSLATE_NOOP("quillet", "Freshing document(it may take a long time)...")),
+           0);
     session.Doc.call(u"SaveAs", {session.TempDocument, named(u"FileFormat", 12),
                                  named(u"AddToRecentFiles", false)});
     session.WordApp.call(u"Quit", {false});
@@ -661,7 +665,7 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
     TWordSession session;
     try {
         StartWordSession(session, job);
-        report(job, u"创建文件...", 20);
+        report(job, tr16(QT_TRANSLATE_NOOP("quillet", "创建文件...")), 20);
         session.Doc = session.WordApp.at(u"Documents").call(u"Add").toObject();
         SetupPage(session, job);
         session.Doc.at(u"WebOptions").put(u"AllowPNG", true);
@@ -682,8 +686,8 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
         for (int n = 0; n < count; ++n) {
             const TTitleList& entry = job.List[static_cast<std::size_t>(n)];
             report(job,
-                   u"Processing (" + decimal(n + 1) + u" of " + decimal(count) + u") " + entry.Url +
-                       u"...",
+                   tr16(QT_TRANSLATE_NOOP("quillet", "Processing (%1 of %2) %3..."),
+                        {decimal(n + 1), decimal(count), entry.Url}),
                    roundHalfEven(n * step) + 20);
             if (startsNewPage(job, entry) && n > 0) {
                 session.InsertRange.call(u"collapse", {0});
@@ -706,7 +710,7 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
         SaveOutput(session, job);
     } catch (const std::exception& e) {
         try {
-            report(job, u"失败。", 0);
+            report(job, tr16(QT_TRANSLATE_NOOP("quillet", "失败。")), 0);
             job.Failed = true;
             job.FOnError(fromUtf8(e.what()));
         } catch (const EUserCancel&) {

@@ -4,6 +4,7 @@
 #include "ui/main_window.h"
 
 #include "automation/class_registry.h"
+#include "i18n/language.h"
 #include "platform/settings_store.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
@@ -470,6 +471,26 @@ TEST_F(MainWindowTest, DroppedFilesFollowTheDropRule) {
     EXPECT_EQ(m_messages[0].kind, MessageKind::Warning);
     EXPECT_EQ(m_messages[0].text, u"Only accept .chm file!");
     EXPECT_EQ(w->edtSourceFile->text(), "/a/Guide.CHM");
+}
+
+// The window in English (any locale but Chinese) and in the given texts (Chinese locales).
+TEST_F(MainWindowTest, TheWindowSpeaksTheChosenLanguage) {
+    struct Restore {
+        ~Restore() { i18n::useLanguage(i18n::Language::Chinese); }
+    } restore;
+    i18n::useLanguage(i18n::Language::English);
+    {
+        auto w = openWindow();
+        EXPECT_EQ(w->btnConvert->text(), "Convert");
+        EXPECT_EQ(w->groupPage->title(), "Page Setup");
+        EXPECT_EQ(w->cbPaperSize->itemText(0), "Letter");
+        TfrmProgress progress;
+        EXPECT_EQ(progress.btnCancel->text(), "Cancel");
+    }
+    i18n::useLanguage(i18n::Language::Chinese);
+    auto w = openWindow();
+    EXPECT_EQ(w->btnConvert->text(), "转换");
+    EXPECT_EQ(w->groupPage->title(), "页面设置");
 }
 
 TEST_F(MainWindowTest, AFileGivenAtStartIsTheSource) {

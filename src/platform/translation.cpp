@@ -1,0 +1,46 @@
+#include "platform/translation.h"
+
+#include "platform/utf.h"
+
+namespace quillet {
+
+namespace {
+
+Translator& translator() {
+    static Translator current;
+    return current;
+}
+
+}  // namespace
+
+void setTranslator(Translator given) {
+    translator() = std::move(given);
+}
+
+std::string trUtf8(const char* source) {
+    const Translator& translate = translator();
+    return translate ? translate(source) : std::string(source);
+}
+
+std::u16string tr16(const char* source) {
+    return fromUtf8(trUtf8(source));
+}
+
+std::u16string tr16(const char* source, std::initializer_list<std::u16string_view> args) {
+    const std::u16string text = tr16(source);
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t n =
+            i + 1 < text.size() ? static_cast<std::size_t>(text[i + 1] - u'1') : args.size();
+        if (text[i] == u'%' && n < args.size() && n < 9) {
+            out.append(*(args.begin() + n));
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace quillet
