@@ -33,6 +33,10 @@ packages=(
     xz-utils          # ... and compare their parts with the kept ones
     poppler-utils     # pdftotext and pdftoppm: checking the PDF that LibreOffice makes of them
     qpdf              # ... and its bookmarks (qpdf --json lists them with their pages)
+    dpkg-dev          # the Debian package: dpkg-shlibdeps works out its Depends line
+    file              # ... on the programs that CPack finds with it
+    appstream         # tests validate the package's AppStream metainfo
+    man-db            # ... and render its manual page
 )
 
 missing=()
