@@ -359,5 +359,9 @@
         <source>Processing (%1 of %2) %3...</source>
         <translation>Processing (%1 of %2) %3...</translation>
     </message>
+    <message>
+        <source>用户取消！</source>
+        <translation>Cancelled by the user.</translation>
+    </message>
 </context>
 </TS>

@@ -1,6 +1,18 @@
 #include "job/chm_to_doc_pdf.h"
 
+#include "platform/translation.h"
+
 namespace quillet {
+
+namespace {
+
+std::string cancelMessage() {
+    return trText(QT_TRANSLATE_NOOP("quillet", "用户取消！"));
+}
+
+}  // namespace
+
+EUserCancel::EUserCancel() : std::runtime_error(cancelMessage()) {}
 
 TChmToDocPDF::TChmToDocPDF() : Settings(std::make_unique<TDocPDFSettings>()) {}
 

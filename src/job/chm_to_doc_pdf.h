@@ -5,7 +5,6 @@
 
 #include "distill/chm_distill.h"
 #include "job/doc_settings.h"
-#include "platform/translation.h"
 
 #include <functional>
 #include <memory>
@@ -22,7 +21,7 @@ using TErrorEvent = std::function<void(const std::u16string& ErrMsg)>;
 // A cancellation requested by the user; always carries the message "用户取消！".
 class EUserCancel : public std::runtime_error {
 public:
-    EUserCancel() : std::runtime_error(trUtf8(QT_TRANSLATE_NOOP("quillet", "用户取消！"))) {}
+    EUserCancel();
 };
 
 class TChmToDocPDF;

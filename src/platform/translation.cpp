@@ -17,13 +17,13 @@ void setTranslator(Translator given) {
     translator() = std::move(given);
 }
 
-std::string trUtf8(const char* source) {
+std::string trText(const char* source) {
     const Translator& translate = translator();
     return translate ? translate(source) : std::string(source);
 }
 
 std::u16string tr16(const char* source) {
-    return fromUtf8(trUtf8(source));
+    return fromUtf8(trText(source));
 }
 
 std::u16string tr16(const char* source, std::initializer_list<std::u16string_view> args) {

@@ -9,7 +9,7 @@
 namespace quillet::ui {
 
 inline QString qtr(const char* source) {
-    return QString::fromStdString(trUtf8(source));
+    return QString::fromStdString(trText(source));
 }
 
 }  // namespace quillet::ui
