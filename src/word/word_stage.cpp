@@ -521,6 +521,19 @@ std::filesystem::path reserveTemporaryBeside(const std::filesystem::path& target
     return name;
 }
 
+// The permissions a new file gets from this process: read and write for all, less the umask
+// (read from /proc, since asking for it means setting it, for every thread at once).
+std::filesystem::perms newFilePermissions() {
+    unsigned mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr)
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+        std::fclose(status);
+    }
+    return static_cast<std::filesystem::perms>(0666 & ~mask);
+}
+
 void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
     report(job, tr16(QT_TRANSLATE_NOOP("quillet", "保存文档...")), 98);
     std::error_code ec;
@@ -548,6 +561,8 @@ void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
             std::filesystem::remove(temporary, ec);
             throw;
         }
+        // The temporary file was made private; the document is an ordinary file of the user's.
+        std::filesystem::permissions(temporary, newFilePermissions(), ec);
         std::filesystem::rename(temporary, target, ec);
         if (ec) {
             std::error_code ignored;

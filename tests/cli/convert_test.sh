@@ -22,6 +22,10 @@ fi
 }
 /usr/bin/python3 "$here/check_docx.py" "$work/out/document.docx" "$work/distilled/contents.json" \
     --toc --header --footer
+# An ordinary file of the user's: the mode new files get under the umask, not a temporary's 0600.
+expected_mode=$(printf '%o' $((0666 & ~0$(umask))))
+mode=$(stat -c %a "$work/out/document.docx")
+[[ $mode == "$expected_mode" ]] || { echo "the document's mode is $mode, not $expected_mode"; exit 1; }
 if [[ -n $(ls -A "$TMPDIR") ]]; then
     echo "left behind in the temporary folder:"
     ls -A "$TMPDIR"
