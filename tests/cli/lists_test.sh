@@ -51,8 +51,9 @@ for p in body.iter(W + "p"):
     level = numPr.find(W + "ilvl").get(W + "val")
     items[text] = (num, level) + formats.get((nums.get(num), level), (None, None))
 expected = {
-    "First step": ("0", "decimal", "%1."), "Inner point": ("1", "bullet", "\u2022"),
-    "Deepest point": ("2", "bullet", "\u25e6"), "Letter c": ("0", "lowerLetter", "%1."),
+    # Bullets by depth in any lists, as browsers draw them: circles inside one, squares deeper.
+    "First step": ("0", "decimal", "%1."), "Inner point": ("1", "bullet", "\u25e6"),
+    "Deepest point": ("2", "bullet", "\u25aa"), "Letter c": ("0", "lowerLetter", "%1."),
     "Roman one": ("0", "upperRoman", "%1."), "Square item": ("0", "bullet", "\u25aa"),
 }
 for text, (level, fmt, lvl_text) in expected.items():

@@ -192,6 +192,9 @@ TEST_F(WebPages, ListTypesComeFromAttributesAndStyleSheets) {
         {"<ol style='list-style-type: lower-latin'><li>a</ol>", "a.\ta"},
         {"<ol style='list-style-type: lower-greek'><li>a</ol>", "1.\ta"},
         {"<ol style='list-style-type: circle'><li>a</ol>", "\u25E6\ta"},
+        // Bullets by depth in any lists, as browsers draw them.
+        {"<ol><li>a<ul><li>b<ol><li>c<ul><li>d</ul></ol></ul></ol>",
+         "1.\ta|\u25E6\tb|1.\tc|\u25AA\td"},
         // The position and image of the shorthand leave the type alone.
         {"<ul style='list-style: square inside'><li>a</ul>", "\u25AA\ta"},
         {"<ul style='list-style: disc outside none'><li>a</ul>", "\u2022\ta"},

@@ -94,9 +94,10 @@ void ListCounters::open(const GumboElement& e, const std::string& listStyle) {
     const std::string type = listTypeAttribute(attribute(e, "type"));
     s.type = !type.empty() ? type : listStyle;
     if (s.type.empty() || listStyle.empty()) {
+        // As browsers draw them: a bulleted list inside any one list (bulleted or numbered)
+        // takes circles, inside two or more squares.
         static constexpr const char* kBullets[] = {"disc", "circle", "square"};
-        const int bulletDepth = static_cast<int>(std::count_if(
-            m_lists.begin(), m_lists.end(), [](const List& l) { return !l.ordered; }));
+        const int bulletDepth = static_cast<int>(m_lists.size());
         s.type = s.ordered ? (type.empty() ? "decimal" : type)
                            : (type.empty() ? kBullets[std::min(bulletDepth, 2)] : type);
     }
