@@ -257,6 +257,17 @@ private:
     int m_paragraphStart = 0;
 };
 
+// The text of a w:t or w:instrText as the model may hold it: control characters stand for
+// structure there (paragraph and cell ends, breaks, field marks), so a package that carries them
+// in its text (XML does not allow them, but a damaged or hostile one may) must not make
+// structure out of them. Tabs and line feeds stay, a carriage return is a line feed as XML reads
+// it, the rest go.
+std::u16string plainText(std::u16string text) {
+    std::replace(text.begin(), text.end(), u'\r', u'\n');
+    std::erase_if(text, [](char16_t c) { return c < 0x20 && c != u'\t' && c != u'\n'; });
+    return text;
+}
+
 void StoryReader::append(std::u16string_view text, const CharFormat& format) {
     m_out.append(text, format);
 }
@@ -424,7 +435,7 @@ void StoryReader::readRun(pugi::xml_node r) {
     for (pugi::xml_node n : r.children()) {
         const std::string_view name = n.name();
         if (name == "w:t" || name == "w:instrText") {
-            append(fromUtf8(n.text().get()), format);
+            append(plainText(fromUtf8(n.text().get())), format);
         } else if (name == "w:tab") {
             append(std::u16string(1, kTab), format);
         } else if (name == "w:br") {
