@@ -15,10 +15,10 @@ import html.parser
 import os
 import re
 import subprocess
-import sys
-import tempfile
-import zipfile
 import xml.etree.ElementTree as ET
+import zipfile
+
+import report_runner
 
 W = "{http://schemas.openxmlformats.org/wordprocessingml/2006/main}"
 PAGE_SUFFIXES = (".htm", ".html", ".txt")
@@ -132,22 +132,5 @@ def report(bin_folder, chm, work):
     return line
 
 
-def main():
-    args = sys.argv[1:]
-    keep = None
-    if "--keep" in args:
-        i = args.index("--keep")
-        keep = args[i + 1]
-        del args[i:i + 2]
-    if len(args) < 2:
-        sys.exit(__doc__)
-    bin_folder, files = args[0], args[1:]
-    with tempfile.TemporaryDirectory() as scratch:
-        work = keep or scratch
-        os.makedirs(work, exist_ok=True)
-        for chm in files:
-            print(report(bin_folder, chm, work), flush=True)
-
-
 if __name__ == "__main__":
-    main()
+    report_runner.run(report, __doc__)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Quillet needs, only those missing.
-# Safe to run again: with everything present it changes nothing and needs no network.
+# Installs the Debian packages that building and testing Quillet needs, and any named as
+# arguments, only those missing. Safe to run again: with everything present it changes nothing
+# and needs no network.
+# usage: install-deps.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -38,6 +40,7 @@ packages=(
     appstream         # tests validate the package's AppStream metainfo
     man-db            # ... and render its manual page
 )
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

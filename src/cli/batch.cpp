@@ -107,21 +107,12 @@ void nameOutputs(std::vector<Conversion>& all, const ConvertArgs& args) {
 
 // Starts `c`'s conversion: this program again, converting one help file.
 void start(Conversion& c, const ConvertArgs& args) {
-    std::vector<std::string> words = {"/proc/self/exe",  "convert",        c.input.string(), "-o",
+    std::vector<std::string> words = {"quillet",         "convert",        c.input.string(), "-o",
                                       c.output.string(), "--json-progress"};
     words.insert(words.end(), args.passedOn.begin(), args.passedOn.end());
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    char self[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) {
-        c.result = Result::Failed;
-        c.reason = "cannot find this program to run it again";
-        return;
-    }
-    self[length] = '\0';
-    argv[0] = self;
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -134,7 +125,9 @@ void start(Conversion& c, const ConvertArgs& args) {
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
-    const int spawned = ::posix_spawn(&c.pid, self, &actions, nullptr, argv.data(), environ);
+    // This very program, whatever has become of its file since it started.
+    const int spawned =
+        ::posix_spawn(&c.pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (spawned != 0) {

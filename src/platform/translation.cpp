@@ -31,10 +31,11 @@ std::u16string tr16(const char* source, std::initializer_list<std::u16string_vie
     std::u16string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // "%1" to "%9" stand for the arguments; any other "%" is itself.
         const std::size_t n =
-            i + 1 < text.size() ? static_cast<std::size_t>(text[i + 1] - u'1') : args.size();
-        if (text[i] == u'%' && n < args.size() && n < 9) {
-            out.append(*(args.begin() + n));
+            text[i] == u'%' && i + 1 < text.size() ? std::size_t(text[i + 1] - u'1') : args.size();
+        if (n < args.size()) {
+            out.append(args.begin()[n]);
             ++i;
         } else {
             out += text[i];

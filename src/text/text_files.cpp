@@ -118,6 +118,15 @@ private:
     std::optional<std::filesystem::path> m_path;
 };
 
+// The bytes of the file `path`, more than `limit` refused (0: no limit). Throws "cannot read
+// FILE: cause".
+std::string readWholeFile(const std::filesystem::path& path, std::uint64_t limit) {
+    const OpenFile file(openForReading(path));
+    if (file.fd() < 0)
+        throw std::runtime_error("cannot read " + path.string() + ": " + errorText(errno));
+    return readOpenFile(file.fd(), path, limit);
+}
+
 }  // namespace
 
 std::u16string GetHtmlCharset(std::u16string_view Text) {
@@ -141,10 +150,7 @@ std::uint64_t maxTextFileBytes() {
 }
 
 std::string readFileBytes(const std::filesystem::path& File) {
-    const OpenFile file(openForReading(File));
-    if (file.fd() < 0)
-        throw std::runtime_error("cannot read " + File.string() + ": " + errorText(errno));
-    return readOpenFile(file.fd(), File);
+    return readWholeFile(File, 0);
 }
 
 std::u16string decodeTextFile(std::string_view Bytes, const std::u16string& CodePage) {
@@ -167,10 +173,7 @@ std::u16string decodeTextFile(std::string_view Bytes, const std::u16string& Code
 std::u16string LoadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
     const std::optional<std::filesystem::path> path = findExistingPath(toPath(FileName));
     if (!path) return {};
-    const OpenFile file(openForReading(*path));
-    if (file.fd() < 0)
-        throw std::runtime_error("cannot read " + path->string() + ": " + errorText(errno));
-    return decodeTextFile(readOpenFile(file.fd(), *path, maxTextFileBytes()), CodePage);
+    return decodeTextFile(readWholeFile(*path, maxTextFileBytes()), CodePage);
 }
 
 std::u16string ReadTextFile(const std::u16string& FileName, const std::u16string& CodePage) {
@@ -187,10 +190,7 @@ std::u16string ReadTextFile(const std::u16string& FileName, const std::u16string
                 copy.set(toPath(temp));
                 std::filesystem::copy_file(*path, toPath(temp),
                                            std::filesystem::copy_options::overwrite_existing);
-                const OpenFile copied(openForReading(toPath(temp)));
-                if (copied.fd() >= 0)
-                    return decodeTextFile(
-                        readOpenFile(copied.fd(), toPath(temp), maxTextFileBytes()), CodePage);
+                return decodeTextFile(readWholeFile(toPath(temp), maxTextFileBytes()), CodePage);
             } catch (const std::exception&) {
                 // No copy: read the file itself; an error from that is reported below.
             }
