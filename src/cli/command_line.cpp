@@ -196,6 +196,21 @@ void addLimits(CLI::App& command, Args& args) {
         ->default_str(std::to_string(TCHMDecompile::kDefaultMaxEntries));
 }
 
+// The commands that distil take --hold-limit: how many bytes of distilled pages are kept in memory
+// between the steps before pages are written as they change.
+template <typename Args>
+void addHoldLimit(CLI::App& command, Args& args) {
+    addValue(command, "--hold-limit", "BYTES",
+             "keep at most BYTES of distilled pages in memory between the steps",
+             [&args](const std::string& value) {
+                 const std::uint64_t bytes = byteCount(value);
+                 if (bytes > std::numeric_limits<std::size_t>::max() / 2)
+                     throw Refusal{"a number of bytes", "too large"};
+                 args.holdLimit = static_cast<std::size_t>(bytes);
+             })
+        ->default_str(std::to_string(WorkingFiles::kDefaultHoldLimit));
+}
+
 // `--hints` takes its FORMAT only when the next argument looks like one: it holds '[' or a space
 // and does not start with '-'. So `--hints guide.chm` still names the help file. CLI11 would take
 // any next argument, so such a FORMAT is joined to its option first, as `--hints=FORMAT`.
@@ -240,6 +255,7 @@ void declareDistill(CLI::App& app, DistillArgs& args) {
              "chapter number",
              [&args](const std::string& value) { args.hint = value; });
     addLimits(command, args);
+    addHoldLimit(command, args);
 }
 
 void declareConvert(CLI::App& app, ConvertArgs& args) {
@@ -353,6 +369,7 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
     command.add_flag("--timings", args.timings,
                      "print each stage's wall time and the peak memory to standard error");
     addLimits(command, args);
+    addHoldLimit(command, args);
 }
 
 // ---- Help ----

@@ -3,6 +3,7 @@
 // written from them. Parsing runs no command and opens no file.
 #pragma once
 
+#include "distill/working_files.h"
 #include "engine/doc_export.h"
 #include "job/doc_settings.h"
 #include "project/chm_decompile.h"
@@ -43,6 +44,7 @@ struct DistillArgs {
     std::uint64_t maxSize = 0;
     std::uint64_t maxPageSize = kDefaultMaxTextFileBytes;        // bytes of one text file
     std::size_t maxEntries = TCHMDecompile::kDefaultMaxEntries;  // entries and pages
+    std::size_t holdLimit = WorkingFiles::kDefaultHoldLimit;     // bytes of pages held
 };
 
 // quillet convert FILE.chm... [-o OUT.docx|OUT.doc|OUT.pdf] [-O DIR] [-j N] [options]
@@ -65,6 +67,7 @@ struct ConvertArgs {
     std::uint64_t maxSize = 0;
     std::uint64_t maxPageSize = kDefaultMaxTextFileBytes;        // bytes of one text file
     std::size_t maxEntries = TCHMDecompile::kDefaultMaxEntries;  // entries and pages
+    std::size_t holdLimit = WorkingFiles::kDefaultHoldLimit;     // bytes of pages held
     bool open = false;
     bool timings = false;  // each stage's wall time and the peak memory on standard error
     // How long LibreOffice may work on a .doc or .pdf; zero for no limit.

@@ -142,6 +142,7 @@ int runDistill(const DistillArgs& args) {
     project.HintFormat = fromUtf8(args.hint.value_or("See [Title No.]"));
     project.MaxUnpackSize = args.maxSize;
     project.MaxEntries = args.maxEntries;
+    project.holdLimit = args.holdLimit;
     setMaxTextFileBytes(args.maxPageSize);
     const std::filesystem::path folder = std::filesystem::absolute(args.folder);
     std::error_code ec;

@@ -268,6 +268,7 @@ int runConvert(const ConvertArgs& args) {
     job->OriginalFile = input;
     job->MaxUnpackSize = args.maxSize;
     job->MaxEntries = args.maxEntries;
+    job->holdLimit = args.holdLimit;
     setMaxTextFileBytes(args.maxPageSize);
     // The document opens once it is in place, not where the Word stage saved it.
     job->setWordStage(wordStage());

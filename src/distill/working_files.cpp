@@ -25,10 +25,10 @@ std::u16string readReported(const fs::path& target) {
     }
 }
 
-// The bytes a file holding `text` gets: the encoding the text declares.
+// The bytes a file holding `text` gets: the encoding the text declares when it holds the text.
 std::string encoded(std::u16string_view text) {
     std::string bytes;
-    WriteTextToStream(text, GetTextEncoding(text), bytes);
+    WritePageToStream(text, bytes);
     return bytes;
 }
 

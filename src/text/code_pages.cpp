@@ -193,15 +193,21 @@ std::u16string DecodeCodePage(std::string_view Bytes, int CodePage) {
     return fromUtf16le(out);
 }
 
-std::string EncodeCodePage(std::u16string_view Text, int CodePage) {
+namespace {
+
+// The text as bytes, "?" for each character the code page cannot hold; `lost` tells whether
+// there was one. Nothing when the code page has no converter.
+std::optional<std::string> encode(std::u16string_view Text, int CodePage, bool& lost) {
+    lost = false;
     const int codePage = resolve(CodePage);
     Converter* converter = converterFor(codePage, Direction::Encode);
-    if (converter == nullptr) return {};
+    if (converter == nullptr) return std::nullopt;
     const std::string input = toUtf16le(Text);
     std::string out;
     out.reserve(Text.size() + 16);
     convert(converter->get(), input.data(), input.size(), out,
             [&](char*& in, std::size_t& left, bool cutShort) {
+                lost = true;
                 // Skip the character (a surrogate pair counts as one) and write "?" through the
                 // same converter, so a stateful encoding shifts back as it must.
                 std::size_t skip = 2;
@@ -226,6 +232,20 @@ std::string EncodeCodePage(std::u16string_view Text, int CodePage) {
                 return std::string(buf, static_cast<std::size_t>(bufPtr - buf));
             });
     return out;
+}
+
+}  // namespace
+
+std::string EncodeCodePage(std::u16string_view Text, int CodePage) {
+    bool lost = false;
+    return encode(Text, CodePage, lost).value_or(std::string());
+}
+
+std::optional<std::string> EncodeCodePageExactly(std::u16string_view Text, int CodePage) {
+    bool lost = false;
+    std::optional<std::string> bytes = encode(Text, CodePage, lost);
+    if (lost) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 // Code page 0 is the system ANSI code page of the current job (text_context.h).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ std::u16string DecodeCodePage(std::string_view Bytes, int CodePage);
 // The text as bytes. Characters that the code page cannot hold become "?". A code page without a
 // converter gives no bytes. Stateful encodings (ISO-2022, UTF-7) end in their initial state.
 std::string EncodeCodePage(std::u16string_view Text, int CodePage);
+
+// The text as bytes when the code page holds every character of it; nothing otherwise, or when
+// the code page has no converter.
+std::optional<std::string> EncodeCodePageExactly(std::u16string_view Text, int CodePage);
 
 // The iconv name of a Windows code page, or nullptr when this platform has no converter for it.
 // Code page 0 is not resolved here.

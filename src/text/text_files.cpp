@@ -228,6 +228,30 @@ void WriteTextToStream(std::u16string_view Text, int Encoding, std::string& Stre
     }
 }
 
+void WritePageToStream(std::u16string_view Text, std::string& Stream) {
+    const int encoding = GetTextEncoding(Text);
+    if (encoding == 1 || encoding == 2 || (encoding >= 3 && !hasConverter(encoding))) {
+        WriteTextToStream(Text, encoding, Stream);
+        return;
+    }
+    if (std::optional<std::string> bytes = EncodeCodePageExactly(Text, encoding)) {
+        Stream = std::move(*bytes);
+        return;
+    }
+    // A character the declared code page cannot hold: the whole page goes as UTF-8, and a
+    // declaration says so, so that a reader that trusts it over the mark reads the same text.
+    std::u16string text(Text);
+    if (const std::size_t at = findCharset(text); at != std::u16string::npos) {
+        // The same name GetHtmlCharset reads.
+        std::size_t start = at + 8;
+        if (start < text.size() && (text[start] == u'"' || text[start] == u'\'')) ++start;
+        std::size_t end = start;
+        while (end < text.size() && !endsCharsetName(text[end])) ++end;
+        text.replace(start, end - start, u"utf-8");
+    }
+    WriteTextToStream(text, 1, Stream);
+}
+
 void writeFileBytes(const std::filesystem::path& File, std::string_view Bytes) {
     const auto fail = [&](int err) {
         throw std::runtime_error("cannot write " + File.string() + ": " + errorText(err));
@@ -252,13 +276,12 @@ void writeFileBytes(const std::filesystem::path& File, std::string_view Bytes) {
     if (err != 0) fail(err);
 }
 
-void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int Encoding) {
-    if (Text.empty()) return;
-    std::string bytes;
-    WriteTextToStream(Text, Encoding, bytes);
+namespace {
 
-    // An existing file is replaced whatever the letter case it is named in, as the file system
-    // help files were written for does; a new file goes into the existing folder of that name.
+// Writes `bytes` over the file `FileName`. An existing file is replaced whatever the letter case
+// it is named in, as the file system help files were written for does; a new file goes into the
+// existing folder of that name.
+void replaceFileNamed(const std::u16string& FileName, std::string_view bytes) {
     std::filesystem::path target = toPath(FileName);
     if (const auto existing = findExistingPath(target)) {
         target = *existing;
@@ -268,11 +291,22 @@ void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int
     writeFileBytes(target, bytes);
 }
 
+}  // namespace
+
+void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int Encoding) {
+    if (Text.empty()) return;
+    std::string bytes;
+    WriteTextToStream(Text, Encoding, bytes);
+    replaceFileNamed(FileName, bytes);
+}
+
 bool SaveTextFile(std::u16string_view Text, std::u16string FileName) {
-    const int encoding = GetTextEncoding(Text);
+    if (Text.empty()) return true;
+    std::string bytes;
+    WritePageToStream(Text, bytes);
     for (;;) {
         try {
-            WriteTextFile(Text, FileName, encoding);
+            replaceFileNamed(FileName, bytes);
             return true;
         } catch (const std::exception& e) {
             UserInterface& ui = TextUserInterface();

@@ -49,6 +49,11 @@ int GetTextEncoding(std::u16string_view Text);
 // converted here is written as UTF-8 with its mark, so that no text is lost. Replaces `Stream`.
 void WriteTextToStream(std::u16string_view Text, int Encoding, std::string& Stream);
 
+// The bytes of a page holding `Text`: in the encoding the page declares ("charset=", else the
+// ANSI code page) when that encoding holds every character of it; otherwise UTF-8 with its mark,
+// with the page's "charset=" declaration, if it has one, changed to "utf-8". Replaces `Stream`.
+void WritePageToStream(std::u16string_view Text, std::string& Stream);
+
 // Writes `Text` to the file in `Encoding`, replacing its content; an existing file is found
 // whatever the letter case of its name. An empty text writes nothing. Throws when the file
 // cannot be written (a failure part-way leaves what was written).
@@ -59,7 +64,7 @@ void WriteTextFile(std::u16string_view Text, const std::u16string& FileName, int
 // leaves what was written.
 void writeFileBytes(const std::filesystem::path& File, std::string_view Bytes);
 
-// Saves the text in the encoding it declares. While that fails, shows the error and offers the
+// Saves the text as a page (WritePageToStream). While that fails, shows the error and offers the
 // save dialog; false when the user gives up. An empty text leaves the file as it was: true.
 bool SaveTextFile(std::u16string_view Text, std::u16string FileName);
 

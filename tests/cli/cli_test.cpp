@@ -270,6 +270,17 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 // What a finished conversion leaves: a .docx package, a ZIP archive.
+// The main part of a .docx, as unzip (a program not written here) reads it.
+std::string documentXml(const std::filesystem::path& docx) {
+    std::string xml;
+    FILE* pipe = ::popen(("unzip -p " + quoted(docx.string()) + " word/document.xml").c_str(), "r");
+    if (pipe == nullptr) return xml;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) xml.append(buf, n);
+    ::pclose(pipe);
+    return xml;
+}
+
 bool isDocument(const std::filesystem::path& path) {
     return readFile(path).starts_with("PK");
 }
@@ -320,15 +331,34 @@ TEST_F(CliTest, TheChosenLanguageDecodesTheContentsAndThePagesToo) {
     const CommandRun run = quillet(
         {"convert", fixture("wrong-locale.chm"), "--language", "0x0804", "-o", output.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    FILE* pipe =
-        ::popen(("unzip -p " + quoted(output.string()) + " word/document.xml").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string xml;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) xml.append(buf, n);
-    ::pclose(pipe);
+    const std::string xml = documentXml(output);
     EXPECT_NE(xml.find("\u4e2d\u6587\u7ae0\u8282"), std::string::npos) << "the contents entry";
     EXPECT_NE(xml.find("\u4e2d\u6587\u6b63\u6587\u5185\u5bb9"), std::string::npos) << "the page";
+}
+
+TEST_F(CliTest, PagesKeepTextTheirDeclaredEncodingCannotHold) {
+    // The pages are UTF-8 with a mark and declare nothing; the locale's code page is 1251, but
+    // no page may lose a character to it wherever it is written, in DIR or, past the hold
+    // limit, in the working folder of a conversion.
+    const auto folder = m_scratch.path() / "distilled";
+    const CommandRun distilled = quillet({"distill", fixture("ru-bom.chm"), folder.string()});
+    ASSERT_EQ(distilled.exitCode, 0) << distilled.err;
+    const std::string page = readFile(folder / "a.htm");
+    EXPECT_TRUE(page.starts_with("\xEF\xBB\xBF")) << page;
+    EXPECT_NE(page.find("Программа"), std::string::npos) << page;
+    EXPECT_EQ(page.find("???"), std::string::npos) << page;
+
+    for (const char* holdLimit : {"1", "67108864"}) {
+        SCOPED_TRACE(holdLimit);
+        const auto output = m_scratch.path() / "ru.docx";
+        const CommandRun run = quillet(
+            {"convert", fixture("ru-bom.chm"), "-o", output.string(), "--hold-limit", holdLimit});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string xml = documentXml(output);
+        EXPECT_NE(xml.find("Программа для"), std::string::npos);
+        EXPECT_NE(xml.find("Окно настроек"), std::string::npos);
+        EXPECT_EQ(xml.find("???"), std::string::npos);
+    }
 }
 
 TEST_F(CliTest, WithoutATitleRecordTheTitleIsTheFirstWindowsCaption) {

@@ -87,8 +87,8 @@ void writeProject(const fs::path& project, TCHMDistill& job) {
     // No body, and nothing but the common footer: it distils to nothing and keeps its links
     // rewritten.
     write("bare.htm", "<link href=\"style.css\" media=\"screen\">" + foot);
-    // Read as UTF-8 by its mark, written in the code page it declares, where the Chinese letters
-    // have no place: each rewrite changes it.
+    // Read as UTF-8 by its mark; the code page it declares has no place for the Chinese letters,
+    // so it is written in UTF-8 and its declaration changes.
     write("latin.htm",
           "\xEF\xBB\xBF<html><head><meta http-equiv=Content-Type content=\"text/html; "
           "charset=iso-8859-1\"></head><body>\n" +
@@ -132,7 +132,11 @@ TEST(WorkingFiles, ExecuteLeavesTheFolderTheStepsOneByOneLeave) {
     EXPECT_NE(expected.at("a.htm").find("Page a"), std::string::npos);
     EXPECT_TRUE(stepwise.NonTocicFiles.contains(stepwise.rootFolder + u"Other.chm/a.htm"));
     EXPECT_NE(expected.at("bare.htm").find("media=\"all\""), std::string::npos);
-    EXPECT_NE(expected.at("latin.htm").find("Latin text ??"), std::string::npos);
+    // A page whose code page cannot hold its text is written in UTF-8, and says so.
+    EXPECT_TRUE(expected.at("latin.htm").starts_with("\xEF\xBB\xBF"));
+    EXPECT_NE(expected.at("latin.htm").find("charset=utf-8\""), std::string::npos);
+    EXPECT_NE(expected.at("latin.htm").find("Latin text \xE4\xB8\xAD\xE6\x96\x87 caf\xC3\xA9"),
+              std::string::npos);
     ASSERT_EQ(held.List.size(), stepwise.List.size());
     for (std::size_t n = 0; n < held.List.size(); ++n) {
         SCOPED_TRACE(n);
