@@ -20,6 +20,12 @@ constexpr std::u16string_view kBreakTags[] = {
     u"PRE",     u"TABLE",      u"UL",     u"DD",       u"DT",       u"FRAMESET", u"LI",
     u"TBODY",   u"TD",         u"TFOOT",  u"TH",       u"THEAD",    u"TR",       u"BR",
 };
+// Elements that hold phrases inside a block: never a page's content on their own.
+constexpr std::u16string_view kInlineTags[] = {
+    u"A",    u"ABBR",   u"ACRONYM", u"B",   u"BDI",  u"BDO",  u"BIG", u"CITE", u"CODE", u"DFN",
+    u"EM",   u"FONT",   u"I",       u"KBD", u"MARK", u"NOBR", u"Q",   u"S",    u"SAMP", u"SMALL",
+    u"SPAN", u"STRIKE", u"STRONG",  u"SUB", u"SUP",  u"TIME", u"TT",  u"U",    u"VAR",
+};
 // Break tags that do not make a block of their own.
 constexpr std::u16string_view kNotBlockTags[] = {u"P", u"BR"};
 constexpr std::u16string_view kNonDocTags[] = {
@@ -90,6 +96,10 @@ bool IsBreakTag(std::u16string_view Name) {
 
 bool IsBlockTag(std::u16string_view Name) {
     return inList(Name, kBreakTags) && !inList(Name, kNotBlockTags);
+}
+
+bool IsInlineTag(std::u16string_view Name) {
+    return inList(Name, kInlineTags);
 }
 
 bool IsNonDocTag(std::u16string_view Name) {

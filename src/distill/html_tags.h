@@ -23,8 +23,8 @@ struct THtmlTag {
     TextRope InnerText;    // text characters only, children included
     bool HasHeading = false;
     bool NonDoc = false;  // a non-document element or inside one
-    int Blocks = 0;
-    int CharCount = 0;  // weight of the visible content
+    int Blocks = 0;       // break tags met inside it, children included
+    int CharCount = 0;    // weight of the visible content
     bool Block = false;
     bool NotCut = true;  // starts before the end of the kept range
     bool InTop = true;   // starts after the start of the kept range
@@ -67,6 +67,8 @@ bool IsBreakTag(std::u16string_view Name);
 bool IsBlockTag(std::u16string_view Name);
 bool IsNonDocTag(std::u16string_view Name);
 bool IsEmptyTag(std::u16string_view Name);
+// Phrase elements (a, b, font, span, ...): inside a block, not blocks of their own.
+bool IsInlineTag(std::u16string_view Name);
 
 // White space is exactly TAB, LF, CR and SPACE.
 inline bool isWhiteSpace(char16_t c) {

@@ -309,6 +309,8 @@ std::u16string TChmTopicFile::Distiller() {
         if (!titleSearchOver && stackWeight > 200) titleSearchOver = true;
 
         if (IsBreakTag(tag->name)) {
+            // A line break makes no block: an inline element around lines stays a phrase.
+            if (!equalsIgnoringAsciiCase(tag->name, u"br")) ++stack.top().Blocks;
             const std::u16string block = normalizedBlock(blockText, true);
             // Only the first block of the content may be the page's title: a later line like
             // it ("Labels" under the title "IsLabel") is the page's own text.
@@ -348,7 +350,10 @@ std::u16string TChmTopicFile::Distiller() {
             THtmlTag& element = stack.Items(e);
             element.Tail = tagText;
             if (p >= SamePointL && element.NotCut) {
-                if (element.CharCount > contentThreshold) {
+                // An inline element of text is part of a block: what follows it in the block
+                // belongs to the content too. One that wraps blocks may be the content.
+                if (element.CharCount > contentThreshold &&
+                    (element.Blocks > 0 || !IsInlineTag(element.Name))) {
                     result = element.Start + element.Inner.str() + element.Tail;
                     raiseThreshold(element.CharCount);
                     titleSearchOver = true;

@@ -100,6 +100,24 @@ TEST(Distiller, ChoosesTheSmallestElementHoldingTheWeight) {
     }
 }
 
+TEST(Distiller, AnInlineElementOfTextIsNeverTheWholeContent) {
+    // A long span, then a colon and a code example outside it: the example stays. A font that
+    // wraps paragraphs may still be the content.
+    const std::u16string span = u"<span>" + chars(400) + u"</span>";
+    const std::u16string code =
+        u"<blockquote><pre>{<br>  a[0] = 1;<br>  a[1] = 2;<br>}</pre></blockquote>";
+    TChmTopicFile page = topic(u"<h3>Arrays</h3>" + span + u":<p></p>" + code, u"Arrays");
+    const std::u16string result = page.Distiller();
+    EXPECT_NE(result.find(u"</span>:"), std::u16string::npos) << toUtf8(result);
+    EXPECT_NE(result.find(code), std::u16string::npos) << toUtf8(result);
+    EXPECT_EQ(result.find(u"Arrays"), std::u16string::npos) << toUtf8(result);
+
+    const std::u16string font =
+        u"<font face=Arial><p>" + chars(200) + u"</p><p>" + chars(200) + u"</p></font>";
+    TChmTopicFile wrapped = topic(u"<div>Home | Up</div>" + font);
+    EXPECT_EQ(wrapped.Distiller(), font);
+}
+
 TEST(Distiller, HiddenElementsAndNavigationPicturesWeighNothing) {
     struct Case {
         const char* what;
