@@ -128,8 +128,7 @@ bool endedByStopSignal(int exitCode) {
 void TCHMDecompile::LoadFromCHM(const std::u16string& ChmFile) {
     const MappedFile file(toPath(ChmFile));
     const std::string_view bytes = file.bytes();
-    std::optional<SystemRecords> records = systemFileRecords(bytes, ChmFile);
-    if (!records) records = recordsAfterVersionRecord(bytes, ChmFile);
+    const std::optional<SystemRecords> records = readSystemRecords(bytes, ChmFile);
     chmFile = ChmFile;
     if (!records) return;
     if (records->languageId) {

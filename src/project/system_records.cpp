@@ -132,12 +132,38 @@ std::optional<SystemRecords> recordsAfterVersionRecord(std::string_view bytes,
         const std::uint16_t defaultLength = reader.u16();
         const std::string_view defaultPage = reader.take(defaultLength - 1);
         reader.skip(1);
-        reader.u16();  // the title's code
-        const std::uint16_t titleLength = reader.u16();
-        const std::string_view title = reader.take(titleLength - 1);
-        return SystemRecords{std::string(defaultPage), std::string(title), languageId};
+        SystemRecords records{std::string(defaultPage), std::nullopt, languageId};
+        // The title follows only where the file has one: another record there (a window name,
+        // a font) is no title, and the file may end after the default topic.
+        if (reader.position() + 4 <= static_cast<std::int64_t>(bytes.size()) && reader.u16() == 3) {
+            const std::uint16_t titleLength = reader.u16();
+            records.title = std::string(reader.take(titleLength - 1));
+        }
+        return records;
     }
     return std::nullopt;
+}
+
+std::optional<SystemRecords> readSystemRecords(std::string_view bytes, const std::u16string& file) {
+    std::optional<SystemRecords> records;
+    // The directory may name the file wrongly (a compiler that writes the header's offsets
+    // otherwise): whatever the read by codes leaves unset, the scan may still find.
+    try {
+        if (std::optional<SystemRecords> byCode = systemFileRecords(bytes, file))
+            if (byCode->defaultPage || byCode->title || byCode->languageId)
+                records = std::move(byCode);
+    } catch (const std::runtime_error&) {
+        // A record running out of the file there: the scan decides, and fails where it must.
+    }
+    if (records && records->defaultPage && records->title && records->languageId) return records;
+    std::optional<SystemRecords> scanned = recordsAfterVersionRecord(bytes, file);
+    if (!records) return scanned;
+    if (scanned) {
+        if (!records->defaultPage) records->defaultPage = std::move(scanned->defaultPage);
+        if (!records->title) records->title = std::move(scanned->title);
+        if (!records->languageId) records->languageId = scanned->languageId;
+    }
+    return records;
 }
 
 }  // namespace quillet

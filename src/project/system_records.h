@@ -25,9 +25,15 @@ struct SystemRecords {
 std::optional<SystemRecords> systemFileRecords(std::string_view bytes, const std::u16string& file);
 
 // The records as help files are commonly written, without the directory: the first "HHA" with
-// the version record's code four bytes before it, then the records after it. A false "HHA"
+// the version record's code four bytes before it, then the locale and default topic records
+// after it, and the title record when the next record is one. A false "HHA"
 // elsewhere is passed over. Throws std::runtime_error as systemFileRecords does.
 std::optional<SystemRecords> recordsAfterVersionRecord(std::string_view bytes,
                                                        const std::u16string& file);
+
+// The records of the help file: those the read by codes finds, the rest from the scan after the
+// version record; nothing when neither finds a record. Throws std::runtime_error as
+// recordsAfterVersionRecord does.
+std::optional<SystemRecords> readSystemRecords(std::string_view bytes, const std::u16string& file);
 
 }  // namespace quillet

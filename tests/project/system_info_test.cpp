@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 namespace quillet {
 namespace {
@@ -33,7 +34,9 @@ std::string le64(std::uint64_t v) {
 // A help file laid out as compilers write one: its header, a directory whose "/#SYSTEM" entry
 // names the file in the uncompressed section, then that section holding `system` (the file's
 // version, then its records).
-std::string helpFile(const std::string& system) {
+// `contentOffset` replaces the offset of the uncompressed section the header names.
+std::string helpFile(const std::string& system,
+                     std::optional<std::uint64_t> contentOffset = std::nullopt) {
     // The entry: name length and name, then section 0, offset 0 and length as encoded integers.
     std::string directory = "PMGL" + std::string(16, '\0') + "\x08/#SYSTEM";
     directory += std::string(2, '\0');
@@ -41,8 +44,8 @@ std::string helpFile(const std::string& system) {
     const std::uint64_t directoryOffset = 0x60;
     std::string header = "ITSF" + std::string("\x03\0\0\0", 4);
     header.resize(0x48, '\0');
-    header +=
-        le64(directoryOffset) + le64(directory.size()) + le64(directoryOffset + directory.size());
+    header += le64(directoryOffset) + le64(directory.size()) +
+              le64(contentOffset.value_or(directoryOffset + directory.size()));
     return header + directory + std::string("\x03\0\0\0", 4) + system;
 }
 
@@ -114,6 +117,28 @@ TEST_F(SystemInfoTest, TheSystemFileIsReadByRecordCodesWhereverTheyStand) {
         EXPECT_EQ(project.Title, c.title);
         EXPECT_EQ(project.DefaultPage, c.page);
         EXPECT_EQ(project.LangID, c.langId);
+    }
+}
+
+TEST_F(SystemInfoTest, WhereTheDirectoryMisleadsTheScanStillFindsTheRecords) {
+    // A minimal compiler's file: version, locale, default topic, window and a record 13, no
+    // title; in one case its header names the uncompressed section where it is not.
+    const std::string system =
+        record(9, "HHA Version 4.74.8702") + record(4, le16(0x0419) + std::string(14, '\0')) +
+        record(2, std::string("index.htm\0", 10)) + record(5, std::string("main\0", 5)) +
+        record(13, std::string(4, '\0'));
+    struct Case {
+        const char* what;
+        std::optional<std::uint64_t> contentOffset;
+    };
+    for (const Case& c : {Case{"read by codes", std::nullopt}, Case{"found by the scan", 0}}) {
+        SCOPED_TRACE(c.what);
+        TCHMDecompile project;
+        project.LoadFromCHM(write(helpFile(system, c.contentOffset)));
+        EXPECT_EQ(project.LangID, u"0x0419");
+        EXPECT_EQ(project.CodePage, 1251);
+        EXPECT_EQ(project.DefaultPage, u"index.htm");
+        EXPECT_TRUE(project.rTitle.empty()) << "the window's name is no title";
     }
 }
 
