@@ -70,24 +70,73 @@ private:
 
 }  // namespace
 
-std::optional<std::string> firstWindowCaption(std::string_view windows, std::string_view strings) {
+std::optional<std::string> firstWindowString(std::string_view windows, std::string_view strings,
+                                             std::size_t at) {
     // #WINDOWS: the number of entries and the size of each, then the entries. An entry holds its
-    // own size, whether its strings are Unicode, and at 0x14 the offset of its caption in
-    // #STRINGS, a list of NUL-ended strings.
-    constexpr std::size_t kCaptionAt = 0x14;
+    // own size, whether its strings are Unicode, and offsets of its texts in #STRINGS, a list of
+    // NUL-ended strings.
     if (windows.size() < 8) return std::nullopt;
     const std::uint32_t count = littleEndian32(windows, 0);
     const std::uint32_t entrySize = littleEndian32(windows, 4);
-    if (count == 0 || entrySize < kCaptionAt + 4 || windows.size() < 8 + std::size_t{entrySize})
+    if (count == 0 || entrySize < at + 4 || windows.size() < 8 + std::size_t{entrySize})
         return std::nullopt;
     if (littleEndian32(windows, 8 + 4) != 0) return std::nullopt;  // Unicode strings: not seen
-    const std::uint32_t offset = littleEndian32(windows, 8 + kCaptionAt);
+    const std::uint32_t offset = littleEndian32(windows, 8 + at);
     if (offset == 0 || offset >= strings.size()) return std::nullopt;
     const std::size_t end = strings.find('\0', offset);
-    std::string caption(strings.substr(
+    std::string text(strings.substr(
         offset, end == std::string_view::npos ? std::string_view::npos : end - offset));
-    if (caption.empty()) return std::nullopt;
-    return caption;
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
+std::optional<std::string> firstWindowCaption(std::string_view windows, std::string_view strings) {
+    return firstWindowString(windows, strings, kWindowCaptionAt);
+}
+
+std::optional<std::string> generatorOf(std::string_view page) {
+    const auto lower = [](std::string_view text) {
+        std::string out(text);
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return out;
+    };
+    const std::string folded = lower(page);
+    // The value of attribute `name` inside the tag [from, to), quoted or not.
+    const auto attribute = [&](std::size_t from, std::size_t to,
+                               std::string_view name) -> std::optional<std::string> {
+        for (std::size_t at = folded.find(name, from); at != std::string::npos && at < to;
+             at = folded.find(name, at + 1)) {
+            const char before = folded[at - 1];
+            if (before != ' ' && before != '\t' && before != '\n' && before != '\r') continue;
+            std::size_t v = at + name.size();
+            while (v < to && (folded[v] == ' ' || folded[v] == '\t')) ++v;
+            if (v >= to || folded[v] != '=') continue;
+            ++v;
+            while (v < to && (folded[v] == ' ' || folded[v] == '\t')) ++v;
+            std::size_t end = v;
+            if (v < to && (folded[v] == '"' || folded[v] == '\'')) {
+                const char quote = folded[v++];
+                end = folded.find(quote, v);
+                if (end == std::string::npos || end > to) end = to;
+            } else {
+                while (end < to && folded[end] != ' ' && folded[end] != '>' && folded[end] != '\t')
+                    ++end;
+            }
+            return std::string(page.substr(v, end - v));
+        }
+        return std::nullopt;
+    };
+    for (std::size_t tag = folded.find("<meta"); tag != std::string::npos;
+         tag = folded.find("<meta", tag + 1)) {
+        std::size_t end = folded.find('>', tag);
+        if (end == std::string::npos) end = folded.size();
+        const std::optional<std::string> name = attribute(tag, end, "name");
+        if (!name || lower(*name) != "generator") continue;
+        std::optional<std::string> content = attribute(tag, end, "content");
+        if (content && !content->empty()) return content;
+    }
+    return std::nullopt;
 }
 
 namespace {
@@ -255,9 +304,12 @@ public:
     }
 
     // The caption of the first window definition, as the bytes the help file stores.
-    std::optional<std::string> caption() {
+    std::optional<std::string> caption() { return window().caption; }
+
+    // The first window definition: caption, home page and the contents file's generator.
+    WindowDefinition window() {
         try {
-            return readCaption();
+            return readWindow();
         } catch (const fs::filesystem_error& e) {
             fail(e.path1().string() + ": " + e.code().message());
         }
@@ -318,7 +370,7 @@ private:
         }
     }
 
-    std::optional<std::string> readCaption() {
+    WindowDefinition readWindow() {
         checkLibrary();
         const FileDescriptor input(openInput());
         m_fileSize = sizeOf(input.get());
@@ -331,8 +383,17 @@ private:
             readSystemFile(decompressor.get(), io, chm, "/#WINDOWS");
         const std::optional<std::string> strings =
             readSystemFile(decompressor.get(), io, chm, "/#STRINGS");
-        if (!windows || !strings) return std::nullopt;
-        return firstWindowCaption(*windows, *strings);
+        WindowDefinition window;
+        if (!windows || !strings) return window;
+        window.caption = firstWindowString(*windows, *strings, kWindowCaptionAt);
+        window.home = firstWindowString(*windows, *strings, kWindowHomeAt);
+        if (const auto contents = firstWindowString(*windows, *strings, kWindowContentsAt)) {
+            std::string name = *contents;
+            if (!name.starts_with('/')) name.insert(0, 1, '/');
+            if (const auto page = readSystemFile(decompressor.get(), io, chm, name))
+                window.generator = generatorOf(*page);
+        }
+        return window;
     }
 
     // The bytes of the system file `name` ("/#WINDOWS"), or nothing when the help file has
@@ -610,6 +671,10 @@ UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesy
 
 std::optional<std::string> readWindowCaption(const std::filesystem::path& file) {
     return Unpacker(file, {}, {}).caption();
+}
+
+WindowDefinition readWindowDefinition(const std::filesystem::path& file) {
+    return Unpacker(file, {}, {}).window();
 }
 
 }  // namespace quillet

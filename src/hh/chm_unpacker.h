@@ -77,8 +77,31 @@ UnpackResult unpackHelpFile(const std::filesystem::path& file, const std::filesy
 // cannot be opened or read.
 std::optional<std::string> readWindowCaption(const std::filesystem::path& file);
 
-// The caption of the first entry of the window definitions `windows` with its strings
+// The first window definition of a help file, its texts as the bytes stored (in the help file's
+// code page); each unset when the window has none.
+struct WindowDefinition {
+    std::optional<std::string> caption;
+    std::optional<std::string> home;       // the page the window opens first
+    std::optional<std::string> generator;  // the GENERATOR meta of the window's contents file
+};
+
+// As readWindowCaption, the whole definition. The contents file is read as the window names it,
+// when it is no larger than the window definitions may be.
+WindowDefinition readWindowDefinition(const std::filesystem::path& file);
+
+// Where an entry of the window definitions holds the offsets of its caption, contents file and
+// home page in #STRINGS.
+inline constexpr std::size_t kWindowCaptionAt = 0x14;
+inline constexpr std::size_t kWindowContentsAt = 0x60;
+inline constexpr std::size_t kWindowHomeAt = 0x68;
+
+// The text at offset `at` of the first entry of the window definitions `windows` with its strings
 // `strings`; nothing when the entry or its offset lies outside them, or it is empty.
+std::optional<std::string> firstWindowString(std::string_view windows, std::string_view strings,
+                                             std::size_t at);
 std::optional<std::string> firstWindowCaption(std::string_view windows, std::string_view strings);
+
+// The content of the first <meta name="generator" content="..."> of a page, as written.
+std::optional<std::string> generatorOf(std::string_view page);
 
 }  // namespace quillet

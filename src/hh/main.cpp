@@ -44,6 +44,7 @@ void printUsage(std::FILE* out) {
         out,
         "Usage: quillet-hh -decompile DIR FILE.chm [--max-size BYTES]\n"
         "       quillet-hh -caption FILE.chm\n"
+        "       quillet-hh -window FILE.chm\n"
         "       quillet-hh --help\n"
         "\n"
         "Unpacks every stored file of a compiled HTML Help file into DIR, with its folders,\n"
@@ -53,6 +54,8 @@ void printUsage(std::FILE* out) {
         "\n"
         "-caption writes the caption of the help file's first window definition, as the\n"
         "bytes stored, and a line end; nothing when it has none.\n"
+        "-window writes three lines of that window: its caption, its home page and the\n"
+        "generator its contents file names; a line is empty for what it has not.\n"
         "\n"
         "Options:\n"
         "  --max-size BYTES  stop before writing anything when the files would need more\n"
@@ -86,7 +89,7 @@ std::optional<std::uint64_t> parseBytes(std::string_view text) {
 
 int main(int argc, char** argv) {
     catchStopSignals();
-    std::optional<std::string> dir, file, captionOf;
+    std::optional<std::string> dir, file, captionOf, windowOf;
     quillet::UnpackOptions options;
     options.stopRequested = [] { return g_stopSignal != 0; };
     for (int i = 1; i < argc; ++i) {
@@ -99,6 +102,9 @@ int main(int argc, char** argv) {
             if (dir || i + 2 >= argc) return usageError("-decompile needs a folder and a file");
             dir = argv[++i];
             file = argv[++i];
+        } else if (arg == "-window") {
+            if (windowOf || i + 1 >= argc) return usageError("-window needs a file");
+            windowOf = argv[++i];
         } else if (arg == "-caption") {
             if (captionOf || i + 1 >= argc) return usageError("-caption needs a file");
             captionOf = argv[++i];
@@ -114,6 +120,24 @@ int main(int argc, char** argv) {
         } else {
             return usageError("unknown argument '" + std::string(arg) + "'");
         }
+    }
+    if (windowOf) {
+        if (dir || captionOf) return usageError("give one of -decompile, -caption and -window");
+        try {
+            const quillet::WindowDefinition window = quillet::readWindowDefinition(*windowOf);
+            for (const auto& text : {window.caption, window.home, window.generator}) {
+                // A line end inside would shift the lines that follow.
+                if (text && text->find_first_of("\r\n") == std::string::npos)
+                    std::fwrite(text->data(), 1, text->size(), stdout);
+                std::fputc('\n', stdout);
+            }
+            return kExitOk;
+        } catch (const quillet::UnpackError& e) {
+            std::fprintf(stderr, "quillet-hh: %s\n", e.what());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "quillet-hh: cannot read %s: %s\n", windowOf->c_str(), e.what());
+        }
+        return kExitFailed;
     }
     if (captionOf) {
         if (dir) return usageError("give either -decompile or -caption");

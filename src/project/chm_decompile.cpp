@@ -16,6 +16,7 @@
 #include "text/text_files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -135,34 +136,75 @@ void TCHMDecompile::LoadFromCHM(const std::u16string& ChmFile) {
         LangID = hexId(*records->languageId);
         rCodePage = CodePage = LanguageTable().GetCodepageById(LangID);
     }
+    // The window definition is read only for what the records leave open.
+    std::optional<WindowTexts> window;
+    const auto windowTexts = [&]() -> const WindowTexts& {
+        if (!window) window = windowDefinition();
+        return *window;
+    };
     if (records->defaultPage) {
         rDefaultPage = *records->defaultPage;
-        DefaultPage = DecodeCodePage(rDefaultPage, rCodePage);
+    } else if (windowTexts().home) {
+        rDefaultPage = *windowTexts().home;
     }
+    if (!rDefaultPage.empty()) DefaultPage = DecodeCodePage(rDefaultPage, rCodePage);
     if (records->title) {
         rTitle = *records->title;
-    } else if (std::optional<std::string> caption = windowCaption()) {
-        rTitle = std::move(*caption);
+    } else if (windowTexts().caption &&
+               !namesGenerator(*windowTexts().caption, windowTexts().generator)) {
+        rTitle = *windowTexts().caption;
+    } else if (records->compiledFile) {
+        rTitle = *records->compiledFile;
     }
     if (!rTitle.empty()) Title = DecodeCodePage(rTitle, rCodePage);
 }
 
-std::optional<std::string> TCHMDecompile::windowCaption() const {
+TCHMDecompile::WindowTexts TCHMDecompile::windowDefinition() const {
     // The window definitions sit in the compressed part of the file: quillet-hh reads them.
     try {
         const std::filesystem::path file = std::filesystem::absolute(toPath(chmFile));
         const ProcessResult result =
-            RunAndWait({toUtf8(Unpacker), "-caption", file.string()}, file.parent_path());
-        std::string caption = result.output;
-        while (!caption.empty() && (caption.back() == '\n' || caption.back() == '\r'))
-            caption.pop_back();
-        if (result.exitCode != 0 || caption.empty() ||
-            caption.find('\n') != std::string::npos)  // a message, not a caption
-            return std::nullopt;
-        return caption;
+            RunAndWait({toUtf8(Unpacker), "-window", file.string()}, file.parent_path());
+        if (result.exitCode != 0) return {};
+        // Three lines: caption, home page, generator; anything else is a message.
+        std::vector<std::string> lines;
+        for (std::size_t at = 0; at < result.output.size();) {
+            const std::size_t end = result.output.find('\n', at);
+            if (end == std::string::npos) return {};
+            lines.push_back(result.output.substr(at, end - at));
+            at = end + 1;
+        }
+        if (lines.size() != 3) return {};
+        const auto given = [](std::string& line) -> std::optional<std::string> {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty()) return std::nullopt;
+            return std::move(line);
+        };
+        return {given(lines[0]), given(lines[1]), given(lines[2])};
     } catch (const std::system_error&) {
-        return std::nullopt;  // no quillet-hh to ask: the file's name stands in later
+        return {};  // no quillet-hh to ask: the file's name stands in later
     }
+}
+
+bool namesGenerator(std::string_view caption, const std::optional<std::string>& generator) {
+    const auto folded = [](std::string_view text) {
+        std::string out;
+        for (char c : text)
+            if (c != ' ' && c != '\t')
+                out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return out;
+    };
+    const std::string name = folded(caption);
+    if (name.empty()) return false;
+    // The authoring tools that put their own name in the window leave it in the contents file's
+    // GENERATOR meta too, often with more words ("Visual CHM V4.1 build 12").
+    if (generator) {
+        const std::string tool = folded(*generator);
+        if (!tool.empty() &&
+            (tool.find(name) != std::string::npos || name.find(tool) != std::string::npos))
+            return true;
+    }
+    return false;
 }
 
 void TCHMDecompile::decompile() {
@@ -257,8 +299,17 @@ void TCHMDecompile::addDefaultTopicEntry() {
     const bool usable = !page.empty() && page.find(u"://") == std::u16string::npos &&
                         fileInsideFolder(rootFolder + page, rootFolder).has_value();
     if (!usable) {
-        // No default topic to start from: the first page of the project, if any.
-        std::u16string first = FindFileByExt(rootFolder, u".htm");
+        // No default topic to start from: the start page a web folder would have, else the
+        // first page of the project, if any.
+        std::u16string first;
+        for (const char16_t* name :
+             {u"index.htm", u"index.html", u"default.htm", u"default.html"}) {
+            if (auto found = fileInsideFolder(rootFolder + name, rootFolder)) {
+                first = std::move(*found);
+                break;
+            }
+        }
+        if (first.empty()) first = FindFileByExt(rootFolder, u".htm");
         if (first.empty()) first = FindFileByExt(rootFolder, u".html");
         if (first.empty()) return;
         page = first.substr(rootFolder.size());

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet {
@@ -26,10 +27,12 @@ public:
     TCHMDecompile& operator=(const TCHMDecompile&) = delete;
 
     // Reads language, default topic and title from the help file's system records, by their
-    // codes. Without a title record the title is the caption of the help file's first window
-    // definition (read by the Unpacker program), when it has one. Without any records only
-    // chmFile changes. Throws std::system_error when the file cannot be opened,
-    // std::runtime_error when a record runs past the end of the file.
+    // codes. Without a default topic record the default topic is the home page of the help
+    // file's first window definition (read by the Unpacker program); without a title record the
+    // title is that window's caption, unless the caption names the tool that made the file, else
+    // the compiled file's name the records hold. Without any records only chmFile changes. Throws
+    // std::system_error when the file cannot be opened, std::runtime_error when a record runs past
+    // the end of the file.
     virtual void LoadFromCHM(const std::u16string& ChmFile);
 
     // Unpacks chmFile into rootFolder with quillet-hh, then reads the contents and index files.
@@ -80,8 +83,11 @@ public:
 
 private:
     void addDefaultTopicEntry();
-    // The caption of chmFile's first window definition, as stored; nothing without one.
-    std::optional<std::string> windowCaption() const;
+    // The texts of chmFile's first window definition, as stored; each unset without one.
+    struct WindowTexts {
+        std::optional<std::string> caption, home, generator;
+    };
+    WindowTexts windowDefinition() const;
     // Takes the code page most pages declare when it is not the locale's (see CodePageSource).
     void adoptCodePageOfPages();
 };
@@ -90,5 +96,9 @@ private:
 // to letter case) whose extension, with its dot, equals Ext without regard to letter case.
 // Empty when there is none.
 std::u16string FindFileByExt(const std::u16string& Folder, const std::u16string& Ext);
+
+// Whether a window caption names the tool that made the help file rather than the help file:
+// it is, or is part of, the contents file's `generator` meta (letter case and spaces aside).
+bool namesGenerator(std::string_view caption, const std::optional<std::string>& generator);
 
 }  // namespace quillet

@@ -56,6 +56,7 @@ void readRecords(ByteReader& reader, std::int64_t end, SystemRecords& out) {
         const std::string_view data = reader.take(length);
         if (code == 2 && !out.defaultPage) out.defaultPage = recordText(data);
         if (code == 3 && !out.title) out.title = recordText(data);
+        if (code == 6 && !out.compiledFile) out.compiledFile = recordText(data);
         if (code == 4 && !out.languageId && data.size() >= 2)
             out.languageId = static_cast<std::int16_t>(static_cast<unsigned char>(data[0]) |
                                                        (static_cast<unsigned char>(data[1]) << 8));
@@ -124,21 +125,26 @@ std::optional<SystemRecords> recordsAfterVersionRecord(std::string_view bytes,
         if (reader.u16() != 9) continue;
         const std::int16_t versionLength = reader.i16();
         reader.seek(static_cast<std::int64_t>(m) + versionLength);
-        reader.u16();  // the locale record's code
+        // Locale, default topic and title, in that order; the first record of another code
+        // (a contents file, a window name, a font) ends what the scan can tell.
+        SystemRecords records;
+        const auto nextIs = [&](std::uint16_t code) {
+            if (reader.position() + 4 > static_cast<std::int64_t>(bytes.size())) return false;
+            if (reader.u16() == code) return true;
+            reader.skip(-2);
+            return false;
+        };
+        if (!nextIs(4)) return records;
         const std::int16_t localeLength = reader.i16();
-        const std::int16_t languageId = reader.i16();
+        records.languageId = reader.i16();
         reader.skip(localeLength - 2);
-        reader.u16();  // the default topic's code
+        if (!nextIs(2)) return records;
         const std::uint16_t defaultLength = reader.u16();
-        const std::string_view defaultPage = reader.take(defaultLength - 1);
+        records.defaultPage = std::string(reader.take(defaultLength - 1));
         reader.skip(1);
-        SystemRecords records{std::string(defaultPage), std::nullopt, languageId};
-        // The title follows only where the file has one: another record there (a window name,
-        // a font) is no title, and the file may end after the default topic.
-        if (reader.position() + 4 <= static_cast<std::int64_t>(bytes.size()) && reader.u16() == 3) {
-            const std::uint16_t titleLength = reader.u16();
-            records.title = std::string(reader.take(titleLength - 1));
-        }
+        if (!nextIs(3)) return records;
+        const std::uint16_t titleLength = reader.u16();
+        records.title = std::string(reader.take(titleLength - 1));
         return records;
     }
     return std::nullopt;
@@ -162,6 +168,7 @@ std::optional<SystemRecords> readSystemRecords(std::string_view bytes, const std
         if (!records->defaultPage) records->defaultPage = std::move(scanned->defaultPage);
         if (!records->title) records->title = std::move(scanned->title);
         if (!records->languageId) records->languageId = scanned->languageId;
+        if (!records->compiledFile) records->compiledFile = std::move(scanned->compiledFile);
     }
     return records;
 }

@@ -11,11 +11,13 @@
 namespace quillet {
 
 // The records of a help file's system information that name it: default topic (code 2),
-// title (3) and locale (4). A record the file does not hold is left unset.
+// title (3), locale (4) and the compiled file's name (6). A record the file does not hold is left
+// unset.
 struct SystemRecords {
     std::optional<std::string> defaultPage;
     std::optional<std::string> title;
     std::optional<std::int16_t> languageId;
+    std::optional<std::string> compiledFile;  // read by codes only
 };
 
 // The system records of the "/#SYSTEM" file, found through the help file's directory: its

@@ -368,6 +368,41 @@ TEST_F(CliTest, WithoutATitleRecordTheTitleIsTheFirstWindowsCaption) {
     EXPECT_NE(run.out.find("Title: \u7a97\u53e3\u6807\u9898\n"), std::string::npos) << run.out;
 }
 
+TEST_F(CliTest, ACaptionThatNamesTheAuthoringToolIsNoTitle) {
+    const CommandRun run = quillet({"info", "--json", fixture("generator-caption.chm")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(nlohmann::json::parse(run.out)["title"], "");
+    // The document takes the file's name.
+    const auto output = m_scratch.path() / "out.docx";
+    ASSERT_EQ(
+        quillet({"convert", fixture("generator-caption.chm"), "-o", output.string()}).exitCode, 0);
+    const std::string xml = documentXml(output);
+    EXPECT_EQ(xml.find("Visual CHM"), std::string::npos);
+}
+
+TEST_F(CliTest, ContentsFromLinksStartAtTheHomePage) {
+    // Neither file names a default topic: one names a home page in its window, the other has an
+    // index.htm. Other pages sort before either.
+    struct Case {
+        const char* file;
+        std::vector<std::string> urls;
+    };
+    for (const Case& c : {Case{"links-home.chm", {"welcome.htm", "guide.htm", "changelog.htm"}},
+                          Case{"links-index.chm", {"index.htm", "about.htm"}}}) {
+        SCOPED_TRACE(c.file);
+        const auto folder = m_scratch.path() / c.file;
+        const CommandRun run = quillet({"distill", fixture(c.file), folder.string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::ifstream in(folder / "contents.json");
+        const auto entries = nlohmann::json::parse(in);
+        ASSERT_EQ(entries.size(), c.urls.size()) << entries.dump();
+        for (std::size_t n = 0; n < c.urls.size(); ++n) {
+            EXPECT_EQ(entries[n]["url"], c.urls[n]);
+            EXPECT_EQ(entries[n]["level"], n == 0 ? 0 : 1);
+        }
+    }
+}
+
 TEST_F(CliTest, TimingsNameEachStageAndThePeakMemory) {
     const std::string output = (m_scratch.path() / "timed.docx").string();
     const CommandRun run = quillet({"convert", fixture("nested.chm"), "-o", output, "--timings"});

@@ -149,6 +149,34 @@ TEST(ChmUnpacker, WindowCaptionIsTheFirstWindowsTitleText) {
         EXPECT_EQ(firstWindowCaption(c.windows, c.strings), c.caption) << c.what;
 }
 
+TEST(ChmUnpacker, TheWindowsHomePageAndTheContentsGenerator) {
+    const auto le32 = [](std::uint32_t v) {
+        std::string b(4, '\0');
+        for (int i = 0; i < 4; ++i) b[i] = static_cast<char>(v >> (8 * i));
+        return b;
+    };
+    std::string entry = le32(0xC4) + std::string(0x64, '\0') + le32(6);  // home at 0x68
+    entry.resize(0xC4, '\0');
+    const std::string strings = std::string("\0main\0home.htm", 15) + '\0';
+    EXPECT_EQ(firstWindowString(le32(1) + le32(0xC4) + entry, strings, kWindowHomeAt), "home.htm");
+    EXPECT_EQ(
+        firstWindowString(le32(1) + le32(0x64) + entry.substr(0, 0x64), strings, kWindowHomeAt),
+        std::nullopt)
+        << "an entry too short to hold it";
+
+    struct Case {
+        const char* page;
+        std::optional<std::string> generator;
+    };
+    const Case cases[] = {
+        {"<HEAD><meta name=\"GENERATOR\" content=\"Visual CHM V4.1\"></HEAD>", "Visual CHM V4.1"},
+        {"<meta content='Tool 2' name=generator>", "Tool 2"},
+        {"<meta name=\"keywords\" content=\"a\"><meta name=\"description\">", std::nullopt},
+        {"<meta name=\"generator\" content=", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(generatorOf(c.page), c.generator) << c.page;
+}
+
 TEST(ChmUnpacker, TruncatedFileFailsAndLeavesNothing) {
     const fs::path fixture = compiledFixture("hh-listing");
     const std::string whole = readBytes(fixture);

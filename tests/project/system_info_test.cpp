@@ -109,6 +109,11 @@ TEST_F(SystemInfoTest, TheSystemFileIsReadByRecordCodesWhereverTheyStand) {
          record(9, "HHA Version 4.74.8702") + record(4, le16(0x0419) + std::string(14, '\0')) +
              record(2, "a.htm\0") + record(16, "Arial,10,-16777208\0"),
          u"", u"a.htm", u"0x0419"},
+        {"no title record and no window: the compiled file's name",
+         record(9, "HHA Version 4.74.8702") + record(4, le16(0x0804) + std::string(14, '\0')) +
+             record(2, std::string("a.htm\0", 6)) +
+             record(6, std::string("\xd4\xaa\xcb\xd8\xd6\xdc\xc6\xda\xb1\xed\0", 11)),
+         u"\u5143\u7d20\u5468\u671f\u8868", u"a.htm", u"0x0804"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
