@@ -43,6 +43,38 @@ std::u16string withoutTitleEnding(const std::u16string& title, std::u16string_vi
     return kept.empty() ? title : std::u16string(kept);
 }
 
+namespace {
+
+// The longest ending, made of words of its own and led by a separator mark (" | Product v1",
+// " - Guide"), that at least `needed` of `titles` have; empty for none. Endings longer than
+// kLongestEnding characters are not considered, so the cost stays in proportion to the titles.
+std::u16string majorityEnding(const std::vector<std::u16string>& titles, std::size_t needed) {
+    constexpr std::size_t kLongestEnding = 80;
+    constexpr std::u16string_view kMarks = u"|-:([\u2013\u2014\u00B7\u2022";
+    std::unordered_map<std::u16string_view, std::size_t> counts;
+    for (const std::u16string& title : titles) {
+        const std::u16string_view view(title);
+        const std::size_t from = view.size() > kLongestEnding ? view.size() - kLongestEnding : 1;
+        for (std::size_t p = std::max<std::size_t>(from, 1); p < view.size(); ++p) {
+            // The ending starts at the white space before its mark: each title counts once.
+            if (!isWhiteSpace(view[p]) || isWhiteSpace(view[p - 1])) continue;
+            std::size_t mark = p;
+            while (mark < view.size() && isWhiteSpace(view[mark])) ++mark;
+            if (mark == view.size() || kMarks.find(view[mark]) == std::u16string_view::npos)
+                continue;
+            ++counts[view.substr(p)];
+        }
+    }
+    std::u16string_view best;
+    for (const auto& [ending, count] : counts)
+        if (count >= needed && !TrimWhiteSpace(ending).empty() &&
+            (ending.size() > best.size() || (ending.size() == best.size() && ending < best)))
+            best = ending;
+    return std::u16string(best);
+}
+
+}  // namespace
+
 std::u16string trimSharedTitleSuffix(std::vector<std::u16string>& titles) {
     if (titles.size() < 2) return {};
     // The longest ending all titles share.
@@ -59,8 +91,12 @@ std::u16string trimSharedTitleSuffix(std::vector<std::u16string>& titles) {
     const std::u16string& first = titles.front();
     std::u16string_view view = std::u16string_view(first).substr(first.size() - shared);
     while (!view.empty() && !isWhiteSpace(view.front())) view.remove_prefix(1);
-    if (TrimWhiteSpace(view).empty()) return {};
-    const std::u16string ending(view);
+    std::u16string ending(view);
+    // Else an ending that most titles share, set off by a separator: a few pages titled
+    // otherwise do not keep it on all the rest.
+    if (TrimWhiteSpace(ending).empty())
+        ending = majorityEnding(titles, (titles.size() * 4 + 4) / 5);
+    if (TrimWhiteSpace(ending).empty()) return {};
     for (std::u16string& title : titles) title = withoutTitleEnding(title, ending);
     return ending;
 }

@@ -141,6 +141,18 @@ TEST(SharedTitleSuffix, IsCutWhenItIsWordsOfItsOwn) {
         // Nothing would be left of the second: it is kept whole.
         {{u"Setup | Product", u" | Product"}, {u"Setup", u" | Product"}, u" | Product"},
         {{u"Only | Product"}, {u"Only | Product"}, u""},
+        // Four of five share an ending set off by a mark: it goes from those four.
+        {{u"Run | AutoHotkey v1", u"Send | AutoHotkey v1", u"Sleep | AutoHotkey v1",
+          u"Loop | AutoHotkey v1", u"Changes"},
+         {u"Run", u"Send", u"Sleep", u"Loop", u"Changes"},
+         u" | AutoHotkey v1"},
+        // Three of five is no majority; a shared last word without a mark is no ending.
+        {{u"A | X", u"B | X", u"C | X", u"D", u"E"},
+         {u"A | X", u"B | X", u"C | X", u"D", u"E"},
+         u""},
+        {{u"Run Function", u"Send Function", u"Sleep Function", u"Loop Function", u"Changes"},
+         {u"Run Function", u"Send Function", u"Sleep Function", u"Loop Function", u"Changes"},
+         u""},
     };
     for (Case c : cases) {
         SCOPED_TRACE(toUtf8(c.titles.front()));
