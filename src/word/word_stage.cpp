@@ -712,10 +712,16 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
             }
             AddEntryHeading(session, job, entry);
             readAhead.through(n + kPagesAhead);
-            if (const auto page = readAhead.pageOf(n))
+            if (const auto page = readAhead.pageOf(n)) {
                 ImportTopicPage(session, *page);
-            else if (entry.Status == 3)
+            } else if (entry.Status == 3) {
                 AddExternalLink(session, entry);
+            } else {
+                // No page: the paragraph the heading left for it is the next heading's, or stays
+                // empty at the end; either way it is no heading of its own.
+                session.InsertRange.call(u"collapse", {0});
+                session.InsertRange.put(u"Style", -1);
+            }
             if (n > 500 && n % 200 == 0) RefreshDocument(session, job);
         }
         RefreshDocument(session, job);

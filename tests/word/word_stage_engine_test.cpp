@@ -97,27 +97,28 @@ TEST_F(WordStageOnTheEngine, BuildsTheDocumentFromTheContentsTree) {
     add(u"Web site", u"http://example.com/", 0, 3, u"2.");
     const Object result = convert();
     const engine::DocumentModel& m = *engine::documentModel(result);
-    EXPECT_EQ(testing::dumpParagraphs(m, m.body()),
-              // the cover: six empty paragraphs, the title centred, more paragraphs, the break
-              "[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n"
-              "[Normal align=1] User Guide\\r\n[Normal align=1] \\r\n[Normal align=0] \\r\n"
-              "[Normal align=1] \\f\n"
-              // the contents: caption, one entry per heading of levels 1 to 3 with the page it
-              // would fall on (the contents' page is 1, the break before the web site's topic
-              // starts a page), then its break
-              // on a paragraph of its own, as the writer puts a section apart from a field
-              "[Normal align=0] Contents\\r\n"
-              "[TOC 1 tab=453.3] {fb} TOC \\o \"1-3\" \\h \\z \\u {fs}1. Introduction\\t{fb} PAGEREF "
-              "_Toc100000001 \\h {fs}2{fe}\\r\n"
-              "[TOC 2 tab=453.3] 1.1 Details\\t{fb} PAGEREF _Toc100000002 \\h {fs}2{fe}\\r\n"
-              "[TOC 1 tab=453.3] 2. Web site\\t{fb} PAGEREF _Toc100000003 \\h {fs}3{fe}\\r\n"
-              "[Normal align=0] {fe}\\r\n[Normal align=0] \\f\n"
-              // the entries: heading, the demoted page with its picture, the next entries
-              "[Heading 1] 1. Introduction\\r\n"
-              "[Normal align=0] Page title\\r\n[Normal align=0] Sub title\\r\n"
-              "[Normal] See the text of the details.\\r\n"
-              "[Normal] {pic}\\r\n[Heading 2] 1.1 Details\\r\n[Heading 2] \\r\n[Heading 2] \\f\n"
-              "[Heading 1] 2. Web site\\r\n[Normal] http://example.com/\\r\n[Normal] \\r\n");
+    EXPECT_EQ(
+        testing::dumpParagraphs(m, m.body()),
+        // the cover: six empty paragraphs, the title centred, more paragraphs, the break
+        "[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n[Normal] \\r\n"
+        "[Normal align=1] User Guide\\r\n[Normal align=1] \\r\n[Normal align=0] \\r\n"
+        "[Normal align=1] \\f\n"
+        // the contents: caption, one entry per heading of levels 1 to 3 with the page it
+        // would fall on (the contents' page is 1, the break before the web site's topic
+        // starts a page), then its break
+        // on a paragraph of its own, as the writer puts a section apart from a field
+        "[Normal align=0] Contents\\r\n"
+        "[TOC 1 tab=453.3] {fb} TOC \\o \"1-3\" \\h \\z \\u {fs}1. Introduction\\t{fb} PAGEREF "
+        "_Toc100000001 \\h {fs}2{fe}\\r\n"
+        "[TOC 2 tab=453.3] 1.1 Details\\t{fb} PAGEREF _Toc100000002 \\h {fs}2{fe}\\r\n"
+        "[TOC 1 tab=453.3] 2. Web site\\t{fb} PAGEREF _Toc100000003 \\h {fs}3{fe}\\r\n"
+        "[Normal align=0] {fe}\\r\n[Normal align=0] \\f\n"
+        // the entries: heading, the demoted page with its picture, the next entries
+        "[Heading 1] 1. Introduction\\r\n"
+        "[Normal align=0] Page title\\r\n[Normal align=0] Sub title\\r\n"
+        "[Normal] See the text of the details.\\r\n"
+        "[Normal] {pic}\\r\n[Heading 2] 1.1 Details\\r\n[Normal] \\r\n[Normal] \\f\n"
+        "[Heading 1] 2. Web site\\r\n[Normal] http://example.com/\\r\n[Normal] \\r\n");
     // Headings carry their bookmarks (and the contents' hidden ones); the page brought its own.
     for (auto name : {u"Bookmark0", u"Bookmark1", u"Bookmark2", u"_Toc100000001"})
         EXPECT_NE(m.body().findBookmark(name), nullptr) << toUtf8(name);
@@ -168,6 +169,16 @@ TEST_F(WordStageOnTheEngine, BuildsTheDocumentFromTheContentsTree) {
     EXPECT_EQ(h1.font.size, 27.0);
     EXPECT_EQ(h1.font.color, 0x800000);
     EXPECT_EQ(m.styles().outlineLevel(m.styles().findBuiltin(-4)), 3);
+}
+
+TEST_F(WordStageOnTheEngine, AnEntryWhosePageIsMissingKeepsItsHeadingAndLeavesNoEmptyOne) {
+    add(u"Introduction", u"intro.htm", 0, 0, u"1.");
+    add(u"Lock file", u"~$help.mht", 0, 0, u"2.");  // named in the contents, not in the file
+    const Object result = convert();
+    const engine::DocumentModel& m = *engine::documentModel(result);
+    EXPECT_TRUE(testing::dumpParagraphs(m, m.body())
+                    .ends_with("[Heading 1] 2. Lock file\\r\n[Normal] \\r\n"))
+        << testing::dumpParagraphs(m, m.body());
 }
 
 TEST_F(WordStageOnTheEngine, TheHelpFilesLanguageChoosesTheEastAsianFont) {
