@@ -308,8 +308,10 @@ std::u16string TCHMDistill::changeLinkAttribute(const std::u16string& Name,
                                  : NormalizePath(folderOf(Base.Url) + SlashToBackslash(page));
         const TTitleList* entry = List.GetItemByUrl(target);
         if (entry == nullptr) {
+            // A file that is no page of the document (a script, a page the help file lacks or
+            // leaves out): nothing for the link to land on, so its words stay as plain text.
             chapter.clear();
-            return Value;
+            return {};
         }
         chapter = entry->ChapterNumber;
         return anchored(target, entry->Bookmark);
@@ -400,7 +402,8 @@ std::u16string TCHMDistill::ChangeUrlBookmark(const std::u16string& str, const T
                 break;
             case State::Value:
                 if (c == u'>' || (quote != 0 ? c == quote : isBlank(c))) {
-                    out += changeLinkAttribute(name, value, Base, chapter);
+                    const std::u16string changed = changeLinkAttribute(name, value, Base, chapter);
+                    out += quote == 0 && changed.empty() ? std::u16string(u"\"\"") : changed;
                     name.clear();
                     if (c == u'>') {
                         tagEnds();

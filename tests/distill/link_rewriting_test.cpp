@@ -190,7 +190,9 @@ TEST_F(LinkTest, LinksBetweenTopicsBecomeBookmarkLinks) {
         {u"<A HREF=\"sub/target.htm#sec\">t</A>.", u"<A HREF=\"#Bookmark3_sec\">t</A>(See 2.3)."},
         {u"<a href='sub/Target.htm#nope'>t</a>", u"<a href='#Bookmark3'>t</a>(See 2.3)"},
         {u"<a href=#top>up</a>", u"<a href=#Bookmark7_top>up</a>"},  // same page: no hint
-        {u"<a href=\"other.htm\">o</a>", u"<a href=\"other.htm\">o</a>"},
+        // A file that is no entry's page: no link, the words stay.
+        {u"<a href=\"other.htm\">o</a>", u"<a href=\"\">o</a>"},
+        {u"<a href=script.ahk>s</a>", u"<a href=\"\">s</a>"},
         {u"<a href=\"http://x/y.htm\">w</a>", u"<a href=\"http://x/y.htm\">w</a>"},
         {u"<p title=\"a>b\">x</p>", u"<p title=\"a>b\">x</p>"},
         // Blanks and line breaks around the "=".
@@ -198,7 +200,7 @@ TEST_F(LinkTest, LinksBetweenTopicsBecomeBookmarkLinks) {
         {u"<a\nhref=\n'#top'>up</a>", u"<a\nhref=\n'#Bookmark7_top'>up</a>"},
         {u"<a title x = y name =top>t</a>", u"<a title x = y name =Bookmark7_top>t</a>"},
         {u"<a  name \t\n =top  href\t\t= x.htm>t</a>",
-         u"<a  name \t\n =Bookmark7_top  href\t\t= x.htm>t</a>"},
+         u"<a  name \t\n =Bookmark7_top  href\t\t= \"\">t</a>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.in));

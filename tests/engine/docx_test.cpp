@@ -215,6 +215,15 @@ TEST_F(DocxOutput, WritesTheNodesThatWordReads) {
     r.call(u"Collapse", {0});
     r.call(u"InsertParagraphAfter");
     r.call(u"Collapse", {0});
+    const std::u16string away =
+        u"http://site/"
+        u"viewtopic.php?p=372973&t=1#enable_long_paths_in_windows_10_version_1607_and_later";
+    doc.at(u"Hyperlinks")
+        .call(u"Add",
+              {named(u"Anchor", r), named(u"Address", away), named(u"TextToDisplay", u"away")});
+    r.call(u"Collapse", {0});
+    r.call(u"InsertParagraphAfter");
+    r.call(u"Collapse", {0});
     std::vector<unsigned char> pixels(4 * 4 * 3, 0);
     const auto png = dir.path() / "p.png";
     stbi_write_png(png.c_str(), 4, 4, 3, pixels.data(), 12);
@@ -239,6 +248,11 @@ TEST_F(DocxOutput, WritesTheNodesThatWordReads) {
     const std::string target =
         first(rels, ("//Relationship[@Id='" + embed + "']").c_str(), "Target");
     EXPECT_EQ(target, "media/image1.png");
+    // A link that leaves the document keeps its address exactly, fragment and all.
+    const std::string awayId = first(document, "//w:hyperlink[w:r/w:t='away']", "r:id");
+    EXPECT_EQ(first(rels, ("//Relationship[@Id='" + awayId + "']").c_str(), "Target"),
+              toUtf8(away));
+    EXPECT_EQ(first(document, "//w:hyperlink[w:r/w:t='away']", "w:anchor"), "");
     EXPECT_TRUE(readEntry(file, ("word/" + target).c_str()));
 
     const pugi::xml_document styles = parseEntry(file, "word/styles.xml");

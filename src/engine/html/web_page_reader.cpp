@@ -562,7 +562,16 @@ private:
         OpenLink l;
         l.start = m_out->pos();
         const std::size_t hash = target.find(u'#');
-        if (hash == std::u16string::npos) {
+        // An address that leaves the document ("http://site/p.php?p=1#1") is kept exactly, its
+        // fragment with it: the fragment names a place in that page, no bookmark here.
+        const std::size_t colon = target.find(u':');
+        const bool leaves =
+            colon != std::u16string::npos && colon > 0 && colon < target.find_first_of(u"/?#") &&
+            std::all_of(target.begin(), target.begin() + static_cast<long>(colon), [](char16_t c) {
+                return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                       (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+            });
+        if (hash == std::u16string::npos || leaves) {
             l.address = target;
         } else {
             l.address = target.substr(0, hash);
