@@ -275,7 +275,7 @@ void PackageWriter::writeStyles(Part& part) {
                      num(static_cast<long long>(sheet.defaults.size.value_or(12) * 2 + 0.5)));
         // The document's languages: which glyph forms readers choose for East Asian text.
         xml.start("w:lang");
-        attr(xml, "w:val", "en-US");
+        attr(xml, "w:val", toUtf8(sheet.defaults.language.value_or(u"en-US")));
         attr(xml, "w:eastAsia", toUtf8(sheet.defaults.eastAsiaLanguage.value_or(u"zh-CN")));
         xml.end();
     }

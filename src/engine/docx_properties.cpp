@@ -59,9 +59,10 @@ void writeRunProperties(XmlWriter& xml, const CharFormat& f, std::string_view ch
                      *f.verticalAlign == 1   ? "superscript"
                      : *f.verticalAlign == 2 ? "subscript"
                                              : "baseline");
-    if (f.eastAsiaLanguage) {
+    if (f.language || f.eastAsiaLanguage) {
         xml.start("w:lang");
-        attr(xml, "w:eastAsia", toUtf8(*f.eastAsiaLanguage));
+        if (f.language) attr(xml, "w:val", toUtf8(*f.language));
+        if (f.eastAsiaLanguage) attr(xml, "w:eastAsia", toUtf8(*f.eastAsiaLanguage));
         xml.end();
     }
     xml.end();

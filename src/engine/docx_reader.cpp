@@ -138,6 +138,7 @@ CharFormat readRunProperties(pugi::xml_node pr, const DocumentModel& model,
         } else if (name == "w:lang") {
             if (const char* ea = n.attribute("w:eastAsia").value(); *ea)
                 f.eastAsiaLanguage = fromUtf8(ea);
+            if (const char* val = n.attribute("w:val").value(); *val) f.language = fromUtf8(val);
         } else if (name == "w:vertAlign") {
             const std::string_view v = n.attribute("w:val").value();
             f.verticalAlign = v == "superscript" ? 1 : v == "subscript" ? 2 : 0;

@@ -11,6 +11,7 @@ void CharFormat::apply(const CharFormat& over) {
     take(font, over.font);
     take(eastAsiaFont, over.eastAsiaFont);
     take(eastAsiaLanguage, over.eastAsiaLanguage);
+    take(language, over.language);
     take(size, over.size);
     take(color, over.color);
     take(bold, over.bold);
@@ -62,6 +63,7 @@ std::size_t std::hash<CharFormat>::operator()(const CharFormat& f) const {
         .add(f.font)
         .add(f.eastAsiaFont)
         .add(f.eastAsiaLanguage)
+        .add(f.language)
         .add(f.size)
         .add(f.color)
         .add(f.bold)

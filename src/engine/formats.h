@@ -40,6 +40,7 @@ struct CharFormat {
     std::optional<std::u16string> font;              // Latin and complex-script font name
     std::optional<std::u16string> eastAsiaFont;      // Chinese, Japanese and Korean text
     std::optional<std::u16string> eastAsiaLanguage;  // language tag of such text ("ja-JP")
+    std::optional<std::u16string> language;          // language tag of other text ("ru-RU")
     std::optional<double> size;                      // points
     std::optional<int> color;                        // 0x00BBGGRR or kAutoColor
     std::optional<bool> bold;

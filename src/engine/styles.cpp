@@ -20,6 +20,7 @@ StyleSheet::StyleSheet() {
     defaults.font = u"Times New Roman";
     defaults.eastAsiaFont = u"SimSun";
     defaults.eastAsiaLanguage = u"zh-CN";
+    defaults.language = u"en-US";
     defaults.size = 12;
 
     Style normal;

@@ -5,6 +5,7 @@
 #include "engine/word_engine.h"
 #include "platform/utf.h"
 #include "text/east_asian_fonts.h"
+#include "text/language_tags.h"
 
 #include <algorithm>
 
@@ -77,6 +78,21 @@ public:
                      const EastAsianScript* script = eastAsianScriptOf(a.value().toInt(), 0);
                      s.style().font.eastAsiaLanguage =
                          script ? std::optional<std::u16string>(script->tag) : std::nullopt;
+                 }},
+                {u"LanguageID",
+                 {},
+                 [](Self& s, const CallArgs&) {
+                     const auto& tag = s.style().font.language;
+                     return Variant(tag ? languageIdOfTag(*tag) : 0);
+                 },
+                 [](Self& s, const CallArgs& a) {
+                     // The Normal style's language is the document's: the defaults carry it too,
+                     // so that every style and run without one of its own is in it.
+                     const std::optional<std::u16string> tag = languageTagOf(a.value().toInt());
+                     if (!tag) throw AutomationError(u"unknown language identifier");
+                     s.style().font.language = tag;
+                     if (s.style().builtin == kStyleNormal)
+                         s.m_doc->model.styles().defaults.language = tag;
                  }},
                 {u"LinkToListTemplate",
                  {u"ListTemplate", u"ListLevelNumber"},

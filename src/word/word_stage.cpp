@@ -306,17 +306,38 @@ void ApplyHeadingStyles(TWordSession& session, TChmToDocPDF& job) {
     }
 }
 
+// The help file's language identifier ("0x0419"); 0 when it has none.
+int languageIdOf(const TChmToDocPDF& job) {
+    int languageId = 0;
+    const std::string hex = toUtf8(job.LangID);
+    if (hex.size() > 2 && (hex.starts_with("0x") || hex.starts_with("0X")))
+        std::from_chars(hex.data() + 2, hex.data() + hex.size(), languageId, 16);
+    return languageId;
+}
+
+// The language of the document's text, for readers' spell checking and hyphenation: the help
+// file's own, when the server knows it. Text in an East Asian language keeps the Latin language
+// such documents have and is tagged by its East Asian language (ApplyEastAsianFont).
+void ApplyLanguage(TWordSession& session, TChmToDocPDF& job) {
+    const int languageId = languageIdOf(job);
+    if (languageId == 0) return;
+    try {
+        session.Doc.at(u"Styles").at(u"item", {-1}).put(u"LanguageID", languageId);
+    } catch (const AutomationError&) {
+        // A language the server does not know: the text keeps the default one.
+    }
+}
+
 // The East Asian font and language of the document's text: the usual ones of the help file's
 // language, or of its code page when the language is no East Asian one (a help file marked
 // en-US whose text is GBK), so that readers pick the right glyph forms. Others keep the
 // engine's defaults.
 void ApplyEastAsianFont(TWordSession& session, TChmToDocPDF& job) {
-    int languageId = 0;
-    const std::string hex = toUtf8(job.LangID);
-    if (hex.size() > 2 && (hex.starts_with("0x") || hex.starts_with("0X")))
-        std::from_chars(hex.data() + 2, hex.data() + hex.size(), languageId, 16);
-    const EastAsianScript* script = eastAsianScriptOf(languageId, job.CodePage);
-    if (script == nullptr) return;
+    const EastAsianScript* script = eastAsianScriptOf(languageIdOf(job), job.CodePage);
+    if (script == nullptr) {
+        ApplyLanguage(session, job);
+        return;
+    }
     const Object normal = session.Doc.at(u"Styles").at(u"item", {-1});
     normal.at(u"Font").put(u"NameFarEast", std::u16string(script->font));
     normal.put(u"LanguageIDFarEast", script->languageId);

@@ -1,9 +1,11 @@
 #include "text/charset_table.h"
 #include "text/east_asian_fonts.h"
 #include "text/language_table.h"
+#include "text/language_tags.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 namespace quillet {
@@ -134,6 +136,25 @@ TEST(EastAsianScripts, LanguageCodePageAndLangTagChooseTheFont) {
              {"", "-"},
          })
         EXPECT_EQ(tagOf(eastAsianScriptOfTag(c.lang)), c.tag) << c.lang;
+}
+
+TEST(LanguageTags, OfWindowsLanguageIdentifiers) {
+    struct Case {
+        int id;
+        std::optional<std::u16string> tag;
+    };
+    const Case cases[] = {
+        {0x0419, u"ru-RU"}, {0x042A, u"vi-VN"}, {0x0405, u"cs-CZ"},
+        {0x0407, u"de-DE"}, {0x0804, u"zh-CN"}, {0x0411, u"ja-JP"},
+        {0, std::nullopt},  {-1, std::nullopt}, {0x10000, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(languageTagOf(c.id), c.tag) << c.id;
+        if (c.tag) {
+            EXPECT_EQ(languageIdOfTag(*c.tag), c.id);
+        }
+    }
+    EXPECT_EQ(languageIdOfTag(u"not a tag"), 0);
 }
 
 }  // namespace

@@ -181,17 +181,21 @@ TEST_F(WordStageOnTheEngine, AnEntryWhosePageIsMissingKeepsItsHeadingAndLeavesNo
         << testing::dumpParagraphs(m, m.body());
 }
 
-TEST_F(WordStageOnTheEngine, TheHelpFilesLanguageChoosesTheEastAsianFont) {
+TEST_F(WordStageOnTheEngine, TheHelpFilesLanguageTagsTheTextAndChoosesTheEastAsianFont) {
     struct Case {
         const char16_t* languageId;
         int codePage;
-        std::optional<std::u16string> font, language;
+        std::optional<std::u16string> font, eastAsiaLanguage;
+        std::u16string language;  // of the defaults, that all text without its own takes
     };
     const Case cases[] = {
-        {u"0x0411", 932, u"MS Mincho", u"ja-JP"},
-        {u"0x0409", 936, u"SimSun", u"zh-CN"},  // an English locale over GBK text
-        {u"0x0404", 950, u"PMingLiU", u"zh-TW"},
-        {u"0x0409", 1252, std::nullopt, std::nullopt},
+        {u"0x0411", 932, u"MS Mincho", u"ja-JP", u"en-US"},
+        {u"0x0409", 936, u"SimSun", u"zh-CN", u"en-US"},  // an English locale over GBK text
+        {u"0x0404", 950, u"PMingLiU", u"zh-TW", u"en-US"},
+        {u"0x0409", 1252, std::nullopt, std::nullopt, u"en-US"},
+        {u"0x0419", 1251, std::nullopt, std::nullopt, u"ru-RU"},
+        {u"0x042A", 1258, std::nullopt, std::nullopt, u"vi-VN"},
+        {u"0x0000", 1252, std::nullopt, std::nullopt, u"en-US"},  // no language: the default
     };
     add(u"Introduction", u"intro.htm", 0, 0, u"1.");
     for (const Case& c : cases) {
@@ -202,9 +206,11 @@ TEST_F(WordStageOnTheEngine, TheHelpFilesLanguageChoosesTheEastAsianFont) {
         job.CodePage = c.codePage;
         const Object result = convert();
         // Read back from the saved document: the writer and the reader carry both.
-        const engine::Style& normal = engine::documentModel(result)->styles().at(0);
+        const engine::StyleSheet& styles = engine::documentModel(result)->styles();
+        const engine::Style& normal = styles.at(0);
         EXPECT_EQ(normal.font.eastAsiaFont, c.font);
-        EXPECT_EQ(normal.font.eastAsiaLanguage, c.language);
+        EXPECT_EQ(normal.font.eastAsiaLanguage, c.eastAsiaLanguage);
+        EXPECT_EQ(styles.defaults.language, c.language);
     }
 }
 
