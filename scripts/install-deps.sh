@@ -36,6 +36,9 @@ packages=(
     xz-utils          # ... and compare their parts with the kept ones
     poppler-utils     # pdftotext and pdftoppm: checking the PDF that LibreOffice makes of them
     qpdf              # ... and its bookmarks (qpdf --json lists them with their pages)
+    default-jdk-headless  # the Office Open XML schema check of the documents (oxcheck) ...
+    libxmlbeans-java      # ... validates with XMLBeans ...
+    libapache-poi-java    # ... and opens the package with Apache POI
     dpkg-dev          # the Debian package: dpkg-shlibdeps works out its Depends line
     file              # ... on the programs that CPack finds with it
     appstream         # tests validate the package's AppStream metainfo

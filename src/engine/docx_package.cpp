@@ -320,8 +320,9 @@ void PackageWriter::writeSettings(Part& part) {
     XmlWriter xml(part.xml);
     xml.start("w:settings");
     attr(xml, "xmlns:w", kNsW);
-    if (m_model.updateFieldsOnOpen) valueElement(xml, "w:updateFields", "true");
+    // In the order the schema gives them: Word refuses a settings part out of order.
     valueElement(xml, "w:defaultTabStop", "720");
+    if (m_model.updateFieldsOnOpen) valueElement(xml, "w:updateFields", "true");
     xml.start("w:compat");
     xml.start("w:compatSetting");
     attr(xml, "w:name", "compatibilityMode");
