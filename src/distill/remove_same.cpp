@@ -218,6 +218,51 @@ void voteAndCut(TCHMDistill& job, std::vector<TChmTopicFile*>& pages, BlockVoter
     }
 }
 
+// Cuts the running head of each page: a short line at the very top, without links, that is not
+// the page's title but stands right above it, when lines like it (similar, not equal: it names
+// the chapter) head at least half of the contents pages. Lines further down, and top lines on
+// pages whose title does not follow, are the pages' own text (the labels of data pages).
+void cutRunningHeads(std::vector<TChmTopicFile*>& pages, int contentsCount, BlockVoter& voter) {
+    constexpr std::size_t kLongestHead = 120;
+    // Running heads name a chapter each: a few texts. Past this many distinct ones the tops of
+    // the pages are no running head, and comparing them all would cost too much.
+    constexpr std::size_t kMostHeads = 256;
+    std::vector<int> candidates;
+    std::unordered_map<std::u16string, int> counts;  // folded text: contents pages showing it
+    for (int n = 0; n < static_cast<int>(pages.size()); ++n) {
+        TChmTopicFile& page = *pages[static_cast<std::size_t>(n)];
+        if (page.Text.empty() || page.Text.size() > kLongestHead || page.TextHasLink ||
+            page.IsTitle(page.Text, page.TextPictureChars) || !page.TitleFollows())
+            continue;
+        candidates.push_back(n);
+        if (n < contentsCount) ++counts[lowerAscii(page.Text)];
+    }
+    if (contentsCount == 0 || counts.size() > kMostHeads) return;
+    // Each text's support: the contents pages whose top line is like it.
+    std::unordered_map<std::u16string, int> support;
+    for (const auto& [text, count] : counts) {
+        int pagesLikeIt = 0;
+        for (const auto& [other, otherCount] : counts)
+            if (IsSimilarText(text, other)) pagesLikeIt += otherCount;
+        support.emplace(text, pagesLikeIt);
+    }
+    for (int n : candidates) {
+        TChmTopicFile& page = *pages[static_cast<std::size_t>(n)];
+        const std::u16string key = lowerAscii(page.Text);
+        int pagesLikeIt = 0;
+        if (const auto known = support.find(key); known != support.end()) {
+            pagesLikeIt = known->second;
+        } else {
+            // A page outside the contents: measured against the contents pages' heads.
+            for (const auto& [other, otherCount] : counts)
+                if (IsSimilarText(key, other)) pagesLikeIt += otherCount;
+        }
+        if (pagesLikeIt * 2 < contentsCount) continue;
+        page.SearchDown();
+        voter.update(n);
+    }
+}
+
 }  // namespace
 
 std::u16string StyleNormaliser(std::u16string_view S) {
@@ -330,6 +375,7 @@ void TCHMDistill::RemoveSame() {
     BlockVoter voter(pages, contentsCount, fast);
     const auto searchDown = [](TChmTopicFile& page) { page.SearchDown(); };
     voteAndCut(*this, pages, voter, threshold, searchDown);
+    cutRunningHeads(pages, contentsCount, voter);
     int titled = 0;
     for (int n = 0; n < contentsCount; ++n)
         if (const TChmTopicFile& page = *pages[static_cast<std::size_t>(n)];

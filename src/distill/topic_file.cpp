@@ -229,6 +229,32 @@ bool isTitleBlock(std::u16string_view block, std::size_t pictureChars, std::u16s
 
 }  // namespace
 
+bool TChmTopicFile::TitleFollows() {
+    // The walker's state, as a walk resumes from it.
+    const bool inTag = InTag, isTagName = IsTagName, isStartTag = IsStartTag, findText = FindText;
+    std::u16string tagAll = TagAll, tagName = TagName, text = Text;
+    const bool textHasLink = TextHasLink;
+    const std::size_t pictureChars = TextPictureChars;
+    const int currentIndex = CurrentIndex, position = i, samePointL = SamePointL;
+    const THtmlTags tags = Tags;
+    SearchDown();
+    const bool follows = IsTitle(Text, TextPictureChars);
+    InTag = inTag;
+    IsTagName = isTagName;
+    IsStartTag = isStartTag;
+    FindText = findText;
+    TagAll = std::move(tagAll);
+    TagName = std::move(tagName);
+    Text = std::move(text);
+    TextHasLink = textHasLink;
+    TextPictureChars = pictureChars;
+    CurrentIndex = currentIndex;
+    i = position;
+    SamePointL = samePointL;
+    Tags = tags;
+    return follows;
+}
+
 bool TChmTopicFile::IsTitle(std::u16string_view Str, std::size_t PictureChars) const {
     return isTitleBlock(Str, PictureChars, Title1) || isTitleBlock(Str, PictureChars, Title2);
 }

@@ -39,6 +39,10 @@ public:
     int SearchDown();
     int SearchUp();
 
+    // Whether the block after the current one, going down, is the page's title. The walker is
+    // left where it was.
+    bool TitleFollows();
+
     static bool IsSimilar(std::u16string_view S1, std::u16string_view S2);
     // Whether the block Str (of which PictureChars characters are picture names) is the page's
     // title: like Title1 or Title2, and no sentence that merely holds it.

@@ -180,6 +180,40 @@ TEST(RemoveSame, TitlesBelowTheCommonHeaderAreRecordedWhenMostPagesShowThem) {
     }
 }
 
+TEST(RemoveSame, ARunningHeadAboveThePageTitleIsCut) {
+    // A one-line band above each page's title, different by chapter, no links: on most pages it
+    // is a running head; on a few it is the page's own text.
+    struct Case {
+        const char* what;
+        int banded;
+        bool cut;
+    };
+    for (const Case& c : {Case{"on most pages", 10, true}, Case{"on a few", 3, false}}) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        Project project(dir.path());
+        for (int n = 0; n < 10; ++n) {
+            const std::string title = "About " + words(n + 20);
+            const std::string band =
+                n < 5 ? "<p>Filmoteka - help: tasks</p>" : "<p>Filmoteka - help: reference</p>";
+            std::vector<std::string> blocks{"<h1>" + title + "</h1>", content(n)};
+            if (n < c.banded) blocks.insert(blocks.begin(), band);
+            project.page("p" + std::to_string(n) + ".htm", blocks, title);
+        }
+        project.job.RemoveSame();
+        for (int n = 0; n < 10; ++n) {
+            const std::string page = project.read("p" + std::to_string(n) + ".htm");
+            EXPECT_EQ(page.find("Filmoteka - help") == std::string::npos, c.cut || n >= c.banded)
+                << page;
+            EXPECT_NE(page.find("Content:"), std::string::npos) << page;
+        }
+        if (c.cut) {
+            EXPECT_TRUE(project.job.TopicList[0].TitleFound);
+            EXPECT_EQ(project.read("p0.htm").find("<h1>"), std::string::npos);
+        }
+    }
+}
+
 TEST(RemoveSame, ASentenceThatHoldsThePageTitleIsNoTitle) {
     // "About x" opens each page's text: similar to the title, but a sentence, not the title.
     TempDir dir;
