@@ -5,7 +5,9 @@ usage: scripts/corpus_report.py BIN_FOLDER CHM... [--keep FOLDER]
 
 For each help file: the contents entries (headings) in the document, the internal links
 that land nowhere (a hyperlink to a bookmark the document does not have), the pictures
-embedded, and how much of each page's own text is found in the document: the share of the
+embedded, the links to files (a hyperlink whose target is a file: address or a path, which
+would name a file of the converting machine), the language the document's text is tagged
+with, and how much of each page's own text is found in the document: the share of the
 page's four-character sequences (spaces left out, so that line breaking and scripts without
 spaces do not matter) that the document's text holds. Navigation and repeated headers are cut
 on purpose, so a page need not reach 100%; a page far below is a page whose text was lost.
@@ -78,7 +80,16 @@ def grams(text):
 def document_facts(docx):
     with zipfile.ZipFile(docx) as z:
         body = ET.fromstring(z.read("word/document.xml"))
+        rels = ET.fromstring(z.read("word/_rels/document.xml.rels"))
+        styles = ET.fromstring(z.read("word/styles.xml"))
         pictures = sum(1 for n in z.namelist() if n.startswith("word/media/"))
+    file_links = sum(
+        1 for r in rels if r.get("Type", "").endswith("/hyperlink") and
+        (not re.match(r"[A-Za-z][A-Za-z0-9+.-]*:", r.get("Target", "")) or
+         r.get("Target", "").lower().startswith("file:")))
+    lang = styles.find(f"{W}docDefaults/{W}rPrDefault/{W}rPr/{W}lang")
+    language = "none" if lang is None else "/".join(
+        v for v in (lang.get(W + "val"), lang.get(W + "eastAsia")) if v)
     headings = 0
     for style in body.iter(W + "pStyle"):
         if re.fullmatch(r"Heading\d", style.get(W + "val", "")):
@@ -90,7 +101,7 @@ def document_facts(docx):
                if h.get(W + "anchor") and not h.get(R + "id")]
     nowhere = sum(1 for a in anchors if a not in bookmarks)
     text = "".join(t.text or "" for t in body.iter(W + "t"))
-    return headings, len(anchors), nowhere, pictures, text
+    return headings, len(anchors), nowhere, pictures, text, file_links, language
 
 
 def info(bin_folder, chm):
@@ -110,7 +121,7 @@ def report(bin_folder, chm, work):
     unpacked = os.path.join(work, name + ".unpacked")
     subprocess.run([os.path.join(bin_folder, "quillet-hh"), "-decompile", unpacked, chm],
                    capture_output=True)
-    headings, links, nowhere, pictures, text = document_facts(docx)
+    headings, links, nowhere, pictures, text, file_links, language = document_facts(docx)
     found = grams(text)
     code_page = info(bin_folder, chm)
     shares = []
@@ -125,8 +136,9 @@ def report(bin_folder, chm, work):
     mean = sum(s for s, _ in shares) / len(shares) if shares else 1.0
     low = [f"{p} {s:.0%}" for s, p in shares if s < 0.5]
     line = (f"{name}: {headings} entries, {nowhere} of {links} internal links land nowhere, "
-            f"{pictures} pictures, page text found {mean:.0%} on average over {len(shares)} "
-            f"pages, {len(low)} under 50%")
+            f"{file_links} links to files, {pictures} pictures, language {language}, "
+            f"page text found {mean:.0%} on average over {len(shares)} pages, "
+            f"{len(low)} under 50%")
     if low:
         line += " (" + ", ".join(low[:5]) + (", ..." if len(low) > 5 else "") + ")"
     return line
