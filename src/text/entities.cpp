@@ -292,9 +292,18 @@ bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
-// Appends the character of a numeric reference: the digits as a 32-bit number, modulo 65536.
+// Appends the character of a numeric reference: the digits as a 32-bit number, modulo 65536. A
+// number past the 32-bit range is out of range, and U+FFFD as in HTML.
 void appendNumbered(std::u16string_view digits, std::u16string& out) {
-    out += static_cast<char16_t>(static_cast<unsigned>(StrToInt(digits)) & 0xFFFF);
+    std::uint64_t value = 0;
+    for (char16_t c : digits) {
+        value = value * 10 + static_cast<std::uint64_t>(c - u'0');
+        if (value > 0x7FFFFFFF) {
+            out += u'\uFFFD';
+            return;
+        }
+    }
+    out += static_cast<char16_t>(value & 0xFFFF);
 }
 
 }  // namespace
