@@ -1,5 +1,7 @@
 #include "cli/staged_output.h"
 
+#include "platform/file_mode.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +39,8 @@ bool StagedOutput::written() const {
 }
 
 void StagedOutput::place() {
+    // A document that was private stays so.
+    keepModeOf(m_output, m_staged);
     // The error number is read at once, before anything else can change it.
     if (std::rename(m_staged.c_str(), m_output.c_str()) != 0)
         throw std::system_error(errno, std::generic_category(),

@@ -2,6 +2,7 @@
 
 #include "automation/class_registry.h"
 #include "platform/ascii.h"
+#include "platform/file_mode.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_in_use.h"
 #include "platform/temp_files.h"
@@ -582,8 +583,10 @@ void SaveOutput(TWordSession& session, TChmToDocPDF& job) {
             std::filesystem::remove(temporary, ec);
             throw;
         }
-        // The temporary file was made private; the document is an ordinary file of the user's.
-        std::filesystem::permissions(temporary, newFilePermissions(), ec);
+        // The temporary file was made private: the document keeps the mode of the one it
+        // replaces, or is an ordinary new file of the user's.
+        if (!keepModeOf(target, temporary))
+            std::filesystem::permissions(temporary, newFilePermissions(), ec);
         std::filesystem::rename(temporary, target, ec);
         if (ec) {
             std::error_code ignored;
