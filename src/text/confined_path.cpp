@@ -116,16 +116,35 @@ std::optional<ConfinedPath> locateInsideFolder(std::u16string_view path,
     if (path.empty() || folder.empty() || path.find(u'\0') != std::u16string_view::npos)
         return std::nullopt;
     std::error_code ec;
-    const fs::path root = normalAbsolute(folder, ec);
+    // A path named as the folder plus an address below it: the folder is a name of this machine,
+    // taken as it is ("my%20docs", "a\\b" are folder names); only the address is the help
+    // file's, with "\\" read as "/" and "%XX" escapes that a reader may decode.
+    const bool folderEnds = folder.back() == u'/' || folder.back() == u'\\';
+    const bool below = path.size() >= folder.size() && path.substr(0, folder.size()) == folder &&
+                       (folderEnds || path.size() == folder.size() ||
+                        path[folder.size()] == u'/' || path[folder.size()] == u'\\');
+    const std::u16string_view address = below ? path.substr(folder.size()) : path;
+    const fs::path root =
+        below ? fs::absolute(toPath(std::u16string(folder)), ec).lexically_normal()
+              : normalAbsolute(folder, ec);
     if (ec) return std::nullopt;
-    const fs::path literal = normalAbsolute(path, ec);
+    const auto resolve = [&](std::u16string_view text) {
+        if (!below) return normalAbsolute(text, ec);
+        std::u16string relative(text);
+        for (char16_t& c : relative)
+            if (c == u'\\') c = u'/';
+        const std::size_t start = relative.find_first_not_of(u'/');
+        return (root / toPath(start == std::u16string::npos ? u"" : relative.substr(start)))
+            .lexically_normal();
+    };
+    const fs::path literal = resolve(address);
     if (ec || !isInside(literal, root)) return std::nullopt;
     // "%2e%2e", "%2f" and "%5c" mean nothing to the file system, but a reader that decodes
     // addresses would climb with them.
-    if (path.find(u'%') != std::u16string_view::npos) {
-        const std::u16string decoded = percentDecode(path);
+    if (address.find(u'%') != std::u16string_view::npos) {
+        const std::u16string decoded = percentDecode(address);
         if (decoded.find(u'\0') != std::u16string::npos) return std::nullopt;
-        const fs::path unescaped = normalAbsolute(decoded, ec);
+        const fs::path unescaped = resolve(decoded);
         if (ec || !isInside(unescaped, root)) return std::nullopt;
     }
     // Symbolic links are followed only where they stay inside. The folder itself is trusted;

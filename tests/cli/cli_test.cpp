@@ -403,6 +403,32 @@ TEST_F(CliTest, ContentsFromLinksStartAtTheHomePage) {
     }
 }
 
+TEST_F(CliTest, FoldersNamedWithPercentOrBackslashHoldTheWholeDocument) {
+    // The working folder and the distill folder are names of this machine, not addresses: only
+    // the addresses inside the help file are decoded.
+    const auto baseline = m_scratch.path() / "plain.docx";
+    ASSERT_EQ(quillet({"convert", fixture("nested.chm"), "-o", baseline.string()}).exitCode, 0);
+    const std::string expected = documentXml(baseline);
+    ASSERT_NE(expected.find("Hello"), std::string::npos);
+    for (const char* name : {"my%20docs", "a\\b", "50%"}) {
+        SCOPED_TRACE(name);
+        const auto tmp = m_tmp.path() / name;
+        std::filesystem::create_directories(tmp);
+        const ScopedEnv tmpEnv("TMPDIR", tmp.string());
+        const auto output = m_scratch.path() / (std::string(name) + ".docx");
+        const CommandRun run = quillet({"convert", fixture("nested.chm"), "-o", output.string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(documentXml(output), expected);
+        EXPECT_TRUE(std::filesystem::is_empty(tmp));
+        std::filesystem::remove(tmp);
+
+        const auto folder = m_scratch.path() / name / "out";
+        ASSERT_EQ(quillet({"distill", fixture("nested.chm"), folder.string()}).exitCode, 0);
+        std::ifstream in(folder / "contents.json");
+        for (const auto& entry : nlohmann::json::parse(in)) EXPECT_EQ(entry["status"], 0);
+    }
+}
+
 TEST_F(CliTest, TimingsNameEachStageAndThePeakMemory) {
     const std::string output = (m_scratch.path() / "timed.docx").string();
     const CommandRun run = quillet({"convert", fixture("nested.chm"), "-o", output, "--timings"});
