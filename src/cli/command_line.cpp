@@ -247,6 +247,8 @@ void declareDistill(CLI::App& app, DistillArgs& args) {
     addHelpFile(command, args.file);
     command.add_option("DIR", args.folder, "a new or empty folder")->required();
     command.add_flag("--discard", args.discard, "leave out pages outside the contents");
+    command.add_flag("--no-linked-help", args.noLinkedHelp,
+                     "read no other help file that pages link to (ms-its:other.chm::/page.htm)");
     addValue(command, "--addenda", "TEXT", "the heading of pages outside the contents",
              [&args](const std::string& value) { args.addenda = value; })
         ->default_str(args.addenda);
@@ -328,6 +330,9 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
         ->default_str(kNewPageNames[s.StartNewPage]);
     command.add_flag_callback(
         "--discard", [&s] { s.Discard = true; }, "leave out pages outside the contents");
+    command.add_flag_callback(
+        "--no-linked-help", [&s] { s.LinkedHelp = false; },
+        "read no other help file that pages link to (ms-its:other.chm::/page.htm)");
     addValue(command, "--addenda", "TEXT", "the heading of pages outside the contents",
              text(s.Addenda))
         ->default_str(toUtf8(s.Addenda));

@@ -39,6 +39,7 @@ struct DistillArgs {
     std::string file;
     std::string folder;
     bool discard = false;
+    bool noLinkedHelp = false;
     std::string addenda = "Addenda";
     std::optional<std::string> hint;  // the hint format; none: no hints after links
     std::uint64_t maxSize = 0;

@@ -137,6 +137,7 @@ int runContents(const ContentsArgs& args) {
 int runDistill(const DistillArgs& args) {
     TCHMDistill project;
     project.Discard = args.discard;
+    project.LinkedHelp = !args.noLinkedHelp;
     project.Addenda = fromUtf8(args.addenda);
     project.AddHint = args.hint.has_value();
     project.HintFormat = fromUtf8(args.hint.value_or("See [Title No.]"));

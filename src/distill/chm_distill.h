@@ -59,6 +59,9 @@ public:
     bool AddHint = false;
     std::u16string HintFormat;
     bool Discard = false;
+    // Whether a link into another help file beside the input (ms-its:other.chm::/page.htm) has
+    // that help file unpacked and its pages taken in; without, such links become plain text.
+    bool LinkedHelp = true;
     std::u16string Addenda;
     SortedStringList<TTitleList> NonTocicFiles;
     StringSet CSSFiles;

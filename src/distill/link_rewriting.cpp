@@ -137,7 +137,8 @@ std::u16string TCHMDistill::ProcessDecompiledUrl(const std::u16string& Url,
         const std::u16string rest = D.substr(separator + 2);
         if (equalsIgnoringAsciiCase(helpFile, ownName)) {
             D = rest;
-        } else if (const auto beside = helpFileBeside(folderOf(source), helpFile)) {
+        } else if (const auto beside =
+                       LinkedHelp ? helpFileBeside(folderOf(source), helpFile) : std::nullopt) {
             D = u"/" + otherHelpFileFolder(*beside) + rest;
         } else {
             D.clear();

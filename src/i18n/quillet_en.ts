@@ -180,6 +180,14 @@
         <translation>Leave out</translation>
     </message>
     <message>
+        <source>读取链接的其他帮助文件</source>
+        <translation>Read help files that pages link to</translation>
+    </message>
+    <message>
+        <source>页面链接到同一文件夹中的其他帮助文件时（ms-its:other.chm::），将其页面一并转换</source>
+        <translation>When pages link to another help file in the same folder (ms-its:other.chm::), convert its pages too</translation>
+    </message>
+    <message>
         <source>融入到</source>
         <translation>Include under</translation>
     </message>

@@ -20,6 +20,7 @@ void TChmToDocPDF::UpdateSettings() {
     AddHint = Settings->AddHint;
     HintFormat = Settings->HintFormat;
     Discard = Settings->Discard;
+    LinkedHelp = Settings->LinkedHelp;
     Addenda = Settings->Addenda;
 }
 

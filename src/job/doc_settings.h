@@ -54,6 +54,7 @@ public:
     int StartNewPage = 0;  // 0 never, 1 before first-level topics, 2 before every topic
     bool Discard = false;
     std::u16string Addenda = u"Addenda";
+    bool LinkedHelp = true;  // read the other help files that pages link to (ms-its:other.chm::)
     HeadingFonts HeadingFont;
 };
 

@@ -259,6 +259,11 @@ void TfrmMain::buildControls() {
     topics->addWidget(rbIntergrate, 0, 1);
     topics->addWidget(lbAddenda, 1, 0);
     topics->addWidget(edtAddenda, 1, 1);
+    cbLinkedHelp = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "读取链接的其他帮助文件")));
+    cbLinkedHelp->setChecked(true);
+    cbLinkedHelp->setToolTip(qtr(QT_TRANSLATE_NOOP(
+        "quillet", "页面链接到同一文件夹中的其他帮助文件时（ms-its:other.chm::），将其页面一并转换")));
+    topics->addWidget(cbLinkedHelp, 2, 0, 1, 2);
 
     // Document elements.
     groupElements = new QGroupBox(qtr(QT_TRANSLATE_NOOP("quillet", "元素")));
@@ -352,6 +357,7 @@ void TfrmMain::buildControls() {
                                                       {rbDiscard, "rbDiscard"},
                                                       {rbIntergrate, "rbIntergrate"},
                                                       {edtAddenda, "edtAddenda"},
+                                                      {cbLinkedHelp, "cbLinkedHelp"},
                                                       {btnConvert, "btnConvert"}};
     for (const auto& [widget, name] : names) widget->setObjectName(QString::fromLatin1(name));
 }

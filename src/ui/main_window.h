@@ -89,6 +89,7 @@ public:
 
     QGroupBox* groupTopics;
     QRadioButton* rbDiscard;
+    QCheckBox* cbLinkedHelp;
     QRadioButton* rbIntergrate;
     QLabel* lbAddenda;
     QLineEdit* edtAddenda;

@@ -190,6 +190,7 @@ const std::vector<Binding>& bindings() {
             listIndex(u"StartNewPage", 0, &W::cbStartNewPage, &S::StartNewPage),
             discardChoice(u"Discard"),
             textEdit(u"Addenda", u"Addenda", &W::edtAddenda, &S::Addenda),
+            checkBox(u"LinkedHelp", true, &W::cbLinkedHelp, &S::LinkedHelp),
         };
         for (int level = 1; level <= 9; ++level) t.push_back(headingFont(level));
         return t;

@@ -86,6 +86,15 @@ TEST_F(LinkTest, LinksAreMadeToWorkInsideTheWorkingFolder) {
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "root" / "Other.chm" / "a.htm"));
 }
 
+TEST_F(LinkTest, WithoutLinkedHelpAnotherHelpFileIsNeitherReadNorLinked) {
+    std::filesystem::copy_file(testing::fixturesFolder() / "nested.chm", dir.path() / "Other.chm");
+    job.LinkedHelp = false;
+    const std::u16string page = root() + u"sub/page.htm";
+    EXPECT_EQ(job.ProcessDecompiledUrl(u"ms-its:Other.chm::/a.htm", page), u"");
+    EXPECT_EQ(job.ProcessDecompiledUrl(u"ms-its:guide.chm::/index.htm", page), u"../index.htm");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "root" / "Other.chm"));
+}
+
 TEST_F(LinkTest, ContentsLinksAndWebAddresses) {
     entry(u"Web", u"HTTP://example.com/");
     entry(u"Secure", u"https://example.com/");
