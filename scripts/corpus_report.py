@@ -87,9 +87,13 @@ def document_facts(docx):
         1 for r in rels if r.get("Type", "").endswith("/hyperlink") and
         (not re.match(r"[A-Za-z][A-Za-z0-9+.-]*:", r.get("Target", "")) or
          r.get("Target", "").lower().startswith("file:")))
-    lang = styles.find(f"{W}docDefaults/{W}rPrDefault/{W}rPr/{W}lang")
-    language = "none" if lang is None else "/".join(
-        v for v in (lang.get(W + "val"), lang.get(W + "eastAsia")) if v)
+    # The Normal style's language over the document defaults: what text without its own has.
+    tags = {}
+    for lang in (styles.find(f"{W}docDefaults/{W}rPrDefault/{W}rPr/{W}lang"),
+                 styles.find(f"{W}style[@{W}styleId='Normal']/{W}rPr/{W}lang")):
+        if lang is not None:
+            tags.update({k: v for k, v in lang.attrib.items() if k in (W + "val", W + "eastAsia")})
+    language = "/".join(tags[k] for k in (W + "val", W + "eastAsia") if k in tags) or "none"
     headings = 0
     for style in body.iter(W + "pStyle"):
         if re.fullmatch(r"Heading\d", style.get(W + "val", "")):
