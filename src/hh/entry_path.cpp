@@ -44,6 +44,11 @@ EntryPath classifyEntry(std::string_view name) {
     if (name.empty() || name.ends_with('/')) return {EntryKind::Folder, {}, {}};
     if (isSeparator(name.front())) return refused("it is an absolute path");
     if (isDriveLetter(name)) return refused("it starts with a drive letter");
+    // A control character (a line end, an escape) in a file name misleads whoever lists the
+    // folder, and no page can name it in a link.
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return refused("it holds a control character");
 
     // Either separator counts here: a reader of the folder may take a backslash for one.
     const bool climbs =

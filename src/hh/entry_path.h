@@ -25,7 +25,8 @@ struct EntryPath {
 // Maps a directory entry name, UTF-8 bytes as stored ("/html/a b.htm"), to its place. The leading
 // "/" stands for the output folder. Refused: a second leading slash or backslash (an absolute
 // path), a drive letter ("C:"), a ".." part between slashes or backslashes, or a part longer than
-// a file name may be. Other bytes, backslashes included, are kept as they are.
+// a file name may be, or a control character (below 0x20, or 0x7F). Other bytes, backslashes
+// included, are kept as they are.
 EntryPath classifyEntry(std::string_view name);
 
 }  // namespace quillet

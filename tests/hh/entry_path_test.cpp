@@ -50,6 +50,11 @@ TEST(EntryPath, NamesMapInsideTheFolderOrAreLeftOut) {
         {"/c:evil.htm", EntryKind::Refused, ""},
         {"/" + longPart, EntryKind::Refused, ""},
         {"/a/" + longPart + "/b.htm", EntryKind::Refused, ""},
+        {"/line\nend.htm", EntryKind::Refused, ""},
+        {"/esc\x1b[31m.htm", EntryKind::Refused, ""},
+        {"/del\x7f.htm", EntryKind::Refused, ""},
+        {"/tab/\tx.htm", EntryKind::Refused, ""},
+        {"/caf\xc3\xa9 b.htm", EntryKind::File, "caf\xc3\xa9 b.htm"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
