@@ -139,6 +139,19 @@ SettingsStore::SettingsStore(std::filesystem::path file) : m_file(std::move(file
 }
 
 void SettingsStore::load() {
+    // Looked at before it is opened: opening a FIFO would block, and a device or a huge file
+    // would be read without end.
+    struct stat status {};
+    if (::stat(m_file.c_str(), &status) != 0) return;
+    if (!S_ISREG(status.st_mode)) {
+        m_refusal = m_file.string() + " is not a regular file";
+        return;
+    }
+    if (static_cast<std::uint64_t>(status.st_size) > kMaxFileBytes) {
+        m_refusal = m_file.string() + " is larger than " + std::to_string(kMaxFileBytes >> 20) +
+                    " MiB, more than settings ever take";
+        return;
+    }
     std::ifstream in(m_file, std::ios::binary);
     if (!in) return;
     Values* current = nullptr;
@@ -192,6 +205,7 @@ void SettingsStore::load() {
 }
 
 void SettingsStore::save(const Keys& keys) const {
+    if (!m_refusal.empty()) throw SettingsError(m_refusal + "; it is left as it is");
     std::ostringstream out;
     out << kHeader << "\n";
     for (const auto& [key, values] : keys) {

@@ -25,8 +25,11 @@ public:
     static std::filesystem::path defaultFile();
 
     // Opens the store kept in `file`. A missing file is an empty store; lines that cannot be
-    // read are skipped, so their values count as missing.
+    // read are skipped, so their values count as missing. A file that is no regular file (a
+    // FIFO, a device) or is larger than kMaxFileBytes is not read: the store is empty, and
+    // writing to it fails, leaving the file as it is.
     explicit SettingsStore(std::filesystem::path file = defaultFile());
+    static constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 20;
 
     const std::filesystem::path& file() const { return m_file; }
 
@@ -66,6 +69,7 @@ private:
 
     std::filesystem::path m_file;
     Keys m_keys;
+    std::string m_refusal;  // why the file was not read, when it was not
 };
 
 }  // namespace quillet

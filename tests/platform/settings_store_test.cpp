@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -167,6 +170,36 @@ TEST(SettingsStore, AFailedSaveKeepsTheOldStateAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(store.valueExists(kKey, u"WordFile"));
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         EXPECT_EQ(entry.path().filename(), "settings.reg") << "left behind: " << entry.path();
+}
+
+TEST(SettingsStore, AFileThatIsNoSettingsFileIsNeitherReadNorReplaced) {
+    // A FIFO would block the start, a device or a huge file would be read without end.
+    struct Case {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> make;
+    };
+    const Case cases[] = {
+        {"a FIFO", [](const auto& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+        {"a link to a device",
+         [](const auto& p) { std::filesystem::create_symlink("/dev/zero", p); }},
+        {"larger than a MiB",
+         [](const auto& p) {
+             std::ofstream out(p, std::ios::binary);
+             out << "Windows Registry Editor Version 5.00\n";
+             out << std::string(SettingsStore::kMaxFileBytes, ';');
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const auto file = dir.path() / "settings.reg";
+        c.make(file);
+        const auto before = std::filesystem::symlink_status(file).type();
+        SettingsStore store(file);
+        EXPECT_FALSE(store.keyExists(kKey));
+        EXPECT_THROW(store.writeString(kKey, u"WordFile", u"/out/a.docx"), SettingsError);
+        EXPECT_EQ(std::filesystem::symlink_status(file).type(), before) << "left as it is";
+    }
 }
 
 TEST(SettingsStore, EverySaveReplacesTheWholeFile) {
