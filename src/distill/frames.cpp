@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <unordered_set>
 
 namespace quillet {
 
@@ -16,6 +17,9 @@ namespace {
 
 // How deep framesets may nest in one another's frames before the rest is left out.
 constexpr int kDeepestFrameset = 8;
+// How many frames one topic shows at most: framesets whose frames name further framesets would
+// otherwise multiply at each level.
+constexpr std::size_t kMostFramesShown = 256;
 
 // Written first in a page built here: its text gathers other pages, whatever their encodings.
 constexpr std::u16string_view kUtf8Declaration =
@@ -52,7 +56,8 @@ bool isRelativeLink(std::u16string_view link) {
 }  // namespace
 
 std::u16string TCHMDistill::ShowFrames(const std::u16string& text, const std::u16string& page) {
-    std::vector<std::u16string> within;  // folded paths of the framesets being shown
+    std::vector<std::u16string> within;            // folded paths of the framesets being shown
+    std::unordered_set<std::u16string> shownHere;  // folded paths of the frames this topic shows
     const std::function<std::u16string(const std::u16string&, const std::u16string&)> show =
         [&](const std::u16string& pageText, const std::u16string& path) -> std::u16string {
         const std::size_t frameset = findTag(pageText, u"frameset");
@@ -77,6 +82,9 @@ std::u16string TCHMDistill::ShowFrames(const std::u16string& text, const std::u1
             if (!workingFiles.fileInside(file, rootFolder)) continue;
             if (std::find(within.begin(), within.end(), foldCase(file)) != within.end()) continue;
             if (within.size() > kDeepestFrameset) continue;
+            // Each frame page once per topic, and no more than the topic can sensibly hold.
+            if (shownHere.size() >= kMostFramesShown || !shownHere.insert(foldCase(file)).second)
+                continue;
             pulse();
             m_shownFrames.add(file);
             std::u16string frameBody =

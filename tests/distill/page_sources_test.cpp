@@ -190,6 +190,29 @@ TEST_F(PageSources, AFramesetShowsItsFramesUnderItsEntry) {
               "1 Other nav/other.htm\n");
 }
 
+TEST_F(PageSources, FramesetsThatNameEachOtherTenfoldAreShownOnce) {
+    // Each level's ten frames all name the next level's frameset: shown as often as named, six
+    // levels would be a million copies of the last page.
+    constexpr int kLevels = 6;
+    for (int level = 0; level < kLevels; ++level) {
+        std::string frames;
+        for (int n = 0; n < 10; ++n)
+            frames += "<frame src=\"f" + std::to_string(level + 1) + ".htm\">";
+        write("f" + std::to_string(level) + ".htm",
+              "<html><head><title>Level</title></head><frameset>" + frames + "</frameset></html>");
+    }
+    page("f" + std::to_string(kLevels) + ".htm", "Last", "<p>PAGE-OK " + kText + "</p>");
+    TTitleList& entry = job.List.add();
+    entry.Topic = u"Frames";
+    entry.Url = u"f0.htm";
+    job.hhcFile = u"contents.hhc";
+    job.Execute();
+    const std::string shown = read("f0.htm");
+    const std::size_t first = shown.find("PAGE-OK");
+    ASSERT_NE(first, std::string::npos) << shown.substr(0, 2000);
+    EXPECT_EQ(shown.find("PAGE-OK", first + 1), std::string::npos) << "shown more than once";
+}
+
 // A web archive as Internet Explorer and Word save them: the page in quoted-printable, its
 // pictures in base64, named by location (relative to the page's) or by Content-ID.
 const std::string kArchive =
