@@ -186,14 +186,14 @@ std::size_t PackageWriter::ImageKeyHash::operator()(const ImageKey& key) const {
 }
 
 const PackageWriter::Image& PackageWriter::storeImage(std::string extension, std::string_view bytes,
-                                                      std::string loaded) {
+                                                      SharedBytes loaded) {
     if (const auto found = m_imageByContent.find({extension, bytes});
         found != m_imageByContent.end())
         return *found->second;
     Image& image = m_images.emplace_back();
     image.extension = std::move(extension);
     image.owned = std::move(loaded);
-    image.bytes = image.owned.empty() ? bytes : std::string_view(image.owned);
+    image.bytes = image.owned.empty() ? bytes : std::string_view(image.owned.str());
     image.name =
         "media/image" + num(static_cast<long long>(m_images.size())) + "." + image.extension;
     m_imageExtensions.insert(image.extension);

@@ -68,7 +68,7 @@ private:
     struct Image {
         std::string name;  // "media/image1.png", relative to word/
         std::string extension;
-        std::string owned;
+        SharedBytes owned;
         std::string_view bytes;
     };
     struct ImageKey {
@@ -82,7 +82,7 @@ private:
     Part& newPart(std::string name, std::string contentType);
     // The image file of these bytes, stored the first time they come: help pages repeat the same
     // icons thousands of times. `loaded` holds the bytes when they are not the model's.
-    const Image& storeImage(std::string extension, std::string_view bytes, std::string loaded);
+    const Image& storeImage(std::string extension, std::string_view bytes, SharedBytes loaded);
     std::string headerPart(const Story& story, bool footer);
     void writeStyles(Part& part);
     void writeSettings(Part& part);

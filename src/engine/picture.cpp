@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 
 namespace quillet::engine {
 
@@ -25,6 +28,10 @@ constexpr std::uintmax_t kMaxPictureBytes = std::uintmax_t{64} << 20;
 // A side longer than this many pixels is refused: even at 600 dpi it is wider than any page, and
 // the page would show a hostile picture's claim as a size beyond what the document may hold.
 constexpr int kMaxPictureSide = 32'767;
+
+// The bytes of the picture file `path`, shared with every picture that holds them already: the
+// same file (by path, size and modification time) is read once while any picture keeps it.
+std::shared_ptr<const std::string> sharedFileBytes(const std::u16string& path);
 
 bool readFile(const std::u16string& path, std::string& out) {
     std::error_code ec;
@@ -47,6 +54,33 @@ std::u16string kindOf(const std::string& b) {
     return {};
 }
 
+std::shared_ptr<const std::string> sharedFileBytes(const std::u16string& path) {
+    std::error_code ec;
+    const std::filesystem::path file = toPath(path);
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec) return nullptr;
+    const auto time = std::filesystem::last_write_time(file, ec);
+    if (ec) return nullptr;
+    std::string key = file.lexically_normal().native();
+    key += '\0' + std::to_string(size) + '\0' + std::to_string(time.time_since_epoch().count());
+    // Pages are read on more than one thread.
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::weak_ptr<const std::string>> files;
+    {
+        const std::lock_guard lock(mutex);
+        if (const auto found = files.find(key); found != files.end())
+            if (auto alive = found->second.lock()) return alive;
+    }
+    std::string bytes;
+    if (!readFile(path, bytes)) return nullptr;
+    auto shared = std::make_shared<const std::string>(std::move(bytes));
+    const std::lock_guard lock(mutex);
+    // Forget files no picture holds any more, so the table stays as small as what is alive.
+    std::erase_if(files, [](const auto& entry) { return entry.second.expired(); });
+    files[key] = shared;
+    return shared;
+}
+
 }  // namespace
 
 bool describeImage(const std::string& bytes, PictureData& picture) {
@@ -66,12 +100,13 @@ bool describeImage(const std::string& bytes, PictureData& picture) {
 PictureData loadPicture(const std::u16string& path, bool link) {
     PictureData p;
     p.sourcePath = path;
-    std::string bytes;
     std::error_code ec;
     if (std::filesystem::file_size(toPath(path), ec) > kMaxPictureBytes && !ec)
         throw std::runtime_error(toUtf8(path) + " is larger than the limit of " +
                                  std::to_string(kMaxPictureBytes) + " bytes for a picture");
-    if (!readFile(path, bytes)) throw std::runtime_error("cannot read the picture " + toUtf8(path));
+    std::shared_ptr<const std::string> shared = sharedFileBytes(path);
+    if (!shared) throw std::runtime_error("cannot read the picture " + toUtf8(path));
+    const SharedBytes bytes(std::move(shared));
     if (!describeImage(bytes, p))
         throw std::runtime_error(toUtf8(path) +
                                  " is not a PNG, GIF, JPEG or BMP picture of at most " +
@@ -80,16 +115,18 @@ PictureData loadPicture(const std::u16string& path, bool link) {
     p.height = p.naturalHeight;
     p.linked = link;
     p.saveWithDocument = !link;
-    if (!link) p.bytes = std::move(bytes);
+    if (!link) p.bytes = bytes;
     return p;
 }
 
 bool storePictureBytes(PictureData& picture) {
     if (!picture.bytes.empty()) return true;
-    std::string bytes;
+    std::shared_ptr<const std::string> shared = sharedFileBytes(picture.sourcePath);
+    if (!shared) return false;
+    const SharedBytes bytes(std::move(shared));
     PictureData probe;
-    if (!readFile(picture.sourcePath, bytes) || !describeImage(bytes, probe)) return false;
-    picture.bytes = std::move(bytes);
+    if (!describeImage(bytes, probe)) return false;
+    picture.bytes = bytes;
     picture.extension = probe.extension;
     return true;
 }

@@ -3,15 +3,44 @@
 // not decode or convert pixels.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace quillet::engine {
+
+// A picture file's bytes, shared: a document that shows one picture many times (an icon in every
+// row of a table, a large picture on many pages) holds its bytes once.
+class SharedBytes {
+public:
+    SharedBytes() = default;
+    SharedBytes(std::string bytes)  // NOLINT(google-explicit-constructor): a value like a string
+        : m_bytes(bytes.empty() ? nullptr : std::make_shared<const std::string>(std::move(bytes))) {
+    }
+    explicit SharedBytes(std::shared_ptr<const std::string> bytes) : m_bytes(std::move(bytes)) {}
+
+    bool empty() const { return !m_bytes || m_bytes->empty(); }
+    void clear() { m_bytes.reset(); }
+    std::size_t size() const { return m_bytes ? m_bytes->size() : 0; }
+    const std::string& str() const {
+        static const std::string none;
+        return m_bytes ? *m_bytes : none;
+    }
+    operator const std::string&() const { return str(); }  // NOLINT(google-explicit-constructor)
+    operator std::string_view() const { return str(); }    // NOLINT(google-explicit-constructor)
+    bool operator==(const SharedBytes& other) const {
+        return m_bytes == other.m_bytes || str() == other.str();
+    }
+
+private:
+    std::shared_ptr<const std::string> m_bytes;
+};
 
 struct PictureData {
     std::u16string sourcePath;  // the linked file; kept after the link is broken, for messages
     bool linked = false;        // shown from the file rather than from `bytes`
     bool saveWithDocument = false;
-    std::string bytes;         // the image file's bytes once stored in the document
+    SharedBytes bytes;         // the image file's bytes once stored in the document
     std::u16string extension;  // "png", "jpeg", "gif" or "bmp", from the bytes
     double naturalWidth = 0;   // points, at 96 pixels per inch
     double naturalHeight = 0;
@@ -33,7 +62,8 @@ PictureData loadPicture(const std::u16string& path, bool link);
 // of a kind named above within those limits.
 bool describeImage(const std::string& bytes, PictureData& picture);
 
-// Reads the file's bytes into the picture (keeping its size); false when it cannot be read.
+// Reads the file's bytes into the picture (keeping its size); false when it cannot be read. A file
+// whose bytes another picture holds already (the same path, size and time) shares them.
 bool storePictureBytes(PictureData& picture);
 
 }  // namespace quillet::engine

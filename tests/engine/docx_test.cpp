@@ -16,6 +16,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -261,6 +262,30 @@ TEST_F(DocxOutput, WritesTheNodesThatWordReads) {
     EXPECT_EQ(first(styles, "//w:style[@w:styleId='Heading1']/w:pPr/w:outlineLvl", "w:val"), "0");
     EXPECT_EQ(first(parseEntry(file, "word/settings.xml"), "//w:updateFields", "w:val"), "true");
     EXPECT_TRUE(readEntry(file, "[Content_Types].xml"));
+}
+
+TEST(Pictures, OneFileShownManyTimesIsHeldOnce) {
+    // A large picture shown on every page took its size again for each showing.
+    TempDir dir;
+    const auto png = dir.path() / "big.png";
+    std::vector<unsigned char> pixels(64 * 64 * 3, 0x40);
+    ASSERT_NE(stbi_write_png(png.c_str(), 64, 64, 3, pixels.data(), 64 * 3), 0);
+    const engine::PictureData first = engine::loadPicture(fromPath(png), false);
+    const engine::PictureData second = engine::loadPicture(fromPath(png), false);
+    engine::PictureData linked = engine::loadPicture(fromPath(png), true);
+    EXPECT_TRUE(linked.bytes.empty());
+    ASSERT_TRUE(engine::storePictureBytes(linked));
+    EXPECT_FALSE(first.bytes.empty());
+    EXPECT_EQ(&first.bytes.str(), &second.bytes.str());
+    EXPECT_EQ(&first.bytes.str(), &linked.bytes.str());
+    // A changed file is read anew.
+    std::vector<unsigned char> other(32 * 32 * 3, 0x80);
+    ASSERT_NE(stbi_write_png(png.c_str(), 32, 32, 3, other.data(), 32 * 3), 0);
+    std::filesystem::last_write_time(
+        png, std::filesystem::last_write_time(png) + std::chrono::seconds(2));
+    const engine::PictureData changed = engine::loadPicture(fromPath(png), false);
+    EXPECT_NE(changed.bytes, first.bytes);
+    EXPECT_EQ(changed.naturalWidth, 24);
 }
 
 TEST_F(DocxOutput, TablesSurviveTheRoundTrip) {
