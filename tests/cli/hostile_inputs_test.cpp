@@ -328,5 +328,72 @@ TEST_F(HostileInputs, DeepAndCircularHelpFilesGiveADocument) {
     }
 }
 
+// A BMP picture of `width` by `height` pixels, all black: large, yet tiny once compressed.
+std::string blackBitmap(int width, int height) {
+    const auto le32 = [](std::uint32_t v) {
+        std::string b(4, '\0');
+        for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+        return b;
+    };
+    const std::uint32_t row = (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u;
+    const std::uint32_t pixels = row * static_cast<std::uint32_t>(height);
+    std::string bmp = "BM" + le32(54 + pixels) + le32(0) + le32(54);
+    bmp += le32(40) + le32(static_cast<std::uint32_t>(width)) +
+           le32(static_cast<std::uint32_t>(height)) + std::string("\x01\0\x18\0", 4) + le32(0) +
+           le32(pixels) + le32(2835) + le32(2835) + le32(0) + le32(0);
+    return bmp + std::string(pixels, '\0');
+}
+
+// One small page that would cost minutes and gigabytes if its construct were followed naively:
+// each gives a document holding the page's other text ("PAGE-OK", before the construct).
+TEST_F(HostileInputs, HostilePagesGiveADocumentWithTheirOtherText) {
+    const auto page = [](const std::string& head, const std::string& body) {
+        return "<html><head>" + head + "</head><body><p>PAGE-OK</p>" + body + "</body></html>";
+    };
+    std::string attributes = "<p";
+    for (int n = 0; n < 300'000; ++n) attributes += " a" + std::to_string(n) + "=1";
+    attributes += ">Flooded text.</p>";
+    struct Case {
+        const char* what;
+        std::map<std::string, std::string> files;
+        std::string mustHave;
+    };
+    std::vector<Case> cases = {
+        {"a table of 100 rows of cells spanning 1000 by 1000",
+         {{"a.htm", page("", "<table>" +
+                                 repeat("<tr><td colspan=1000 rowspan=1000>cell</td></tr>", 100) +
+                                 "</table>")}},
+         "cell"},
+        {"a style sheet nesting @media 20,000 deep",
+         {{"a.htm", page("<style>" + repeat("@media screen {", 20'000) + "p { color: red }" +
+                             repeat("}", 20'000) + "</style>",
+                         "<p>Styled text.</p>")}},
+         "Styled text."},
+        {"one element with 300,000 attributes", {{"a.htm", page("", attributes)}}, "PAGE-OK"},
+        {"a 20 MiB picture shown 100 times",
+         {{"a.htm", page("", repeat("<p><img src=\"big.bmp\"></p>", 100))},
+          {"big.bmp", blackBitmap(2560, 2730)}},
+         "PAGE-OK"},
+    };
+    // Framesets six levels deep whose ten frames each name the next level's frameset.
+    Case frames{"framesets that name each other tenfold", {}, "PAGE-OK"};
+    for (int level = 0; level < 6; ++level)
+        frames.files["f" + std::to_string(level) + ".htm"] =
+            "<html><frameset>" +
+            repeat("<frame src=\"f" + std::to_string(level + 1) + ".htm\">", 10) +
+            "</frameset></html>";
+    frames.files["f6.htm"] = page("", "");
+    cases.push_back(std::move(frames));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = "hostile-" + std::to_string(&c - cases.data());
+        const std::string first = c.files.begin()->first;
+        const Outcome o = convert(compile(name, c.files, contentsFile({{0, "Page", first}})));
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_NE(o.documentText.find("PAGE-OK"), std::string::npos);
+        EXPECT_NE(o.documentText.find(c.mustHave), std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace quillet
