@@ -62,7 +62,7 @@ ElementKey key(std::string tag, std::string id = {}, std::vector<std::string> cl
 std::string cascade(const StyleSheetSet& sheet, const std::vector<ElementKey>& path) {
     std::string out;
     for (const Rule* r : sheet.matching(path))
-        for (const Declaration& d : r->declarations)
+        for (const Declaration& d : *r->declarations)
             out += d.value + (d.important ? "!" : "") + " ";
     return out;
 }
@@ -229,6 +229,21 @@ TEST(CssSheets, BlocksNestedAHundredThousandDeepAreReadInOnePass) {
     EXPECT_EQ(sheet.add(repeat("@media screen {", kDeep) + "@import 'deep.css'; p { color: x }" +
                         repeat("}", kDeep) + "@import 'late.css';"),
               (std::vector<std::string>{"deep.css", "late.css"}));
+}
+
+TEST(CssSheets, ASelectorListsDeclarationsCountOnceWhereItsMostSpecificMatchPutsThem) {
+    StyleSheetSet sheet;
+    sheet.add("p.note, p { color: a } .note { color: b } h1, h2 { color: c }");
+    EXPECT_EQ(cascade(sheet, {key("p", "", {"note"})}), "b a ");
+    EXPECT_EQ(cascade(sheet, {key("p")}), "a ");
+    EXPECT_EQ(cascade(sheet, {key("h2")}), "c ");
+
+    // Twenty thousand selectors over twenty thousand declarations: one block, not one per
+    // selector, and an element that all of them match gets it once.
+    constexpr int kMany = 20'000;
+    StyleSheetSet many;
+    many.add(repeat("p, ", kMany) + "p { " + repeat("color: x; ", kMany) + "}");
+    EXPECT_EQ(cascade(many, {key("p")}), repeat("x ", kMany));
 }
 
 TEST(LocalAddress, OnlyFilesInsideTheWorkingFolder) {

@@ -456,8 +456,8 @@ std::vector<std::string> StyleSheetSet::add(std::string_view source) {
         const std::size_t brace = block.find('{', i);
         if (brace == std::string_view::npos) return false;
         const std::size_t close = std::min(block.find('}', brace), block.size());
-        const std::vector<Declaration> declarations =
-            parseDeclarations(block.substr(brace + 1, close - brace - 1));
+        const auto declarations = std::make_shared<const std::vector<Declaration>>(
+            parseDeclarations(block.substr(brace + 1, close - brace - 1)));
         std::string_view selectors = block.substr(i, brace - i);
         while (!selectors.empty()) {
             const std::size_t comma = selectors.find(',');
@@ -489,9 +489,11 @@ void StyleSheetSet::append(const StyleSheetSet& other) {
     for (const Rule& rule : other.m_rules) addRule(rule.selector, rule.declarations);
 }
 
-void StyleSheetSet::addRule(Selector selector, const std::vector<Declaration>& declarations) {
-    if (declarations.empty()) return;
-    Rule rule{std::move(selector), declarations, static_cast<std::uint32_t>(m_rules.size())};
+void StyleSheetSet::addRule(Selector selector,
+                            std::shared_ptr<const std::vector<Declaration>> declarations) {
+    if (declarations->empty()) return;
+    Rule rule{std::move(selector), std::move(declarations),
+              static_cast<std::uint32_t>(m_rules.size())};
     m_byTag[rule.selector.parts.back().tag].push_back(m_rules.size());
     m_rules.push_back(std::move(rule));
 }
@@ -516,6 +518,26 @@ std::vector<const Rule*> StyleSheetSet::matching(const std::vector<ElementKey>& 
             return a->selector.specificity < b->selector.specificity;
         return a->order < b->order;
     });
+    if (out.size() < 2) return out;
+    // Rules that share their declarations (one selector list) keep only the last of them: given
+    // at each, a list of many selectors that all match would hand on its block as many times.
+    std::vector<std::pair<const void*, std::size_t>> blocks;  // declarations, place in `out`
+    blocks.reserve(out.size());
+    for (std::size_t k = 0; k < out.size(); ++k) blocks.emplace_back(out[k]->declarations.get(), k);
+    std::sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {
+        return std::less<const void*>()(a.first, b.first) ||
+               (a.first == b.first && a.second < b.second);
+    });
+    std::vector<bool> earlier(out.size(), false);
+    bool any = false;
+    for (std::size_t k = 0; k + 1 < blocks.size(); ++k)
+        if (blocks[k].first == blocks[k + 1].first) earlier[blocks[k].second] = any = true;
+    if (any) {
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < out.size(); ++k)
+            if (!earlier[k]) out[kept++] = out[k];
+        out.resize(kept);
+    }
     return out;
 }
 
