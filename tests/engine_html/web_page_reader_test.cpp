@@ -567,6 +567,18 @@ TEST_F(WebPages, DeepNestingIsReadWithoutExhaustingTheStack) {
     }
 }
 
+TEST_F(WebPages, ATagsAttributesPastTheCountAreNotRead) {
+    // The parser compares each attribute of a tag with those before it: three hundred thousand
+    // of them once took minutes.
+    std::string attributes = " style='color: red' title=\"a > b = c\"";
+    for (int n = 0; n < 300'000; ++n) attributes += " a" + std::to_string(n) + "=x";
+    open("<p" + attributes + " id=late>Flooded text</p><p id=fine>after</p>");
+    EXPECT_EQ(paragraphs(), "Flooded text|after");
+    EXPECT_EQ(charAt(u"Flooded").color, 0x0000FF);
+    EXPECT_EQ(body().findBookmark(u"late"), nullptr);
+    EXPECT_NE(body().findBookmark(u"fine"), nullptr);
+}
+
 TEST_F(WebPages, TheOpenedPageSavesAsDocx) {
     write(root() / "images" / "wide.png", pngHeader(80, 40));
     open(

@@ -830,6 +830,7 @@ void readWebPage(DocumentModel& model, const std::u16string& path,
         throw std::runtime_error("cannot read " + toUtf8(path) + ": no such file");
     const std::u16string text = ReadTextFile(path, u"");
     std::string utf8 = toUtf8(text);
+    if (std::optional<std::string> cut = dropExcessAttributes(utf8)) utf8 = std::move(*cut);
     if (std::optional<std::string> flattened = flattenDeepNesting(utf8))
         utf8 = std::move(*flattened);
     GumboOptions options = kGumboDefaultOptions;
