@@ -760,7 +760,7 @@ private:
     }
 
     DocumentModel& m_model;
-    std::u16string m_page;  // its path, for messages
+    std::u16string m_page;  // as messages name it
     std::u16string m_pageFolder;
     std::u16string m_workingFolder;
     int m_pageEncoding;  // as GetTextEncoding gives it
@@ -849,8 +849,15 @@ void readWebPage(DocumentModel& model, const std::u16string& path,
     if (!output)
         throw std::runtime_error("cannot read " + toUtf8(path) + ": the page could not be parsed");
     const std::u16string pageFolder = fromPath(file.parent_path());
-    PageReader reader(model, path, pageFolder, workingFolder.empty() ? pageFolder : workingFolder,
-                      GetTextEncoding(text));
+    // Messages name the page by its path in the working folder, which the user's help file
+    // has, rather than by the temporary folder's.
+    std::u16string shownPath = path;
+    if (!workingFolder.empty()) {
+        const std::filesystem::path inside = file.lexically_relative(toPath(workingFolder));
+        if (!inside.empty() && *inside.begin() != "..") shownPath = fromPath(inside);
+    }
+    PageReader reader(model, shownPath, pageFolder,
+                      workingFolder.empty() ? pageFolder : workingFolder, GetTextEncoding(text));
     reader.read(output->document);
 }
 
