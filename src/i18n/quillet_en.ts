@@ -371,5 +371,9 @@
         <source>用户取消！</source>
         <translation>Cancelled by the user.</translation>
     </message>
+    <message>
+        <source>a table of %1 rows is read without its row and column spans, which would make a grid of more than %2 cells.</source>
+        <translation>a table of %1 rows is read without its row and column spans, which would make a grid of more than %2 cells.</translation>
+    </message>
 </context>
 </TS>

@@ -62,7 +62,7 @@ ElementKey key(std::string tag, std::string id = {}, std::vector<std::string> cl
 std::string cascade(const StyleSheetSet& sheet, const std::vector<ElementKey>& path) {
     std::string out;
     for (const Rule* r : sheet.matching(path))
-        for (const Declaration& d : r->declarations)
+        for (const Declaration& d : *r->declarations)
             out += d.value + (d.important ? "!" : "") + " ";
     return out;
 }
@@ -172,6 +172,78 @@ TEST(CssSelectors, ImportsAreReturnedAndDeclarationsParsed) {
     EXPECT_EQ(d[0].value, "Red");
     EXPECT_EQ(d[1].value, "'a;b', x");
     EXPECT_TRUE(d[2].important);
+}
+
+std::string repeat(std::string_view piece, int times) {
+    std::string out;
+    out.reserve(piece.size() * static_cast<std::size_t>(times));
+    for (int n = 0; n < times; ++n) out += piece;
+    return out;
+}
+
+TEST(CssSheets, BlocksNestedAHundredThousandDeepAreReadInOnePass) {
+    // Each level once had the rest of the sheet copied and searched, and a call of its own.
+    constexpr int kDeep = 100'000;
+    struct Case {
+        const char* what;
+        std::string css;
+        std::string onP, onQ;  // the cascade of a <p> and of a <q>
+    };
+    const Case kCases[] = {
+        {"media for screens",
+         repeat("@media screen {", kDeep) + " p { color: x } " + repeat("}", kDeep) +
+             " q { color: y }",
+         "x ", "y "},
+        {"never closed", repeat("@media all and (min-width: 1px) {", kDeep) + " p { color: x }",
+         "x ", ""},
+        {"media for print",
+         repeat("@media print {", kDeep) + " p { color: x } " + repeat("}", kDeep) +
+             " q { color: y }",
+         "", "y "},
+        {"screen inside print",
+         "@media print {" + repeat("@media screen {", kDeep) + " p { color: x } " +
+             repeat("}", kDeep + 1) + " q { color: y }",
+         "", "y "},
+        {"supports",
+         repeat("@supports (display: block) {", kDeep) + " p { color: x } " + repeat("}", kDeep) +
+             " q { color: y }",
+         "", "y "},
+        {"plain blocks",
+         repeat("{", kDeep) + " p { color: x } " + repeat("}", kDeep) + " q { color: y }", "",
+         "y "},
+        {"a rule at every level",
+         repeat("@media screen { p { color: x } ", kDeep) + repeat("}", kDeep) + " q { color: y }",
+         repeat("x ", kDeep), "y "},
+        // Inside a block, a brace the rule before left open closes nothing but that rule.
+        {"stray braces", "@media screen { p { a { color: x } } q { color: y } } p { color: z }",
+         "x z ", "y "},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        StyleSheetSet sheet;
+        sheet.add(c.css);
+        EXPECT_EQ(cascade(sheet, {key("p")}), c.onP);
+        EXPECT_EQ(cascade(sheet, {key("q")}), c.onQ);
+    }
+    StyleSheetSet sheet;
+    EXPECT_EQ(sheet.add(repeat("@media screen {", kDeep) + "@import 'deep.css'; p { color: x }" +
+                        repeat("}", kDeep) + "@import 'late.css';"),
+              (std::vector<std::string>{"deep.css", "late.css"}));
+}
+
+TEST(CssSheets, ASelectorListsDeclarationsCountOnceWhereItsMostSpecificMatchPutsThem) {
+    StyleSheetSet sheet;
+    sheet.add("p.note, p { color: a } .note { color: b } h1, h2 { color: c }");
+    EXPECT_EQ(cascade(sheet, {key("p", "", {"note"})}), "b a ");
+    EXPECT_EQ(cascade(sheet, {key("p")}), "a ");
+    EXPECT_EQ(cascade(sheet, {key("h2")}), "c ");
+
+    // Twenty thousand selectors over twenty thousand declarations: one block, not one per
+    // selector, and an element that all of them match gets it once.
+    constexpr int kMany = 20'000;
+    StyleSheetSet many;
+    many.add(repeat("p, ", kMany) + "p { " + repeat("color: x; ", kMany) + "}");
+    EXPECT_EQ(cascade(many, {key("p")}), repeat("x ", kMany));
 }
 
 TEST(LocalAddress, OnlyFilesInsideTheWorkingFolder) {

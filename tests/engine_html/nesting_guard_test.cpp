@@ -53,5 +53,53 @@ TEST(NestingGuard, AHundredThousandNestedElementsKeepTheirText) {
                          repeat("</span></div>", kMaxParseDepth / 2) + "</body></html>");
 }
 
+TEST(AttributeGuard, TakesOutOnlyTheAttributesBeyondTheCount) {
+    struct Case {
+        const char* what;
+        std::string html;
+        std::optional<std::string> expected;  // nothing: the page is left as it is
+    };
+    const Case kCases[] = {
+        {"names and values", "<p a b=1 c='2' d=\"3\">x</p>", "<p a b=1>x</p>"},
+        {"\">\" and \"=\" in quotes, no space after them", "<p title=\"a>b=c\"x='>='y=z>t</p>",
+         "<p title=\"a>b=c\"x='>='>t</p>"},
+        {"spaces around \"=\", capitals, tabs and line ends", "<P A = 1\tB\n=\n'2'\fC=3>t</P>",
+         "<P A = 1\tB\n=\n'2'>t</P>"},
+        {"quotes inside names and unquoted values are not quotes", "<p a\"b=c'd e=\">\" f=g>t",
+         "<p a\"b=c'd e=\">\">t"},
+        {"a self-closed tag stays self-closed", "<img a=1 b=2 c=3 />", "<img a=1 b=2 />"},
+        {"a slash before a name parts it from the one before", "<p a/b/c>t", "<p a/b>t"},
+        {"\"/\" ends no unquoted value", "<img a=1 b=2 c=3/>", "<img a=1 b=2>"},
+        {"repeated names count", "<p a a a a>t", "<p a a>t"},
+        {"end tags too, and each tag on its own",
+         "<p a b c>t</p a b c><b a b>u</b><i a b c d>v</i>",
+         "<p a b>t</p a b><b a b>u</b><i a b>v</i>"},
+        {"empty comments", "<!--><p a b c><!---><p a b c>", "<!--><p a b><!---><p a b>"},
+        {"within the count", "<p a=1 b='>'>t</p><br a b/>", std::nullopt},
+        {"comments, scripts, styles and declarations",
+         "<!DOCTYPE html a b c><!-- <p a b c> --><!--><p a b>"
+         "<script>s = '<p a b c>';</script><style>p a b c {}</style><title><p a b c></title>"
+         "<? x a b c >",
+         std::nullopt},
+        {"a tag the page ends inside", "<p a b>t</p><p a b c", std::nullopt},
+        {"text with \"<\" in it", "a < b c d e > f <3 g h i>", std::nullopt},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(dropExcessAttributes(c.html, 2), c.expected);
+    }
+}
+
+TEST(AttributeGuard, ATagWithThreeHundredThousandAttributesKeepsTheFirst) {
+    std::string attributes;
+    for (int n = 0; n < 300'000; ++n) attributes += " a" + std::to_string(n) + "='>'";
+    const std::string page = "<html><body><p" + attributes + ">Text</p></body></html>";
+    const std::optional<std::string> cut = dropExcessAttributes(page);
+    ASSERT_TRUE(cut.has_value());
+    const std::size_t kept = attributes.find(" a" + std::to_string(kMaxAttributes) + "=");
+    EXPECT_EQ(*cut, "<html><body><p" + attributes.substr(0, kept) + ">Text</p></body></html>");
+    EXPECT_EQ(dropExcessAttributes(*cut), std::nullopt);
+}
+
 }  // namespace
 }  // namespace quillet::engine::html

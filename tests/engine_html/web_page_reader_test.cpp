@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 
 namespace quillet::engine::html {
 namespace {
@@ -273,6 +275,97 @@ TEST_F(WebPages, TablesKeepSpansHeadersShadingAndNesting) {
     EXPECT_EQ(paraAt(u"D").cells, (std::vector<CellRef>{{0, 2, 2}}));
     EXPECT_EQ(charAt(u"H").bold, true);
     EXPECT_EQ(paraAt(u"after").cells.size(), 0u);
+}
+
+// A table whose spans would lay its cells out on a grid far larger than the cells it has is read
+// as plain rows, and the reading says so; each cell's text still comes through, in its row. A row
+// span never adds rows.
+TEST_F(WebPages, TablesWhoseSpansWouldFillAHugeGridAreReadAsPlainRows) {
+    struct Warnings : UserInterface {
+        std::vector<std::u16string> shown;
+        void showMessage(MessageKind kind, const std::u16string& text) override {
+            EXPECT_EQ(kind, MessageKind::Warning);
+            shown.push_back(text);
+        }
+        AbortRetry askAbortRetry(const std::u16string&) override { return AbortRetry::Abort; }
+        std::optional<std::u16string> askSaveFileName(const std::u16string&) override {
+            return std::nullopt;
+        }
+    };
+    struct Case {
+        const char* what;
+        int rows;
+        std::function<int(int)> cellsIn;  // by row
+        std::string attributes;           // of every cell
+        bool plain;
+    };
+    const auto each = [](int n) { return [n](int) { return n; }; };
+    const Case kCases[] = {
+        {"rows of one cell spanning a thousand columns and rows", 100, each(1),
+         "colspan=1000 rowspan=1000", true},
+        {"a grid of such cells", 30, each(30), "colspan=1000 rowspan=1000", true},
+        {"one long row over many short ones", 1001, [](int r) { return r == 0 ? 1000 : 1; }, "",
+         true},
+        {"row spans past the last row", 3, each(2), "rowspan=1000", false},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        std::string page = "<table>", text;
+        int cells = 0;
+        for (int r = 0; r < c.rows; ++r) {
+            page += "<tr>";
+            for (int k = 0; k < c.cellsIn(r); ++k, ++cells) {
+                const std::string name = "r" + std::to_string(r) + "c" + std::to_string(k);
+                page += "<td " + c.attributes + ">" + name;
+                text += name + "\a";
+            }
+        }
+        page += "</table><p>after</p>";
+        Warnings warnings;
+        const ScopedTextContext context({0, &warnings, u""});
+        open(page);
+        // The cells' text in order; the empty cells of a grid with spans left out.
+        std::string shown = paragraphs();
+        shown.erase(std::unique(shown.begin(), shown.end(),
+                                [](char a, char b) { return a == '\a' && b == '\a'; }),
+                    shown.end());
+        if (shown.starts_with('\a')) shown.erase(0, 1);
+        EXPECT_EQ(shown, text + "after");
+        ASSERT_EQ(body().tables().size(), 1u);
+        const TableInfo& t = body().tables()[0];
+        ASSERT_EQ(t.rows.size(), static_cast<std::size_t>(c.rows));
+        const std::u16string last = fromUtf8("r" + std::to_string(c.rows - 1) + "c" +
+                                             std::to_string(c.cellsIn(c.rows - 1) - 1) + "\a");
+        EXPECT_EQ(paraAt(last).cells.front().row, c.rows - 1);
+        if (c.plain) {
+            ASSERT_EQ(warnings.shown.size(), 1u);
+            EXPECT_TRUE(warnings.shown[0].starts_with(u"pages/page.htm: a table of " +
+                                                      fromUtf8(std::to_string(c.rows)) + u" rows"))
+                << toUtf8(warnings.shown[0]);
+            std::size_t written = 0;
+            for (int r = 0; r < c.rows; ++r) {
+                const auto& row = t.rows[static_cast<std::size_t>(r)].cells;
+                EXPECT_EQ(row.size(), static_cast<std::size_t>(c.cellsIn(r))) << r;
+                for (const CellInfo& cell : row) {
+                    EXPECT_EQ(cell.gridSpan, 1);
+                    EXPECT_EQ(cell.verticalMerge, 0);
+                }
+                written += row.size();
+            }
+            EXPECT_EQ(written, static_cast<std::size_t>(cells));
+        } else {
+            EXPECT_EQ(warnings.shown.size(), 0u);
+        }
+        // Written with its merged cells as the model has them, no more.
+        doc.call(u"SaveAs", {fromPath(root() / "table.docx"), 12});
+    }
+    // The row spans of the last case were kept, clamped to the table's rows.
+    const TableInfo& t = body().tables()[0];
+    EXPECT_EQ(t.grid.size(), 6u);
+    EXPECT_EQ(t.rows[0].cells[0].verticalMerge, 1);
+    EXPECT_EQ(t.rows[1].cells[2].verticalMerge, 1);
+    EXPECT_EQ(t.rows[2].cells[0].verticalMerge, 2);
+    EXPECT_EQ(t.rows[2].cells[4].verticalMerge, 0);
 }
 
 TEST_F(WebPages, AutomaticColumnsFollowTheirContentAndTablesStayWithinTheText) {
@@ -565,6 +658,18 @@ TEST_F(WebPages, DeepNestingIsReadWithoutExhaustingTheStack) {
         EXPECT_GT(after, deep);
         doc.call(u"SaveAs", {fromPath(root() / "deep.docx"), 12});
     }
+}
+
+TEST_F(WebPages, ATagsAttributesPastTheCountAreNotRead) {
+    // The parser compares each attribute of a tag with those before it: three hundred thousand
+    // of them once took minutes.
+    std::string attributes = " style='color: red' title=\"a > b = c\"";
+    for (int n = 0; n < 300'000; ++n) attributes += " a" + std::to_string(n) + "=x";
+    open("<p" + attributes + " id=late>Flooded text</p><p id=fine>after</p>");
+    EXPECT_EQ(paragraphs(), "Flooded text|after");
+    EXPECT_EQ(charAt(u"Flooded").color, 0x0000FF);
+    EXPECT_EQ(body().findBookmark(u"late"), nullptr);
+    EXPECT_NE(body().findBookmark(u"fine"), nullptr);
 }
 
 TEST_F(WebPages, TheOpenedPageSavesAsDocx) {

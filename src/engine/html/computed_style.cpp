@@ -174,15 +174,15 @@ std::vector<Property> cascade(const GumboElement& e, const std::vector<ElementKe
         for (const Declaration& d : ds)
             if (d.important == important) expand(d, props);
     };
-    for (const Rule* r : defaults.matching(path)) addAll(r->declarations, false);
+    for (const Rule* r : defaults.matching(path)) addAll(*r->declarations, false);
     presentationalHints(e, props);
     const std::vector<const Rule*> rules = sheets.matching(path);
-    for (const Rule* r : rules) addAll(r->declarations, false);
+    for (const Rule* r : rules) addAll(*r->declarations, false);
     std::vector<Declaration> inlineStyle;
     if (const GumboAttribute* a = gumbo_get_attribute(&e.attributes, "style"))
         inlineStyle = parseDeclarations(a->value);
     addAll(inlineStyle, false);
-    for (const Rule* r : rules) addAll(r->declarations, true);
+    for (const Rule* r : rules) addAll(*r->declarations, true);
     addAll(inlineStyle, true);
     return props;
 }

@@ -37,15 +37,35 @@ std::string stripComments(std::string_view css) {
     return out;
 }
 
-// The end of the block whose "{" is at `open`: just after its matching "}" (or the end).
-std::size_t blockEnd(std::string_view css, std::size_t open) {
-    int depth = 0;
-    for (std::size_t i = open; i < css.size(); ++i) {
-        if (css[i] == '{') ++depth;
-        if (css[i] == '}' && --depth == 0) return i + 1;
+// Where each block of a style sheet ends, found in one pass over it: for the "{" at a position,
+// the "}" that closes it, the first one after it that leaves as many "}" as "{" between them.
+class BlockEnds {
+public:
+    explicit BlockEnds(std::string_view css) {
+        std::vector<std::size_t> unclosed;  // indexes into m_opens
+        for (std::size_t i = 0; i < css.size(); ++i) {
+            if (css[i] == '{') {
+                unclosed.push_back(m_opens.size());
+                m_opens.push_back(i);
+                m_closes.push_back(std::string_view::npos);
+            } else if (css[i] == '}' && !unclosed.empty()) {
+                m_closes[unclosed.back()] = i;
+                unclosed.pop_back();
+            }
+        }
     }
-    return css.size();
-}
+
+    // The position of the "}" that closes the block opened at `open`; npos when none does.
+    std::size_t closeOf(std::size_t open) const {
+        const auto found = std::lower_bound(m_opens.begin(), m_opens.end(), open);
+        if (found == m_opens.end() || *found != open) return std::string_view::npos;
+        return m_closes[static_cast<std::size_t>(found - m_opens.begin())];
+    }
+
+private:
+    std::vector<std::size_t> m_opens;   // each "{", in order
+    std::vector<std::size_t> m_closes;  // the "}" that closes it, or npos
+};
 
 // The inside of "[...]": a name, then perhaps an operator, a value (quoted or not) and "i".
 std::optional<AttributeTest> parseAttributeTest(std::string_view text) {
@@ -318,6 +338,25 @@ std::u16string mapGenericFamily(std::u16string name) {
     return name;
 }
 
+// The address of an "@import" rule (without its ";"); nothing for another at-rule.
+std::optional<std::string> importTarget(std::string_view rule) {
+    if (lowerAscii(rule.substr(0, 7)) != "@import") return std::nullopt;
+    std::string_view target = trim(rule.substr(7));
+    if (lowerAscii(target.substr(0, 4)) == "url(") {
+        const std::size_t close = target.find(')');
+        target = trim(
+            target.substr(4, close == std::string_view::npos ? std::string_view::npos : close - 4));
+    } else {
+        const std::size_t space = target.find_first_of(" \t\n");
+        target = target.substr(0, space);
+    }
+    if (!target.empty() && (target.front() == '"' || target.front() == '\''))
+        target = target.substr(1);
+    if (!target.empty() && (target.back() == '"' || target.back() == '\'')) target.remove_suffix(1);
+    if (target.empty()) return std::nullopt;
+    return std::string(target);
+}
+
 }  // namespace
 
 std::string_view trim(std::string_view text) {
@@ -370,64 +409,56 @@ std::vector<Declaration> parseDeclarations(std::string_view text) {
 std::vector<std::string> StyleSheetSet::add(std::string_view source) {
     std::vector<std::string> imports;
     const std::string css = stripComments(source);
-    std::size_t i = 0;
-    while (i < css.size()) {
-        while (i < css.size() && (isSpace(css[i]) || css[i] == ';' || css[i] == '}')) ++i;
-        if (i >= css.size()) break;
+    const BlockEnds blocks(css);
+    // The @media blocks being read, innermost last: where each one's content ends (its "}", or
+    // the end of the sheet when it has none) and where reading goes on after it. Nested blocks
+    // are walked here rather than by recursion: a sheet may nest them as deep as it is long.
+    struct Open {
+        std::size_t limit;
+        std::size_t resume;
+    };
+    std::vector<Open> open;
+
+    // Reads the statement at `i` of `block` (the sheet up to the innermost block's end) and moves
+    // `i` past it, or into the block it opens; false when the block holds no more.
+    const auto statement = [&](std::string_view block, std::size_t& i) {
         // HTML comment marks around a <style> body are not part of the CSS.
-        if (css.compare(i, 4, "<!--") == 0) {
+        if (block.substr(i).starts_with("<!--")) {
             i += 4;
-            continue;
+            return true;
         }
-        if (css.compare(i, 3, "-->") == 0) {
+        if (block.substr(i).starts_with("-->")) {
             i += 3;
-            continue;
+            return true;
         }
-        if (css[i] == '@') {
-            const std::size_t brace = css.find('{', i);
-            const std::size_t semi = css.find(';', i);
-            if (semi != std::string::npos && (brace == std::string::npos || semi < brace)) {
-                const std::string_view rule = std::string_view(css).substr(i, semi - i);
-                if (lowerAscii(rule.substr(0, 7)) == "@import") {
-                    std::string_view target = trim(rule.substr(7));
-                    if (lowerAscii(target.substr(0, 4)) == "url(") {
-                        const std::size_t close = target.find(')');
-                        target = trim(target.substr(4, close == std::string_view::npos
-                                                           ? std::string_view::npos
-                                                           : close - 4));
-                    } else {
-                        const std::size_t space = target.find_first_of(" \t\n");
-                        target = target.substr(0, space);
-                    }
-                    if (!target.empty() && (target.front() == '"' || target.front() == '\''))
-                        target = target.substr(1);
-                    if (!target.empty() && (target.back() == '"' || target.back() == '\''))
-                        target.remove_suffix(1);
-                    if (!target.empty()) imports.emplace_back(target);
-                }
-                i = semi + 1;
-                continue;
+        if (block[i] == '@') {
+            const std::size_t stop = block.find_first_of("{;", i);
+            if (stop == std::string_view::npos) return false;
+            if (block[stop] == ';') {
+                if (std::optional<std::string> target = importTarget(block.substr(i, stop - i)))
+                    imports.push_back(std::move(*target));
+                i = stop + 1;
+                return true;
             }
-            if (brace == std::string::npos) break;
-            const std::size_t end = blockEnd(css, brace);
-            const std::string prelude = lowerAscii(std::string_view(css).substr(i, brace - i));
+            std::size_t close = blocks.closeOf(stop);
+            if (close >= block.size()) close = block.size();
+            const std::size_t end = close == block.size() ? close : close + 1;
+            const std::string prelude = lowerAscii(block.substr(i, stop - i));
             if (prelude.starts_with("@media") && (prelude.find("screen") != std::string::npos ||
                                                   prelude.find("all") != std::string::npos)) {
-                const std::size_t innerEnd = end > brace + 1 ? end - 1 : end;
-                for (std::string& more :
-                     add(std::string_view(css).substr(brace + 1, innerEnd - brace - 1)))
-                    imports.push_back(std::move(more));
+                open.push_back({close, end});
+                i = stop + 1;
+            } else {
+                i = end;
             }
-            i = end;
-            continue;
+            return true;
         }
-        const std::size_t brace = css.find('{', i);
-        if (brace == std::string::npos) break;
-        const std::size_t close = css.find('}', brace);
-        const std::size_t end = close == std::string::npos ? css.size() : close;
-        const std::vector<Declaration> declarations =
-            parseDeclarations(std::string_view(css).substr(brace + 1, end - brace - 1));
-        std::string_view selectors = std::string_view(css).substr(i, brace - i);
+        const std::size_t brace = block.find('{', i);
+        if (brace == std::string_view::npos) return false;
+        const std::size_t close = std::min(block.find('}', brace), block.size());
+        const auto declarations = std::make_shared<const std::vector<Declaration>>(
+            parseDeclarations(block.substr(brace + 1, close - brace - 1)));
+        std::string_view selectors = block.substr(i, brace - i);
         while (!selectors.empty()) {
             const std::size_t comma = selectors.find(',');
             if (auto s = parseSelector(trim(selectors.substr(0, comma))))
@@ -435,7 +466,20 @@ std::vector<std::string> StyleSheetSet::add(std::string_view source) {
             if (comma == std::string_view::npos) break;
             selectors.remove_prefix(comma + 1);
         }
-        i = end == css.size() ? end : end + 1;
+        i = close == block.size() ? close : close + 1;
+        return true;
+    };
+
+    std::size_t i = 0;
+    while (true) {
+        const std::string_view block =
+            std::string_view(css).substr(0, open.empty() ? css.size() : open.back().limit);
+        while (i < block.size() && (isSpace(block[i]) || block[i] == ';' || block[i] == '}')) ++i;
+        if (i < block.size() && statement(block, i)) continue;
+        // The innermost block is read: on after its "}", or the sheet is.
+        if (open.empty()) break;
+        i = open.back().resume;
+        open.pop_back();
     }
     return imports;
 }
@@ -445,9 +489,11 @@ void StyleSheetSet::append(const StyleSheetSet& other) {
     for (const Rule& rule : other.m_rules) addRule(rule.selector, rule.declarations);
 }
 
-void StyleSheetSet::addRule(Selector selector, const std::vector<Declaration>& declarations) {
-    if (declarations.empty()) return;
-    Rule rule{std::move(selector), declarations, static_cast<std::uint32_t>(m_rules.size())};
+void StyleSheetSet::addRule(Selector selector,
+                            std::shared_ptr<const std::vector<Declaration>> declarations) {
+    if (declarations->empty()) return;
+    Rule rule{std::move(selector), std::move(declarations),
+              static_cast<std::uint32_t>(m_rules.size())};
     m_byTag[rule.selector.parts.back().tag].push_back(m_rules.size());
     m_rules.push_back(std::move(rule));
 }
@@ -472,6 +518,26 @@ std::vector<const Rule*> StyleSheetSet::matching(const std::vector<ElementKey>& 
             return a->selector.specificity < b->selector.specificity;
         return a->order < b->order;
     });
+    if (out.size() < 2) return out;
+    // Rules that share their declarations (one selector list) keep only the last of them: given
+    // at each, a list of many selectors that all match would hand on its block as many times.
+    std::vector<std::pair<const void*, std::size_t>> blocks;  // declarations, place in `out`
+    blocks.reserve(out.size());
+    for (std::size_t k = 0; k < out.size(); ++k) blocks.emplace_back(out[k]->declarations.get(), k);
+    std::sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {
+        return std::less<const void*>()(a.first, b.first) ||
+               (a.first == b.first && a.second < b.second);
+    });
+    std::vector<bool> earlier(out.size(), false);
+    bool any = false;
+    for (std::size_t k = 0; k + 1 < blocks.size(); ++k)
+        if (blocks[k].first == blocks[k + 1].first) earlier[blocks[k].second] = any = true;
+    if (any) {
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < out.size(); ++k)
+            if (!earlier[k]) out[kept++] = out[k];
+        out.resize(kept);
+    }
     return out;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,7 +61,9 @@ struct Selector {
 
 struct Rule {
     Selector selector;
-    std::vector<Declaration> declarations;
+    // Shared by the rules of one selector list ("h1, h2 { ... }"), and by the sets they are
+    // appended to.
+    std::shared_ptr<const std::vector<Declaration>> declarations;
     std::uint32_t order = 0;  // position among all rules of the page
 };
 
@@ -74,11 +77,12 @@ public:
     void append(const StyleSheetSet& other);
 
     // The rules whose selector matches the innermost of `path` (outermost element first), in
-    // cascade order: by specificity, then by order.
+    // cascade order: by specificity, then by order. Of the rules of one selector list that match,
+    // only the last in that order is given: its declarations count once.
     std::vector<const Rule*> matching(const std::vector<ElementKey>& path) const;
 
 private:
-    void addRule(Selector selector, const std::vector<Declaration>& declarations);
+    void addRule(Selector selector, std::shared_ptr<const std::vector<Declaration>> declarations);
 
     std::vector<Rule> m_rules;
     // Rules by the tag of their rightmost compound ("" for any tag).

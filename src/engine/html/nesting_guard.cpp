@@ -37,6 +37,137 @@ bool isLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// Where a comment that begins at `at` with "<!--" ends: just after its "-->" (or "--!>", or the
+// ">" of an empty "<!-->" or "<!--->"); npos when the page ends first.
+std::size_t commentEnd(std::string_view html, std::size_t at) {
+    const std::size_t body = at + 4;
+    if (html.substr(body).starts_with(">")) return body + 1;
+    if (html.substr(body).starts_with("->")) return body + 2;
+    for (std::size_t dash = html.find("--", body); dash != std::string_view::npos;
+         dash = html.find("--", dash + 1)) {
+        if (html.substr(dash + 2).starts_with(">")) return dash + 3;
+        if (html.substr(dash + 2).starts_with("!>")) return dash + 4;
+    }
+    return std::string_view::npos;
+}
+
+// A tag's attributes as the parser's tokenizer reads them, from the end of its name.
+struct TagScan {
+    std::size_t end = std::string_view::npos;  // its ">"; npos when the page ends inside it
+    bool selfClosing = false;                  // ends in "/>"
+    // Just after the last character of its first `keep` attributes (name, "=", value, quote),
+    // and whether it has more than that.
+    std::size_t keptEnd = 0;
+    bool more = false;
+};
+
+TagScan scanAttributes(std::string_view html, std::size_t from, int keep) {
+    enum class State {
+        BeforeName,
+        Name,
+        AfterName,
+        BeforeValue,
+        Quoted,
+        Unquoted,
+        AfterQuoted,
+        SelfClosing
+    };
+    TagScan scan;
+    scan.keptEnd = from;
+    State state = State::BeforeName;
+    int count = 0;
+    char quote = 0;
+    // The character at `i` belongs to the current attribute.
+    const auto part = [&](std::size_t i) {
+        if (count <= keep) scan.keptEnd = i + 1;
+    };
+    const auto startAttribute = [&](std::size_t i) {
+        if (++count > keep) scan.more = true;
+        part(i);
+        state = State::Name;
+    };
+    for (std::size_t i = from; i < html.size(); ++i) {
+        const char c = html[i];
+        switch (state) {
+            case State::BeforeName:
+                if (c == '/') {
+                    state = State::SelfClosing;
+                } else if (c == '>') {
+                    scan.end = i;
+                    return scan;
+                } else if (!isSpace(c)) {
+                    startAttribute(i);  // "=", a quote or "<" too: they begin a name here
+                }
+                break;
+            case State::Name:
+            case State::AfterName:
+                if (c == '/') {
+                    state = State::SelfClosing;
+                } else if (c == '>') {
+                    scan.end = i;
+                    return scan;
+                } else if (c == '=') {
+                    part(i);
+                    state = State::BeforeValue;
+                } else if (isSpace(c)) {
+                    state = State::AfterName;
+                } else if (state == State::Name) {
+                    part(i);
+                } else {
+                    startAttribute(i);
+                }
+                break;
+            case State::BeforeValue:
+                if (c == '"' || c == '\'') {
+                    quote = c;
+                    state = State::Quoted;
+                    part(i);
+                } else if (c == '>') {
+                    scan.end = i;
+                    return scan;
+                } else if (!isSpace(c)) {
+                    state = State::Unquoted;
+                    part(i);
+                }
+                break;
+            case State::Quoted: {
+                const std::size_t close = html.find(quote, i);
+                if (close == std::string_view::npos) return scan;
+                i = close;
+                part(i);
+                state = State::AfterQuoted;
+                break;
+            }
+            case State::Unquoted:
+                if (c == '>') {
+                    scan.end = i;
+                    return scan;
+                }
+                if (isSpace(c))
+                    state = State::BeforeName;
+                else
+                    part(i);
+                break;
+            case State::AfterQuoted:
+            case State::SelfClosing:
+                if (c == '>') {
+                    scan.end = i;
+                    scan.selfClosing = state == State::SelfClosing;
+                    return scan;
+                }
+                if (state == State::AfterQuoted && c == '/') {
+                    state = State::SelfClosing;
+                } else {
+                    // Anything else is read again as if white space had come before it.
+                    state = State::BeforeName;
+                    --i;
+                }
+                break;
+        }
+    }
+    return scan;
+}
+
 struct Open {
     std::string name;
     bool dropped;
@@ -133,6 +264,73 @@ std::optional<std::string> flattenDeepNesting(std::string_view html, int maxDept
             open.resize(open.size() - back);
             if (dropped) drop(start, at);
             break;
+        }
+    }
+    if (!dropping) return std::nullopt;
+    out.append(html.substr(copied));
+    return out;
+}
+
+std::optional<std::string> dropExcessAttributes(std::string_view html, int maxAttributes) {
+    std::string out;
+    bool dropping = false;   // attributes have been dropped: `out` holds the page so far
+    std::size_t copied = 0;  // html[0, copied) is in `out`, when dropping
+    std::size_t at = 0;
+    while ((at = html.find('<', at)) != std::string_view::npos) {
+        if (html.substr(at).starts_with("<!--")) {
+            at = commentEnd(html, at);
+            if (at == std::string_view::npos) break;
+            continue;
+        }
+        const bool closing = at + 1 < html.size() && html[at + 1] == '/';
+        const std::size_t nameStart = at + (closing ? 2 : 1);
+        if (nameStart >= html.size()) break;
+        if (!isLetter(html[nameStart])) {
+            if (closing || html[nameStart] == '!' || html[nameStart] == '?') {
+                // A declaration ("<!DOCTYPE"), a processing instruction or a broken end tag:
+                // the parser takes it for a comment that runs to the first ">".
+                at = html.find('>', nameStart);
+                if (at == std::string_view::npos) break;
+            } else {
+                ++at;  // a "<" in text
+            }
+            continue;
+        }
+        std::size_t nameEnd = nameStart;
+        while (nameEnd < html.size() && html[nameEnd] != '>' && html[nameEnd] != '/' &&
+               !isSpace(html[nameEnd]))
+            ++nameEnd;
+        const TagScan scan = scanAttributes(html, nameEnd, maxAttributes);
+        if (scan.end == std::string_view::npos) break;  // the parser drops a tag left open
+        if (scan.more) {
+            if (!dropping) {
+                dropping = true;
+                out.reserve(html.size());
+            }
+            out.append(html.substr(copied, scan.keptEnd - copied));
+            out += scan.selfClosing ? " />" : ">";
+            copied = scan.end + 1;
+        }
+        at = scan.end + 1;
+        if (closing) continue;
+        const std::string name = lowerAscii(html.substr(nameStart, nameEnd - nameStart));
+        if (name == "plaintext") break;  // the rest of the page is its text
+        if (rawText(name)) {
+            // Its content up to its end tag is text, not tags.
+            const std::string endTag = "</" + name;
+            std::size_t search = at;
+            while (true) {
+                const std::size_t found = html.find("</", search);
+                if (found == std::string_view::npos) {
+                    at = html.size();
+                    break;
+                }
+                if (lowerAscii(html.substr(found, endTag.size())) == endTag) {
+                    at = found;
+                    break;
+                }
+                search = found + 2;
+            }
         }
     }
     if (!dropping) return std::nullopt;

@@ -2,6 +2,8 @@
 
 #include "engine/html/html_elements.h"
 #include "engine/page_estimate.h"
+#include "platform/translation.h"
+#include "platform/utf.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -114,10 +116,71 @@ void appendEmptyCell(Fragment& table, const CellRef& ref) {
     appendFragment(table, std::move(f), ref);
 }
 
+// Lays the cells out on a grid as browsers do, each at the first free column of its row, over
+// the columns and rows it spans: `grid` gets a line per row of the cell at each column (-1 for
+// none), `columns` the grid's width. False, with nothing laid out, when the grid or the slots
+// the cells cover would pass `budget`.
+bool layOutWithSpans(std::vector<CellOut>& cells, const std::vector<std::size_t>& rowStarts,
+                     std::size_t budget, std::vector<std::vector<int>>& grid, int& columns) {
+    const std::size_t rowCount = rowStarts.size() - 1;
+    grid.assign(rowCount, {});
+    columns = 0;
+    std::size_t covered = 0;
+    for (std::size_t r = 0; r < rowCount; ++r) {
+        std::size_t column = 0;
+        for (std::size_t index = rowStarts[r]; index < rowStarts[r + 1]; ++index) {
+            const auto& line = grid[r];
+            while (column < line.size() && line[column] >= 0) ++column;
+            CellOut& cell = cells[index];
+            const auto colSpan = static_cast<std::size_t>(cell.colSpan);
+            const auto rowSpan = static_cast<std::size_t>(cell.rowSpan);
+            // Both stay within the budget, so neither the grid nor the filling of it grows past
+            // it (a cell may cover slots that another one covers too).
+            const std::size_t width = std::max(static_cast<std::size_t>(columns), column + colSpan);
+            covered += rowSpan * colSpan;
+            if (width * rowCount > budget || covered > budget) {
+                grid.clear();
+                columns = 0;
+                return false;
+            }
+            columns = static_cast<int>(width);
+            cell.column = static_cast<int>(column);
+            for (std::size_t rr = r; rr < r + rowSpan; ++rr) {
+                auto& spanned = grid[rr];
+                if (spanned.size() < column + colSpan) spanned.resize(column + colSpan, -1);
+                std::fill_n(spanned.begin() + static_cast<std::ptrdiff_t>(column), colSpan,
+                            static_cast<int>(index));
+            }
+            column += colSpan;
+        }
+    }
+    return true;
+}
+
+// Lays each row's cells out one after another without spans: the grid as wide as the longest
+// row, each line as long as its own row.
+void layOutPlainly(std::vector<CellOut>& cells, const std::vector<std::size_t>& rowStarts,
+                   std::vector<std::vector<int>>& grid, int& columns) {
+    const std::size_t rowCount = rowStarts.size() - 1;
+    grid.assign(rowCount, {});
+    columns = 0;
+    for (std::size_t r = 0; r < rowCount; ++r) {
+        for (std::size_t index = rowStarts[r]; index < rowStarts[r + 1]; ++index) {
+            CellOut& cell = cells[index];
+            cell.column = static_cast<int>(index - rowStarts[r]);
+            cell.colSpan = 1;
+            cell.rowSpan = 1;
+            grid[r].push_back(static_cast<int>(index));
+        }
+        columns = std::max(columns, static_cast<int>(grid[r].size()));
+    }
+}
+
 }  // namespace
 
 std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
-                                  double containerWidth, int depth, TableWalk& walk) {
+                                  double containerWidth, int depth, TableWalk& walk,
+                                  std::size_t maxGridCells) {
     // The rows in order, with whether they repeat as a header.
     std::vector<std::pair<GumboNode*, bool>> rows;
     std::vector<GumboNode*> sections;  // the element holding each row, or null
@@ -166,21 +229,13 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
     // A table never reaches past the text.
     tableWidth = std::clamp(tableWidth, 18.0, available);
 
-    // Lay the cells out on the grid, rendering each into its own fragment.
+    // Render each cell into its own fragment, noting the spans it asks for.
     const int rowCount = static_cast<int>(rows.size());
     std::vector<CellOut> cells;
-    std::vector<std::vector<int>> grid(static_cast<std::size_t>(rowCount));
-    auto occupied = [&](int r, int c) {
-        const auto& line = grid[static_cast<std::size_t>(r)];
-        return c < static_cast<int>(line.size()) && line[static_cast<std::size_t>(c)] >= 0;
-    };
-    auto occupy = [&](int r, int c, int index) {
-        auto& line = grid[static_cast<std::size_t>(r)];
-        if (c >= static_cast<int>(line.size())) line.resize(static_cast<std::size_t>(c) + 1, -1);
-        line[static_cast<std::size_t>(c)] = index;
-    };
+    std::vector<std::size_t> rowStarts;  // the first of each row's cells, and then their end
     GumboNode* openSection = nullptr;
     for (int r = 0; r < rowCount; ++r) {
+        rowStarts.push_back(cells.size());
         GumboNode* sectionNode = sections[static_cast<std::size_t>(r)];
         if (sectionNode != openSection) {
             if (openSection) walk.leave();
@@ -192,18 +247,16 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
         const Computed sectionStyle =
             sectionNode ? walk.styleOf(sectionNode->v.element, style) : style;
         const Computed rowStyle = walk.styleOf(rowNode->v.element, sectionStyle);
-        int column = 0;
         const GumboVector& rowChildren = rowNode->v.element.children;
         for (unsigned i = 0; i < rowChildren.length; ++i) {
             auto* cellNode = static_cast<GumboNode*>(rowChildren.data[i]);
             if (cellNode->type != GUMBO_NODE_ELEMENT) continue;
             const GumboElement& ce = cellNode->v.element;
             if (ce.tag != GUMBO_TAG_TD && ce.tag != GUMBO_TAG_TH) continue;
-            while (occupied(r, column)) ++column;
             CellOut cell;
             cell.row = r;
-            cell.column = column;
             cell.colSpan = integerAttribute(ce, "colspan", 1, kMaxSpan).value_or(1);
+            // A row span reaches no further than the table's last row: it adds none.
             cell.rowSpan = integerAttribute(ce, "rowspan", 1, rowCount - r).value_or(1);
             walk.enter(cellNode);
             Computed cellStyle = walk.styleOf(ce, rowStyle);
@@ -228,17 +281,28 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
             cell.content = walk.cell(cellNode, cellStyle, cellWidth, depth);
             cell.natural = contentWidth(cell.content, cellStyle.chars.size.value_or(12));
             walk.leave();
-            const int index = static_cast<int>(cells.size());
-            for (int rr = r; rr < r + cell.rowSpan; ++rr)
-                for (int cc = column; cc < column + cell.colSpan; ++cc) occupy(rr, cc, index);
-            column += cell.colSpan;
             cells.push_back(std::move(cell));
         }
         walk.leave();
     }
     if (openSection) walk.leave();
+    rowStarts.push_back(cells.size());
+
+    // Lay the cells out on the grid: each row's line holds the cell at each column, or -1.
+    std::vector<std::vector<int>> grid;
     int columns = 0;
-    for (const auto& line : grid) columns = std::max(columns, static_cast<int>(line.size()));
+    const std::size_t budget = std::max(maxGridCells, cells.size());
+    const bool plain = !layOutWithSpans(cells, rowStarts, budget, grid, columns);
+    if (plain) {
+        // The spans would lay a few cells out on a grid of millions of slots: read as plain
+        // rows, the cells all come through and the table stays the size of the page's.
+        walk.warning(
+            tr16(QT_TRANSLATE_NOOP("quillet",
+                                   "a table of %1 rows is read without its row and column "
+                                   "spans, which would make a grid of more than %2 cells."),
+                 {fromUtf8(std::to_string(rowCount)), fromUtf8(std::to_string(budget))}));
+        layOutPlainly(cells, rowStarts, grid, columns);
+    }
     if (columns == 0) return std::nullopt;
 
     // Column widths: those the cells give, the rest sharing what is left by their content.
@@ -294,7 +358,10 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
         row.header = rows[static_cast<std::size_t>(r)].second;
         const auto& line = grid[static_cast<std::size_t>(r)];
         int modelColumn = 0;
-        for (int c = 0; c < columns;) {
+        // A plain row has its own cells only: padded to the grid's width, a long row over many
+        // short ones would make as many empty cells as the grid has slots.
+        const int width = plain ? static_cast<int>(line.size()) : columns;
+        for (int c = 0; c < width;) {
             const int index =
                 c < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(c)] : -1;
             CellInfo ci;

@@ -7,9 +7,16 @@
 
 #include <gumbo.h>
 
+#include <cstddef>
 #include <optional>
+#include <string>
 
 namespace quillet::engine::html {
+
+// How many slots a table's grid may have (rows times columns), or as many as it has cells when
+// that is more: a table whose spans would lay it out on a larger grid is read as plain rows of
+// cells without spans. A page of a few kilobytes could otherwise ask for a grid of billions.
+inline constexpr std::size_t kMaxTableGridCells = 100'000;
 
 // What the table reader asks of the walk that called it.
 class TableWalk {
@@ -25,14 +32,20 @@ public:
     virtual void caption(GumboNode* node, const Computed& tableStyle, int depth) = 0;
     // The content of cell `node`, laid out `width` points wide; its last character a cell mark.
     virtual Fragment cell(GumboNode* node, const Computed& style, double width, int depth) = 0;
+    // Tells the user what of the page's table the reading could not keep.
+    virtual void warning(const std::u16string& text) = 0;
 };
 
 // Reads table `e`, styled `style`, in content `containerWidth` points wide: its caption through
 // `walk`, then its rows, those of <thead> marked to repeat as a header. Gives a fragment whose
 // first table is this one, with its cells' paragraphs in order; nothing when it has no cells.
-// Spans are clamped as browsers clamp them; the table's width stays within kMaxLength.
+// Spans are clamped as browsers clamp them, a row span to the rows the table has; the table's
+// width stays within kMaxLength. A table whose grid would pass `maxGridCells` (or its number of
+// cells, when that is more) is read as plain rows, each of its cells, without spans, and the
+// walk warned.
 std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
-                                  double containerWidth, int depth, TableWalk& walk);
+                                  double containerWidth, int depth, TableWalk& walk,
+                                  std::size_t maxGridCells = kMaxTableGridCells);
 
 // Appends `from` to `to`: its positions moved past `to`'s text, its tables numbered after `to`'s
 // and, with `cell` given, each of its paragraphs placed in that cell of one of `to`'s tables.

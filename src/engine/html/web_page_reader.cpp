@@ -215,9 +215,10 @@ char16_t sanitize(char16_t c) {
 
 class PageReader final : private TableWalk {
 public:
-    PageReader(DocumentModel& model, std::u16string pageFolder, std::u16string workingFolder,
-               int pageEncoding)
+    PageReader(DocumentModel& model, std::u16string page, std::u16string pageFolder,
+               std::u16string workingFolder, int pageEncoding)
         : m_model(model),
+          m_page(std::move(page)),
           m_pageFolder(std::move(pageFolder)),
           m_workingFolder(std::move(workingFolder)),
           m_pageEncoding(pageEncoding) {}
@@ -717,6 +718,12 @@ private:
         return std::move(cell.frag);
     }
 
+    // A message of the page's reading goes where the job's messages go; a page read ahead keeps
+    // it for the thread that opens the page.
+    void warning(const std::u16string& text) override {
+        TextUserInterface().showMessage(MessageKind::Warning, m_page + u": " + text);
+    }
+
     // ---- into the document ---------------------------------------------------------------------
 
     void insert(Fragment frag) {
@@ -753,6 +760,7 @@ private:
     }
 
     DocumentModel& m_model;
+    std::u16string m_page;  // as messages name it
     std::u16string m_pageFolder;
     std::u16string m_workingFolder;
     int m_pageEncoding;  // as GetTextEncoding gives it
@@ -830,6 +838,7 @@ void readWebPage(DocumentModel& model, const std::u16string& path,
         throw std::runtime_error("cannot read " + toUtf8(path) + ": no such file");
     const std::u16string text = ReadTextFile(path, u"");
     std::string utf8 = toUtf8(text);
+    if (std::optional<std::string> cut = dropExcessAttributes(utf8)) utf8 = std::move(*cut);
     if (std::optional<std::string> flattened = flattenDeepNesting(utf8))
         utf8 = std::move(*flattened);
     GumboOptions options = kGumboDefaultOptions;
@@ -840,8 +849,15 @@ void readWebPage(DocumentModel& model, const std::u16string& path,
     if (!output)
         throw std::runtime_error("cannot read " + toUtf8(path) + ": the page could not be parsed");
     const std::u16string pageFolder = fromPath(file.parent_path());
-    PageReader reader(model, pageFolder, workingFolder.empty() ? pageFolder : workingFolder,
-                      GetTextEncoding(text));
+    // Messages name the page by its path in the working folder, which the user's help file
+    // has, rather than by the temporary folder's.
+    std::u16string shownPath = path;
+    if (!workingFolder.empty()) {
+        const std::filesystem::path inside = file.lexically_relative(toPath(workingFolder));
+        if (!inside.empty() && *inside.begin() != "..") shownPath = fromPath(inside);
+    }
+    PageReader reader(model, shownPath, pageFolder,
+                      workingFolder.empty() ? pageFolder : workingFolder, GetTextEncoding(text));
     reader.read(output->document);
 }
 
