@@ -77,13 +77,13 @@ TagScan scanAttributes(std::string_view html, std::size_t from, int keep) {
     State state = State::BeforeName;
     int count = 0;
     char quote = 0;
-    // The character at `i` belongs to the current attribute.
-    const auto part = [&](std::size_t i) {
+    // The character at `i` belongs to the current attribute: kept with it, if it is kept.
+    const auto keepTo = [&](std::size_t i) {
         if (count <= keep) scan.keptEnd = i + 1;
     };
     const auto startAttribute = [&](std::size_t i) {
         if (++count > keep) scan.more = true;
-        part(i);
+        keepTo(i);
         state = State::Name;
     };
     for (std::size_t i = from; i < html.size(); ++i) {
@@ -107,12 +107,12 @@ TagScan scanAttributes(std::string_view html, std::size_t from, int keep) {
                     scan.end = i;
                     return scan;
                 } else if (c == '=') {
-                    part(i);
+                    keepTo(i);
                     state = State::BeforeValue;
                 } else if (isSpace(c)) {
                     state = State::AfterName;
                 } else if (state == State::Name) {
-                    part(i);
+                    keepTo(i);
                 } else {
                     startAttribute(i);
                 }
@@ -121,20 +121,20 @@ TagScan scanAttributes(std::string_view html, std::size_t from, int keep) {
                 if (c == '"' || c == '\'') {
                     quote = c;
                     state = State::Quoted;
-                    part(i);
+                    keepTo(i);
                 } else if (c == '>') {
                     scan.end = i;
                     return scan;
                 } else if (!isSpace(c)) {
                     state = State::Unquoted;
-                    part(i);
+                    keepTo(i);
                 }
                 break;
             case State::Quoted: {
                 const std::size_t close = html.find(quote, i);
                 if (close == std::string_view::npos) return scan;
                 i = close;
-                part(i);
+                keepTo(i);
                 state = State::AfterQuoted;
                 break;
             }
@@ -146,7 +146,7 @@ TagScan scanAttributes(std::string_view html, std::size_t from, int keep) {
                 if (isSpace(c))
                     state = State::BeforeName;
                 else
-                    part(i);
+                    keepTo(i);
                 break;
             case State::AfterQuoted:
             case State::SelfClosing:
