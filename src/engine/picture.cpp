@@ -4,6 +4,7 @@
 
 #include <stb_image.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -75,8 +76,13 @@ std::shared_ptr<const std::string> sharedFileBytes(const std::u16string& path) {
     if (!readFile(path, bytes)) return nullptr;
     auto shared = std::make_shared<const std::string>(std::move(bytes));
     const std::lock_guard lock(mutex);
-    // Forget files no picture holds any more, so the table stays as small as what is alive.
-    std::erase_if(files, [](const auto& entry) { return entry.second.expired(); });
+    // Files no picture holds any more are forgotten whenever the table has doubled since, so it
+    // stays in proportion to what is alive at a constant cost per picture read.
+    static std::size_t sweepAt = 64;
+    if (files.size() >= sweepAt) {
+        std::erase_if(files, [](const auto& entry) { return entry.second.expired(); });
+        sweepAt = std::max<std::size_t>(64, 2 * files.size());
+    }
     files[key] = shared;
     return shared;
 }

@@ -85,6 +85,21 @@ std::optional<std::uint64_t> parseBytes(std::string_view text) {
     return value;
 }
 
+// Runs `read`, which reads from the help file `file` and writes to standard output; a failure is
+// one line on standard error and the exit status for a file that cannot be read.
+template <typename Read>
+int readReporting(const std::string& file, Read read) {
+    try {
+        read();
+        return kExitOk;
+    } catch (const quillet::UnpackError& e) {
+        std::fprintf(stderr, "quillet-hh: %s\n", e.what());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quillet-hh: cannot read %s: %s\n", file.c_str(), e.what());
+    }
+    return kExitFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,7 +138,7 @@ int main(int argc, char** argv) {
     }
     if (windowOf) {
         if (dir || captionOf) return usageError("give one of -decompile, -caption and -window");
-        try {
+        return readReporting(*windowOf, [&] {
             const quillet::WindowDefinition window = quillet::readWindowDefinition(*windowOf);
             for (const auto& text : {window.caption, window.home, window.generator}) {
                 // A line end inside would shift the lines that follow.
@@ -131,27 +146,15 @@ int main(int argc, char** argv) {
                     std::fwrite(text->data(), 1, text->size(), stdout);
                 std::fputc('\n', stdout);
             }
-            return kExitOk;
-        } catch (const quillet::UnpackError& e) {
-            std::fprintf(stderr, "quillet-hh: %s\n", e.what());
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "quillet-hh: cannot read %s: %s\n", windowOf->c_str(), e.what());
-        }
-        return kExitFailed;
+        });
     }
     if (captionOf) {
         if (dir) return usageError("give either -decompile or -caption");
-        try {
+        return readReporting(*captionOf, [&] {
             if (const auto caption = quillet::readWindowCaption(*captionOf))
                 std::fwrite(caption->data(), 1, caption->size(), stdout);
             std::fputc('\n', stdout);
-            return kExitOk;
-        } catch (const quillet::UnpackError& e) {
-            std::fprintf(stderr, "quillet-hh: %s\n", e.what());
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "quillet-hh: cannot read %s: %s\n", captionOf->c_str(), e.what());
-        }
-        return kExitFailed;
+        });
     }
     if (!dir) return usageError("nothing to do: give -decompile DIR FILE");
 

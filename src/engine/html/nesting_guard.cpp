@@ -37,6 +37,18 @@ bool isLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// Where the text of a raw-text element `name` that starts at `at` ends: at its end tag, in any
+// letter case, or at the end of the page.
+std::size_t rawTextEnd(std::string_view html, std::size_t at, const std::string& name) {
+    const std::string endTag = "</" + name;
+    for (std::size_t search = at;;) {
+        const std::size_t found = html.find("</", search);
+        if (found == std::string_view::npos) return html.size();
+        if (lowerAscii(html.substr(found, endTag.size())) == endTag) return found;
+        search = found + 2;
+    }
+}
+
 // Where a comment that begins at `at` with "<!--" ends: just after its "-->" (or "--!>", or the
 // ">" of an empty "<!-->" or "<!--->"); npos when the page ends first.
 std::size_t commentEnd(std::string_view html, std::size_t at) {
@@ -233,20 +245,7 @@ std::optional<std::string> flattenDeepNesting(std::string_view html, int maxDept
 
         if (!closing && rawText(name)) {
             // Its content up to its end tag is text, not tags.
-            const std::string endTag = "</" + name;
-            std::size_t search = at;
-            while (true) {
-                const std::size_t found = html.find("</", search);
-                if (found == std::string_view::npos) {
-                    at = html.size();
-                    break;
-                }
-                if (lowerAscii(html.substr(found, endTag.size())) == endTag) {
-                    at = found;
-                    break;
-                }
-                search = found + 2;
-            }
+            at = rawTextEnd(html, at, name);
             continue;
         }
         if (uncounted(name) || (selfClosing && !closing)) continue;
@@ -317,20 +316,7 @@ std::optional<std::string> dropExcessAttributes(std::string_view html, int maxAt
         if (name == "plaintext") break;  // the rest of the page is its text
         if (rawText(name)) {
             // Its content up to its end tag is text, not tags.
-            const std::string endTag = "</" + name;
-            std::size_t search = at;
-            while (true) {
-                const std::size_t found = html.find("</", search);
-                if (found == std::string_view::npos) {
-                    at = html.size();
-                    break;
-                }
-                if (lowerAscii(html.substr(found, endTag.size())) == endTag) {
-                    at = found;
-                    break;
-                }
-                search = found + 2;
-            }
+            at = rawTextEnd(html, at, name);
         }
     }
     if (!dropping) return std::nullopt;
