@@ -7,6 +7,7 @@
 #include "cli/stop_signals.h"
 #include "engine/doc_export.h"
 #include "engine/html/web_page_reader.h"
+#include "engine/stop_check.h"
 #include "engine/word_engine.h"
 #include "job/output_word.h"
 #include "platform/file_in_use.h"
@@ -289,8 +290,13 @@ int runConvert(const ConvertArgs& args) {
         }
         return StopSignals::requested();
     });
+    // Reading a page stops on a stop signal too, however long the page would take.
+    engine::setStopCheck([] { return StopSignals::requested(); });
     struct ForgetWatch {
-        ~ForgetWatch() { engine::setOfficeWatch(nullptr); }
+        ~ForgetWatch() {
+            engine::setOfficeWatch(nullptr);
+            engine::setStopCheck(nullptr);
+        }
     } forgetWatch;
 
     TOutputWord worker(true, ui, std::move(job));

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -55,21 +56,60 @@ std::u16string kindOf(const std::string& b) {
     return {};
 }
 
-std::shared_ptr<const std::string> sharedFileBytes(const std::u16string& path) {
+// What tells one version of a picture file from another: its path, size and modification time.
+std::optional<std::string> fileKey(const std::u16string& path) {
     std::error_code ec;
     const std::filesystem::path file = toPath(path);
     const std::uintmax_t size = std::filesystem::file_size(file, ec);
-    if (ec) return nullptr;
+    if (ec) return std::nullopt;
     const auto time = std::filesystem::last_write_time(file, ec);
-    if (ec) return nullptr;
+    if (ec) return std::nullopt;
     std::string key = file.lexically_normal().native();
     key += '\0' + std::to_string(size) + '\0' + std::to_string(time.time_since_epoch().count());
+    return key;
+}
+
+// The kind and natural size of each picture file described, by its key: a linked picture, whose
+// bytes nothing keeps, is described again from here rather than read again (a page may show a
+// picture of many megabytes hundreds of times).
+class Descriptions {
+public:
+    std::optional<PictureData> find(const std::string& key) {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_known.find(key);
+        if (found == m_known.end()) return std::nullopt;
+        return found->second;
+    }
+    void add(const std::string& key, const PictureData& described) {
+        PictureData kept;
+        kept.extension = described.extension;
+        kept.naturalWidth = described.naturalWidth;
+        kept.naturalHeight = described.naturalHeight;
+        const std::lock_guard lock(m_mutex);
+        if (m_known.size() >= kKept) m_known.clear();
+        m_known.insert_or_assign(key, std::move(kept));
+    }
+
+private:
+    static constexpr std::size_t kKept = 4096;
+    std::mutex m_mutex;
+    std::unordered_map<std::string, PictureData> m_known;
+};
+
+Descriptions& descriptions() {
+    static Descriptions known;
+    return known;
+}
+
+std::shared_ptr<const std::string> sharedFileBytes(const std::u16string& path) {
+    const std::optional<std::string> key = fileKey(path);
+    if (!key) return nullptr;
     // Pages are read on more than one thread.
     static std::mutex mutex;
     static std::unordered_map<std::string, std::weak_ptr<const std::string>> files;
     {
         const std::lock_guard lock(mutex);
-        if (const auto found = files.find(key); found != files.end())
+        if (const auto found = files.find(*key); found != files.end())
             if (auto alive = found->second.lock()) return alive;
     }
     std::string bytes;
@@ -83,7 +123,7 @@ std::shared_ptr<const std::string> sharedFileBytes(const std::u16string& path) {
         std::erase_if(files, [](const auto& entry) { return entry.second.expired(); });
         sweepAt = std::max<std::size_t>(64, 2 * files.size());
     }
-    files[key] = shared;
+    files[*key] = shared;
     return shared;
 }
 
@@ -110,13 +150,23 @@ PictureData loadPicture(const std::u16string& path, bool link) {
     if (std::filesystem::file_size(toPath(path), ec) > kMaxPictureBytes && !ec)
         throw std::runtime_error(toUtf8(path) + " is larger than the limit of " +
                                  std::to_string(kMaxPictureBytes) + " bytes for a picture");
-    std::shared_ptr<const std::string> shared = sharedFileBytes(path);
-    if (!shared) throw std::runtime_error("cannot read the picture " + toUtf8(path));
-    const SharedBytes bytes(std::move(shared));
-    if (!describeImage(bytes, p))
-        throw std::runtime_error(toUtf8(path) +
-                                 " is not a PNG, GIF, JPEG or BMP picture of at most " +
-                                 std::to_string(kMaxPictureSide) + " pixels a side");
+    const std::optional<std::string> key = fileKey(path);
+    std::optional<PictureData> known = link && key ? descriptions().find(*key) : std::nullopt;
+    SharedBytes bytes;
+    if (known) {
+        p.extension = known->extension;
+        p.naturalWidth = known->naturalWidth;
+        p.naturalHeight = known->naturalHeight;
+    } else {
+        std::shared_ptr<const std::string> shared = sharedFileBytes(path);
+        if (!shared) throw std::runtime_error("cannot read the picture " + toUtf8(path));
+        bytes = SharedBytes(std::move(shared));
+        if (!describeImage(bytes, p))
+            throw std::runtime_error(toUtf8(path) +
+                                     " is not a PNG, GIF, JPEG or BMP picture of at most " +
+                                     std::to_string(kMaxPictureSide) + " pixels a side");
+        if (key) descriptions().add(*key, p);
+    }
     p.width = p.naturalWidth;
     p.height = p.naturalHeight;
     p.linked = link;

@@ -1,6 +1,7 @@
 #include "ui/progress_window.h"
 
 #include "engine/doc_export.h"
+#include "engine/stop_check.h"
 #include "ui/texts.h"
 
 #include <QCoreApplication>
@@ -93,6 +94,7 @@ TfrmProgress::TfrmProgress(QWidget* parent) : QDialog(parent) {
 TfrmProgress::~TfrmProgress() {
     engine::setOfficeWatch(nullptr);
     stopJob();
+    engine::setStopCheck(nullptr);  // after the job, whose page reading it may still stop
     OutputWord.reset();
 }
 
@@ -124,6 +126,8 @@ void TfrmProgress::FormShow() {
         QCoreApplication::processEvents();
         return job->WantToExit.load();
     });
+    // The cancel button stops the reading of a page as well, however long the page would take.
+    engine::setStopCheck([job] { return job->WantToExit.load(); });
     job->Start();
 }
 

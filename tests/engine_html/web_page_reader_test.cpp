@@ -2,9 +2,11 @@
 // model that the reading builds; every test ends with the model's invariant check.
 #include "engine/html/web_page_reader.h"
 
+#include "automation/automation_error.h"
 #include "automation/class_registry.h"
 #include "automation/object.h"
 #include "engine/document_model.h"
+#include "engine/stop_check.h"
 #include "engine/word_engine.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
@@ -42,6 +44,7 @@ protected:
         std::filesystem::create_directories(root() / "pages");
     }
     void TearDown() override {
+        setStopCheck(nullptr);
         if (!doc.isNothing()) {
             EXPECT_EQ(checkDocument(doc), "");
         }
@@ -670,6 +673,31 @@ TEST_F(WebPages, ATagsAttributesPastTheCountAreNotRead) {
     EXPECT_EQ(charAt(u"Flooded").color, 0x0000FF);
     EXPECT_EQ(body().findBookmark(u"late"), nullptr);
     EXPECT_NE(body().findBookmark(u"fine"), nullptr);
+}
+
+TEST_F(WebPages, AStopRequestEndsTheReadingOfALongPageOrStyleSheet) {
+    // A stop is seen inside each long loop, not only once the page is read: the check says stop
+    // on its third call, which only a loop of over a thousand steps reaches (the page's walk and
+    // a style sheet's reading each ask at their first step).
+    std::string many;
+    for (int n = 0; n < 5'000; ++n) many += "<p>line " + std::to_string(n) + "</p>";
+    std::string nested;
+    for (int n = 0; n < 5'000; ++n) nested += "@media screen { ";
+    nested += "p { color: red }";
+    int calls = 0;
+    setStopCheck([&calls] { return ++calls >= 3; });
+    for (const std::string& page : {"<p>PAGE-OK</p>" + many, "<style>" + nested + "</style>"}) {
+        calls = 0;
+        EXPECT_THROW(open(page), AutomationError);
+        EXPECT_EQ(calls, 3);
+    }
+    // A page shorter than the polling interval, and any page once the check is gone, reads whole.
+    calls = 0;
+    open("<p>PAGE-OK</p>");
+    EXPECT_EQ(paragraphs(), "PAGE-OK");
+    setStopCheck(nullptr);
+    open("<p>PAGE-OK</p>" + many);
+    EXPECT_EQ(paragraphs().substr(0, 14), "PAGE-OK|line 0");
 }
 
 TEST_F(WebPages, TheOpenedPageSavesAsDocx) {

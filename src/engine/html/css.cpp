@@ -1,5 +1,6 @@
 #include "engine/html/css.h"
 
+#include "engine/stop_check.h"
 #include "platform/ascii.h"
 #include "platform/utf.h"
 
@@ -470,8 +471,10 @@ std::vector<std::string> StyleSheetSet::add(std::string_view source) {
         return true;
     };
 
+    StopPoll stop;
     std::size_t i = 0;
     while (true) {
+        stop.step();
         const std::string_view block =
             std::string_view(css).substr(0, open.empty() ? css.size() : open.back().limit);
         while (i < block.size() && (isSpace(block[i]) || block[i] == ';' || block[i] == '}')) ++i;

@@ -9,6 +9,7 @@
 #include "engine/html/nesting_guard.h"
 #include "engine/html/table_reader.h"
 #include "engine/picture.h"
+#include "engine/stop_check.h"
 #include "engine/word_engine.h"
 #include "platform/ascii.h"
 #include "platform/utf.h"
@@ -244,6 +245,7 @@ private:
     void collectStyles(GumboNode* document) {
         std::vector<GumboNode*> stack{document};
         while (!stack.empty()) {
+            m_stop.step();
             GumboNode* node = stack.back();
             stack.pop_back();
             if (node->type == GUMBO_NODE_ELEMENT && readStyleElement(node->v.element)) continue;
@@ -380,6 +382,7 @@ private:
     }
 
     void walk(GumboNode* node, const Computed& style, int depth) {
+        m_stop.step();
         switch (node->type) {
             case GUMBO_NODE_TEXT:
             case GUMBO_NODE_WHITESPACE:
@@ -404,6 +407,7 @@ private:
     void flatText(GumboNode* top, const Computed& style) {
         std::vector<GumboNode*> stack{top};  // null: the end of a block
         while (!stack.empty()) {
+            m_stop.step();
             GumboNode* n = stack.back();
             stack.pop_back();
             if (!n) {
@@ -644,6 +648,7 @@ private:
         bool loaded = false;
         if (const auto file =
                 resolveLocalFile(fromUtf8(attribute(e, "src")), m_pageFolder, m_workingFolder)) {
+            m_stop.now();
             try {
                 picture = loadPicture(*file, true);
                 loaded = picture.naturalWidth > 0 && picture.naturalHeight > 0;
@@ -771,6 +776,7 @@ private:
     ListCounters m_lists{m_model.lists()};
     std::vector<double> m_width{kTextWidth};
     Output* m_out = nullptr;
+    StopPoll m_stop;
 };
 
 // The memory of one parse. gumbo_destroy_output frees the tree by recursion, one call per level
