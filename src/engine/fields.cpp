@@ -1,6 +1,6 @@
 #include "engine/fields.h"
 
-#include "engine/page_estimate.h"
+#include "engine/page_numbers.h"
 #include "platform/utf.h"
 
 #include <algorithm>
@@ -232,14 +232,14 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
     const int length = static_cast<int>(result.text.size());
     model.insert(body, separator + 1, std::move(result));
     if (options.includePageNumbers && !entries.empty()) {
-        // The numbers, estimated with the entries in place (they take pages too), replace the
+        // The numbers, laid out with the entries in place (they take pages too), replace the
         // empty ones; numbers of a few digits change no entry's length in lines.
         std::vector<int> starts;
         for (const Entry& e : entries) {
             const Bookmark* mark = body.findBookmark(e.bookmark);
             starts.push_back(mark ? mark->start : -1);
         }
-        const std::vector<int> pages = estimatePageNumbers(model, starts);
+        const std::vector<int> pages = pageNumbersOf(model, starts);
         model.remove(body, separator + 1, separator + 1 + length);
         model.insert(body, separator + 1, contents(pages));
     }

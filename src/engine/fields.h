@@ -1,7 +1,7 @@
 // Fields of the engine: building a field as a fragment, the table of contents (TOC) field with its
-// switches, and filling a TOC's result from the document's headings. The engine has no page
-// layout: the page numbers it gives are estimates (page_estimate.h), which Word replaces when it
-// opens the file (the document is marked to have its fields updated then).
+// switches, and filling a TOC's result from the document's headings. The page numbers it gives
+// come from the registered page numbering (page_numbers.h: the page layout); Word may still
+// replace them when it opens the file (the document is marked to have its fields updated then).
 #pragma once
 
 #include "engine/document_model.h"
@@ -42,7 +42,7 @@ std::shared_ptr<Field> insertTableOfContents(DocumentModel& model, int pos,
 // within the field's levels, outside the field, with text), in the styles TOC 1 to 9. Each heading
 // gets a hidden bookmark "_TocNNNNNNNNN" (kept when it has one); with hyperlinks each entry links
 // to it; with page numbers each entry ends with a tab and a PAGEREF field whose result is the
-// estimated page number of its heading.
+// page number of its heading.
 void updateTableOfContents(DocumentModel& model, const Field& field);
 
 }  // namespace quillet::engine

@@ -6,6 +6,7 @@
 #include "automation/class_registry.h"
 #include "engine/engine_fixture.h"
 #include "engine/html/web_page_reader.h"
+#include "engine/layout/page_layout.h"
 #include "engine/word_engine.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
@@ -31,6 +32,7 @@ protected:
         std::filesystem::create_directories(dir.path() / "tmp");
         std::filesystem::create_directories(root());
         engine::registerWordEngine();
+        engine::layout::registerPageLayout();
         engine::registerWebPageReader([this](const std::u16string&) { return fromPath(root()); });
         job.rootFolder = fromPath(root()) + u"/";
         job.pdf = fromPath(output());
