@@ -7,6 +7,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -41,6 +42,23 @@ bool keepsWords(std::u16string_view language) {
            (language.size() == 2 || language[2] == u'-' || language[2] == u'_');
 }
 
+// This thread's line break iterator for a language tag, made at its first use (making one reads
+// ICU's rules, which costs far more than breaking a paragraph); null when ICU cannot make one.
+icu::BreakIterator* iteratorFor(const std::string& tag) {
+    thread_local std::map<std::string, std::unique_ptr<icu::BreakIterator>> iterators;
+    auto& slot = iterators[tag];
+    if (!slot) {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale locale =
+            tag.empty() ? icu::Locale::getRoot() : icu::Locale::forLanguageTag(tag, status);
+        if (U_FAILURE(status)) locale = icu::Locale::getRoot();
+        status = U_ZERO_ERROR;
+        slot.reset(icu::BreakIterator::createLineInstance(locale, status));
+        if (U_FAILURE(status)) slot.reset();
+    }
+    return slot.get();
+}
+
 }  // namespace
 
 std::vector<std::size_t> lineBreaks(std::u16string_view text, std::u16string_view language,
@@ -49,22 +67,17 @@ std::vector<std::size_t> lineBreaks(std::u16string_view text, std::u16string_vie
     if (mandatory) mandatory->clear();
     if (text.empty()) return breaks;
 
-    UErrorCode status = U_ZERO_ERROR;
     std::string tag(language.begin(), language.end());  // language tags are ASCII
     // Japanese lines break as Word's standard rules have them: never before a small kana or
     // the prolonged sound mark either (ICU's strict line breaking).
     if (tag == "ja" || tag.starts_with("ja-") || tag.starts_with("ja_")) tag += "-u-lb-strict";
-    const icu::Locale locale =
-        tag.empty() ? icu::Locale::getRoot() : icu::Locale::forLanguageTag(tag, status);
-    if (U_FAILURE(status)) status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createLineInstance(
-        U_FAILURE(status) ? icu::Locale::getRoot() : locale, status));
-    if (!it || U_FAILURE(status)) {
+    icu::BreakIterator* it = iteratorFor(tag);
+    if (!it) {
         breaks.push_back(text.size());
         if (mandatory) mandatory->push_back(text.size());
         return breaks;
     }
-    // ICU reads the text in place; it outlives the iterator.
+    // ICU reads the text in place while the breaks are found here; the next call sets another.
     const icu::UnicodeString source(false, text.data(), static_cast<int32_t>(text.size()));
     it->setText(source);
     const bool words = keepsWords(language);
