@@ -1,0 +1,259 @@
+// Tables of web pages laid out as browsers lay them out: every column at least as wide as the
+// widest word of its cells, measured in their font, and the rest of the text's width shared by
+// what the cells would like. The pages are opened through Documents.Open and saved as .docx; the
+// written grid is checked against widths measured here.
+#include "engine/fonts/text_measure.h"
+#include "engine/html/web_page_reader.h"
+
+#include "automation/class_registry.h"
+#include "automation/object.h"
+#include "engine/document_model.h"
+#include "engine/word_engine.h"
+#include "platform/utf.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <zip.h>
+#include <pugixml.hpp>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillet::engine::html {
+namespace {
+
+// The widths of the grid columns of each table of the written document's body, in points, in
+// the order their <w:tbl> elements start.
+std::vector<std::vector<double>> writtenGrids(const std::filesystem::path& docx) {
+    int error = 0;
+    zip_t* zip = zip_open(docx.c_str(), ZIP_RDONLY, &error);
+    EXPECT_NE(zip, nullptr);
+    if (!zip) return {};
+    std::string xml;
+    zip_stat_t stat;
+    if (zip_stat(zip, "word/document.xml", 0, &stat) == 0) {
+        if (zip_file_t* f = zip_fopen(zip, "word/document.xml", 0)) {
+            xml.resize(stat.size);
+            zip_fread(f, xml.data(), stat.size);
+            zip_fclose(f);
+        }
+    }
+    zip_discard(zip);
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_buffer(xml.data(), xml.size()));
+    std::vector<std::vector<double>> grids;
+    for (const auto& grid : doc.select_nodes("//w:tblGrid")) {
+        grids.emplace_back();
+        for (const pugi::xml_node col : grid.node().children("w:gridCol"))
+            grids.back().push_back(col.attribute("w:w").as_double() / 20);
+    }
+    return grids;
+}
+
+// Word's default cell margins, left and right together: the room a cell takes beside its text.
+constexpr double kCellPadding = 11.5;
+
+double sum(const std::vector<double>& v) {
+    double s = 0;
+    for (const double x : v) s += x;
+    return s;
+}
+
+fonts::FontRequest arial(double size) {
+    fonts::FontRequest f;
+    f.family = u"Arial";
+    f.size = size;
+    return f;
+}
+
+// Korean text as a page marked lang=ko sets it: in Batang.
+fonts::FontRequest inKorean(double size) {
+    fonts::FontRequest f = arial(size);
+    f.eastAsiaFamily = u"Batang";
+    f.language = u"ko-KR";
+    return f;
+}
+
+// The narrowest a cell holding `text` in `font` can be: its widest piece between break
+// opportunities, with the cell's padding.
+double minimumOf(std::u16string_view text, const fonts::FontRequest& font) {
+    double widest = 0;
+    std::size_t start = 0;
+    for (const std::size_t end : fonts::lineBreaks(text, font.language)) {
+        std::size_t trimmed = end;
+        while (trimmed > start && text[trimmed - 1] == u' ') --trimmed;
+        widest = std::max(
+            widest, fonts::systemTextMeasure().width(text.substr(start, trimmed - start), font));
+        start = end;
+    }
+    return widest + kCellPadding;
+}
+
+// The cell holding `text` on one line.
+double preferredOf(std::u16string_view text, const fonts::FontRequest& font) {
+    return fonts::systemTextMeasure().width(text, font) + kCellPadding;
+}
+
+class TableLayout : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registerWordEngine();
+        registerWebPageReader([this](const std::u16string&) { return fromPath(m_dir.path()); });
+        word = CreateObject(u"Word.Application");
+    }
+    void TearDown() override {
+        if (!doc.isNothing()) {
+            EXPECT_EQ(checkDocument(doc), "");
+        }
+    }
+
+    // Opens `body` as a page in Arial 10 pt, then a table of the text's full width, and gives
+    // the grids written, that table's last: its width the text's.
+    std::vector<std::vector<double>> layOut(const std::string& body) {
+        const auto page = m_dir.path() / "page.htm";
+        std::ofstream(page) << "<html><head><meta charset=utf-8></head>"
+                               "<body style='font-family: Arial; font-size: 10pt'>"
+                            << body
+                            << "<table width=100%><tr><td>x</td></tr></table></body></html>";
+        doc = word.at(u"Documents")
+                  .at(u"Open", {named(u"FileName", fromPath(page)), named(u"Format", 7),
+                                named(u"Visible", false)});
+        const auto docx = m_dir.path() / "page.docx";
+        doc.call(u"SaveAs", {fromPath(docx), 12});
+        return writtenGrids(docx);
+    }
+
+    Object word;
+    Object doc;
+    testing::TempDir m_dir;
+};
+
+// Twips round each written width by up to a twentieth of a point.
+constexpr double kTwip = 0.05;
+
+TEST_F(TableLayout, ColumnsAreAtLeastTheirWidestWordAndShareTheRestByContent) {
+    const std::u16string sentence = u"The handler runs once for every message the window receives.";
+    const std::u16string korean =
+        u"\uc774 \uac12\uc740 \ucc3d\uc774 \ubc1b\ub294 \ubaa8\ub4e0 \uba54\uc2dc\uc9c0\uc5d0 "
+        u"\ub300\ud574 \ud55c \ubc88\uc529 \ucc98\ub9ac\ub429\ub2c8\ub2e4. \uc774 \uac12\uc740 "
+        u"\uc624\ub798\ub41c \ud504\ub85c\uadf8\ub7a8\uacfc\uc758 \ud638\ud658\uc131\uc744 "
+        u"\uc704\ud574 \ub0a8\uc544 \uc788\uc2b5\ub2c8\ub2e4.";
+    const std::u16string url =
+        u"http://www.example.com/reference/ThisPathSegmentIsFarTooLongToBreakAnywhereAtAll.htm";
+    const std::u16string longUrl = u"mk:@MSITStore:" + std::u16string(180, u'x') + u".chm";
+    struct Case {
+        const char* what;
+        std::string html;
+        // The text of each grid column whose widest word the column must hold.
+        std::vector<std::u16string> columns;
+        fonts::FontRequest font;
+        // Any further check, given the grid and the text's width.
+        std::function<void(const std::vector<double>&, double)> check;
+    };
+    const fonts::FontRequest font = arial(10);
+    const Case kCases[] = {
+        {"an empty cell beside a sentence that spans two columns: the sentence on one line, the "
+         "empty cell its padding",
+         "<table border=1><tr><td></td><td colspan=2>" + toUtf8(sentence) +
+             "</td></tr><tr><td></td><td></td><td></td></tr></table>",
+         {u"", u"", u""},
+         font,
+         [&](const std::vector<double>& grid, double) {
+             EXPECT_NEAR(grid[0], kCellPadding, kTwip);
+             EXPECT_GE(grid[1] + grid[2] + kTwip, preferredOf(sentence, font));
+         }},
+        {"a long sentence beside short codes: the codes keep their width on one line",
+         "<table><tr><td>" + toUtf8(sentence + u" " + sentence + u" " + sentence) +
+             "</td><td>0x40000</td><td>0x80000000</td></tr></table>",
+         {sentence, u"0x40000", u"0x80000000"},
+         font,
+         [&](const std::vector<double>& grid, double text) {
+             EXPECT_NEAR(sum(grid), text, 3 * kTwip);  // the sentence fills the rest
+             EXPECT_GT(grid[0], text / 2);
+         }},
+        {"Korean text in a column of 95% beside short codes: the codes still keep their width",
+         "<table width=340 lang=ko><tr><td width='95%'>" + toUtf8(korean) +
+             "</td><td>0x40000</td><td>0x40000</td></tr></table>",
+         {korean, u"0x40000", u"0x40000"},
+         inKorean(10),
+         [&](const std::vector<double>& grid, double) {
+             EXPECT_NEAR(sum(grid), 255, 3 * kTwip);  // 340 pixels
+             EXPECT_GT(grid[0], 2 * grid[1]);
+         }},
+        {"long unbreakable addresses keep their column as wide as they are",
+         "<table><tr><td>" + toUtf8(url) + "</td><td>WM_CLOSE</td>" +
+             "<td>The reference page of the message.</td></tr><tr><td>" + toUtf8(url) +
+             "</td><td>WM_QUIT</td><td>Another page.</td></tr></table>",
+         {url, u"WM_CLOSE", u"The reference page of the message."},
+         font,
+         {}},
+        {"addresses too long for the text: they share what the short column leaves",
+         "<table><tr><td>" + toUtf8(longUrl) + "</td><td>" + toUtf8(longUrl) +
+             "</td><td>a</td></tr></table>",
+         {u"", u"", u"a"},
+         font,
+         [&](const std::vector<double>& grid, double text) {
+             EXPECT_NEAR(sum(grid), text, 3 * kTwip);
+             EXPECT_NEAR(grid[0], grid[1], kTwip);
+             EXPECT_NEAR(grid[2], minimumOf(u"a", font), kTwip);
+         }},
+        {"a table of explicit width shares what its columns do not need by their content",
+         "<table width=600><tr><td>a</td><td>" + toUtf8(sentence) + "</td></tr></table>",
+         {u"a", sentence},
+         font,
+         [&](const std::vector<double>& grid, double text) {
+             EXPECT_NEAR(sum(grid), std::min(450.0, text), 2 * kTwip);
+             EXPECT_LT(grid[0], grid[1] / 10);
+         }},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        const auto grids = layOut(c.html);
+        ASSERT_EQ(grids.size(), 2u);
+        const std::vector<double>& grid = grids[0];
+        const double text = sum(grids[1]);
+        if (!c.columns.empty()) {
+            ASSERT_EQ(grid.size(), c.columns.size());
+        }
+        for (std::size_t i = 0; i < c.columns.size(); ++i) {
+            if (c.columns[i].empty()) continue;
+            SCOPED_TRACE(toUtf8(c.columns[i]));
+            EXPECT_GE(grid[i] + kTwip, minimumOf(c.columns[i], c.font));
+        }
+        EXPECT_LE(sum(grid), text + 3 * kTwip);
+        for (const double w : grid) EXPECT_GT(w, 0);
+        if (c.check) c.check(grid, text);
+    }
+}
+
+// A table inside a cell counts its own columns' minimums, and fits the column it ends up in.
+TEST_F(TableLayout, ANestedTableCountsItsColumnsAndFitsItsCell) {
+    const std::u16string sentence =
+        u"Sets the value that the control reports to its parent window when it changes state.";
+    const std::string inner = "<table><tr><td>0x40000</td><td>" + toUtf8(sentence) + " " +
+                              toUtf8(sentence) + "</td></tr><tr><td>WM_NOTIFY</td><td>" +
+                              toUtf8(sentence) + "</td></tr></table>";
+    const auto grids =
+        layOut("<table><tr><td>" + toUtf8(sentence) + "</td><td>" + inner + "</td></tr></table>");
+    ASSERT_EQ(grids.size(), 3u);  // the outer table, the inner one, the text's
+    const auto& outer = grids[0];
+    const auto& nested = grids[1];
+    const double text = sum(grids[2]);
+    const fonts::FontRequest font = arial(10);
+    ASSERT_EQ(outer.size(), 2u);
+    ASSERT_EQ(nested.size(), 2u);
+    EXPECT_GE(nested[0] + kTwip, minimumOf(u"WM_NOTIFY", font));
+    EXPECT_GE(nested[1] + kTwip, minimumOf(u"parent", font));
+    // The outer column holds the inner table's minimum, and the inner table fits in it.
+    EXPECT_GE(outer[1] + kTwip,
+              minimumOf(u"WM_NOTIFY", font) + minimumOf(u"parent", font) + kCellPadding);
+    EXPECT_LE(sum(nested), outer[1] - kCellPadding + 2 * kTwip);
+    EXPECT_GE(outer[0] + kTwip, minimumOf(u"parent", font));
+    EXPECT_NEAR(sum(outer), text, 2 * kTwip);
+}
+
+}  // namespace
+}  // namespace quillet::engine::html
