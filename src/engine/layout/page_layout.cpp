@@ -555,10 +555,20 @@ private:
                 index = end;
             }
             // The cells' lines in body order are side by side: pagination takes them by top.
-            rowBlock.height += 1;  // the row's border
+            // The rule between two rows is shared by both: each takes half of it (which is what
+            // LibreOffice's rows measure).
+            rowBlock.height += rowBorder(index - 1, depth) / 2;
             rows.push_back(std::move(rowBlock));
         }
         return rows;
+    }
+
+    // The width of the borders of the table that holds paragraph `index` at `depth`.
+    double rowBorder(int index, std::size_t depth) const {
+        const int table = m_body.paragraphCells(index)[depth].table;
+        const auto& tables = m_body.tables();
+        if (table < 0 || table >= static_cast<int>(tables.size())) return 0;
+        return tables[static_cast<std::size_t>(table)].borderWidth;
     }
 
     void placeTable(int from, int to) {
