@@ -9,11 +9,19 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet::engine {
 
 // A field with code `code` (spaces around it are kept as given) and `result` as its result.
 Fragment fieldFragment(std::u16string_view code, Fragment result = {});
+
+// The first word of a field code, in upper case ("TOC", "XE", "INDEX"); empty for a blank code.
+std::u16string fieldKeyword(std::u16string_view code);
+
+// The page numbers that fields show for body positions `positions`, in their order: the one
+// pagination that the table of contents and the index both take their numbers from.
+std::vector<int> pageNumbersOf(const DocumentModel& model, const std::vector<int>& positions);
 
 // The options of a TOC field, as TablesOfContents.Add takes them.
 struct TocOptions {
