@@ -160,15 +160,13 @@ std::optional<std::u16string> letterHeading(const std::u16string& separator,
            separator.substr(at + 1);
 }
 
-// The language the index is sorted in: the Normal style's East Asian language when the document
-// sets one, else the document's language.
-std::u16string sortingLanguage(const StyleSheet& sheet) {
+}  // namespace
+
+std::u16string indexSortingLanguage(const StyleSheet& sheet) {
     if (sheet.count() > 0 && sheet.at(0).font.eastAsiaLanguage)
         return *sheet.at(0).font.eastAsiaLanguage;
     return sheet.resolvedFont(0).language.value_or(u"en-US");
 }
-
-}  // namespace
 
 bool isIndexField(const Story& story, const Field& field) {
     return fieldKeyword(story.fieldCode(field)) == u"INDEX";
@@ -322,7 +320,7 @@ void updateIndex(DocumentModel& model, const Field& field) {
               [](const Mark& a, const Mark& b) { return a.field->start < b.field->start; });
 
     StyleSheet& sheet = model.styles();
-    const IndexCollator collator(sortingLanguage(sheet));
+    const IndexCollator collator(indexSortingLanguage(sheet));
     // The entries with their pages: `pages` by mark, or none while the entries are placed.
     const auto entries = [&](const std::vector<int>& pages) {
         std::vector<IndexNode> roots;

@@ -45,6 +45,10 @@ std::u16string indexFieldCode(const IndexOptions& options);
 // The options an INDEX field code states; switches it lacks keep their defaults.
 IndexOptions parseIndexFieldCode(std::u16string_view code);
 
+// The language an index of the document is sorted in (a language tag): the Normal style's East
+// Asian language when the document sets one, else the document's language.
+std::u16string indexSortingLanguage(const StyleSheet& sheet);
+
 // True when the field's code is an INDEX field's.
 bool isIndexField(const Story& story, const Field& field);
 
@@ -54,8 +58,8 @@ void markIndexEntry(DocumentModel& model, Story& story, int pos, std::u16string_
 // Inserts an INDEX field at body position `pos`, fills it, and returns it.
 std::shared_ptr<Field> insertIndex(DocumentModel& model, int pos, const IndexOptions& options);
 // Replaces the result of an INDEX field of the body with the entries of the body's XE fields:
-// merged when their text is equal without regard to letter case, sorted in the language of the
-// Normal style (of its East Asian language when the document sets one), grouped under letter
+// merged when their text is equal without regard to letter case, sorted in
+// indexSortingLanguage, grouped under letter
 // headings (Index Heading) as the field's \h asks, each level a paragraph in Index 1 to Index 9,
 // an entry's own marks followed by their page numbers (", 3, 7").
 void updateIndex(DocumentModel& model, const Field& field);

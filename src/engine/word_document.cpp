@@ -668,10 +668,8 @@ private:
         if (o.columns < 0 || o.columns > 4) a.outOfRange(4);
         o.columns = std::max(o.columns, 1);
         o.languageId = a.integer(7, 0);
-        if (o.languageId == 0) {
-            const auto& language = m_doc->model.styles().resolvedFont(0).language;
-            if (language) o.languageId = languageIdOfTag(*language);
-        }
+        if (o.languageId == 0)
+            o.languageId = languageIdOfTag(indexSortingLanguage(m_doc->model.styles()));
         int pos = range.start();
         if (range.end() > range.start())
             pos = m_doc->model.remove(*range.story(), range.start(), range.end()).first;
