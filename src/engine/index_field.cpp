@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -75,6 +76,9 @@ struct IndexNode {
     IndexLevel level;
     std::set<int> pages;
     std::vector<IndexNode> children;
+    // The children by their text's collation key, while the index is gathered: a help file's
+    // index may hold tens of thousands of keywords at one level.
+    std::map<std::string, std::size_t> childByKey;
 };
 
 // Compares index texts in the document's language without regard to letter case; falls back to
@@ -98,6 +102,25 @@ public:
         m_collator->setStrength(strength);
         return m_collator->compare(a.data(), static_cast<int32_t>(a.size()), b.data(),
                                    static_cast<int32_t>(b.size()), status);
+    }
+
+    // A key that compares as `compare` does at secondary strength: equal for texts that differ
+    // only in letter case.
+    std::string key(std::u16string_view text) const {
+        if (!m_collator) return toUtf8(fold(text));
+        m_collator->setStrength(icu::Collator::SECONDARY);
+        const auto length = static_cast<int32_t>(text.size());
+        std::string bytes(16 + 4 * text.size(), '\0');
+        for (;;) {
+            const int32_t needed = m_collator->getSortKey(text.data(), length,
+                                                          reinterpret_cast<uint8_t*>(bytes.data()),
+                                                          static_cast<int32_t>(bytes.size()));
+            if (needed <= static_cast<int32_t>(bytes.size())) {
+                bytes.resize(static_cast<std::size_t>(std::max(needed, 0)));
+                return bytes;
+            }
+            bytes.resize(static_cast<std::size_t>(needed));
+        }
     }
 
 private:
@@ -323,23 +346,19 @@ void updateIndex(DocumentModel& model, const Field& field) {
     const IndexCollator collator(indexSortingLanguage(sheet));
     // The entries with their pages: `pages` by mark, or none while the entries are placed.
     const auto entries = [&](const std::vector<int>& pages) {
-        std::vector<IndexNode> roots;
+        IndexNode root;
         for (std::size_t k = 0; k < marks.size(); ++k) {
-            std::vector<IndexNode>* level = &roots;
-            IndexNode* node = nullptr;
+            IndexNode* node = &root;
             for (const IndexLevel& l : marks[k].levels) {
-                const auto same =
-                    std::find_if(level->begin(), level->end(), [&](const IndexNode& n) {
-                        return collator.compare(n.level.text, l.text, icu::Collator::SECONDARY) ==
-                               0;
-                    });
-                node = same != level->end() ? &*same : &level->emplace_back(IndexNode{l, {}, {}});
-                level = &node->children;
+                const auto [at, added] =
+                    node->childByKey.emplace(collator.key(l.text), node->children.size());
+                if (added) node->children.push_back(IndexNode{l, {}, {}, {}});
+                node = &node->children[at->second];
             }
-            if (node && k < pages.size()) node->pages.insert(pages[k]);
+            if (node != &root && k < pages.size()) node->pages.insert(pages[k]);
         }
-        sortNodes(roots, collator);
-        return roots;
+        sortNodes(root.children, collator);
+        return std::move(root.children);
     };
     const auto paragraphStyle = [&](int builtin) {
         ParaFormat format;
