@@ -2,7 +2,6 @@
 
 #include "engine/fields.h"
 #include "platform/utf.h"
-#include "text/language_tags.h"
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
