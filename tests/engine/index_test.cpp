@@ -195,6 +195,27 @@ TEST_F(IndexTest, MarksAndAnIndexOfSortedEntriesWithPageNumbers) {
     EXPECT_EQ(indexParagraphs(), expected);
 }
 
+TEST_F(IndexTest, AJapaneseDocumentsIndexIsSortedInJapanese) {
+    // As the Word stage sets a Japanese help file's document up: English stays the Latin
+    // language, Japanese is the East Asian one.
+    doc.at(u"Styles").at(u"Item", {-1}).put(u"LanguageIDFarEast", 1041);
+    chapter(u"一", {u"いぬ", u"あめ", u"Zebra", u"アイコン"}, false);
+    const Object end = doc.at(u"Content");
+    end.call(u"Collapse", {0});
+    doc.at(u"Indexes").call(u"Add", {named(u"Range", end), named(u"HeadingSeparator", 2)});
+    expectConsistent();
+    EXPECT_NE(paragraphs().find("{fb} INDEX \\h \"A\" \\z \"1041\" {fs}"), std::string::npos)
+        << paragraphs();
+    // Japanese order: Latin letters first, then kana by their sound, katakana with hiragana;
+    // kana have no letter case and get no letter heading.
+    EXPECT_EQ(indexParagraphs(),
+              "[index heading] Z\\r\n"
+              "[index 1] Zebra, 1\\r\n"
+              "[index 1] アイコン, 1\\r\n"
+              "[index 1] あめ, 1\\r\n"
+              "[index 1] いぬ, 1\\r\n");
+}
+
 TEST_F(IndexTest, WithoutMarksTheIndexIsEmptyAndAMarkNeedsText) {
     chapter(u"Only", {}, false);
     const Object end = doc.at(u"Content");
