@@ -377,7 +377,8 @@ bool wantsIndex(const TChmToDocPDF& job) {
     return false;
 }
 
-// Marks the index entries of `entry` on its heading (`heading`, its text without the mark).
+// Marks the index entries of `entry` on its heading (`heading`: its text, without its paragraph
+// mark).
 void MarkIndexEntries(TWordSession& session, const TTitleList& entry, const Object& heading) {
     for (const std::u16string& text : IndexEntries(entry.Keywords))
         session.Doc.at(u"Indexes")
