@@ -20,7 +20,7 @@ packages=(
     libstb-dev        # picture sizes
     libgumbo-dev      # the engine reads topic pages with a browser-grade HTML parser
     libgmime-3.0-dev  # topics that are web archives (.mht) are MIME documents: GMime decodes them
-    libicu-dev        # language tags of the help file's language identifier, and line breaks
+    libicu-dev        # language tags of the help file's language identifier, line breaks, sorting the index
     libharfbuzz-dev   # the engine measures text: HarfBuzz shapes it ...
     libfontconfig-dev # ... in the fonts fontconfig finds
     fonts-liberation2 # ... metric-compatible with Arial, Times New Roman, Courier New

@@ -67,6 +67,16 @@ Fragment fieldFragment(std::u16string_view code, Fragment result) {
     return f;
 }
 
+std::u16string fieldKeyword(std::u16string_view code) {
+    const auto first = code.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) return {};
+    const auto last = code.find_first_of(u' ', first);
+    std::u16string word(code.substr(first, last == code.npos ? code.npos : last - first));
+    for (char16_t& c : word)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return word;
+}
+
 std::u16string tocFieldCode(const TocOptions& o) {
     std::u16string code =
         u" TOC \\o \"" + number(o.upperLevel) + u"-" + number(o.lowerLevel) + u"\"";
@@ -123,13 +133,7 @@ TocOptions parseTocFieldCode(std::u16string_view code) {
 }
 
 bool isTocField(const Story& story, const Field& field) {
-    const std::u16string code = story.fieldCode(field);
-    const auto first = code.find_first_not_of(u' ');
-    if (first == std::u16string::npos || code.size() < first + 3) return false;
-    std::u16string word = code.substr(first, 3);
-    for (char16_t& c : word)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    return word == u"TOC" && (code.size() == first + 3 || code[first + 3] == u' ');
+    return fieldKeyword(story.fieldCode(field)) == u"TOC";
 }
 
 std::shared_ptr<Field> insertTableOfContents(DocumentModel& model, int pos,

@@ -5,15 +5,23 @@
 #pragma once
 
 #include "engine/document_model.h"
+#include "engine/page_numbers.h"
 
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet::engine {
 
 // A field with code `code` (spaces around it are kept as given) and `result` as its result.
 Fragment fieldFragment(std::u16string_view code, Fragment result = {});
+
+// The first word of a field code, in upper case ("TOC", "XE", "INDEX"); empty for a blank code.
+std::u16string fieldKeyword(std::u16string_view code);
+
+// The page numbers that fields show (the table of contents, the index) come from one place:
+// pageNumbersOf (page_numbers.h).
 
 // The options of a TOC field, as TablesOfContents.Add takes them.
 struct TocOptions {
