@@ -143,6 +143,17 @@ public:
         return {em.ascent * request.size, em.descent * request.size, em.lineGap * request.size};
     }
 
+    LineMetrics eastAsiaMetrics(const FontRequest& request) override {
+        const Font* font = nullptr;
+        {
+            std::lock_guard lock(m_fontMutex);
+            const auto& resolved = resolve(request);
+            font = resolved.eastAsia.font ? resolved.eastAsia.font : resolved.latin.font;
+        }
+        const LineMetrics em = font ? font->perEm : kAverageMetrics;
+        return {em.ascent * request.size, em.descent * request.size, em.lineGap * request.size};
+    }
+
 private:
     double pieceWidth(std::u16string_view piece, const FontRequest& request) {
         {

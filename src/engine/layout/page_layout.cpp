@@ -1,5 +1,6 @@
 #include "engine/layout/page_layout.h"
 
+#include "engine/fonts/font_names.h"
 #include "engine/page_numbers.h"
 
 #include <algorithm>
@@ -61,7 +62,8 @@ struct Run {
     std::size_t from = 0;  // into the paragraph's visible text
     std::size_t to = 0;
     fonts::FontRequest font;
-    double lineHeight = 0;
+    double lineHeight = 0;          // of a line of its Latin text
+    double eastAsiaLineHeight = 0;  // of a line of its Chinese, Japanese or Korean text
 };
 
 bool isSpace(char16_t c) {
@@ -236,10 +238,14 @@ private:
         return r;
     }
 
-    double lineHeightOf(const fonts::FontRequest& font) {
+    // The heights of a single-spaced line of the font's Latin and of its East Asian text.
+    std::pair<double, double> lineHeightsOf(const fonts::FontRequest& font) {
         auto found = m_lineHeights.find(font);
         if (found == m_lineHeights.end())
-            found = m_lineHeights.emplace(font, m_measure.metrics(font).height()).first;
+            found = m_lineHeights
+                        .emplace(font, std::pair{m_measure.metrics(font).height(),
+                                                 m_measure.eastAsiaMetrics(font).height()})
+                        .first;
         return found->second;
     }
 
@@ -252,7 +258,7 @@ private:
         m_runs.clear();
         const int start = m_body.paragraphStart(index);
         const int mark = m_body.paragraphEnd(index) - 1;
-        m_markHeight = lineHeightOf(request(m_body.charFormat(mark), style));
+        m_markHeight = lineHeightsOf(request(m_body.charFormat(mark), style)).first;
         m_language.clear();
         int inCode = 0;  // open fields still in their code
         std::vector<bool> codes;
@@ -265,7 +271,8 @@ private:
                 hidden = f.hidden.value_or(false);
                 const fonts::FontRequest font = request(f, style);
                 if (m_language.empty()) m_language = font.language;
-                m_runs.push_back(Run{m_text.size(), m_text.size(), font, lineHeightOf(font)});
+                const auto [latin, eastAsia] = lineHeightsOf(font);
+                m_runs.push_back(Run{m_text.size(), m_text.size(), font, latin, eastAsia});
             }
             const char16_t c = m_body.text()[static_cast<std::size_t>(pos)];
             if (c == kFieldBegin) {
@@ -304,7 +311,12 @@ private:
             --end;
         for (std::size_t at = from; at < to && run != m_runs.end();) {
             const std::size_t stop = std::min(to, run->to);
-            piece.tallest = std::max(piece.tallest, run->lineHeight);
+            const bool eastAsian = std::any_of(m_text.begin() + static_cast<std::ptrdiff_t>(at),
+                                               m_text.begin() + static_cast<std::ptrdiff_t>(stop),
+                                               [](char16_t c) { return fonts::isEastAsian(c); });
+            piece.tallest = std::max(piece.tallest,
+                                     eastAsian ? std::max(run->lineHeight, run->eastAsiaLineHeight)
+                                               : run->lineHeight);
             std::size_t textFrom = at;
             const auto flushText = [&](std::size_t until) {
                 if (until <= textFrom) return;
@@ -363,7 +375,7 @@ private:
     std::unordered_map<int, std::pair<double, double>> m_pictures;  // width, height by position
     std::unordered_map<int, ParaFormat> m_styleParagraphs;
     std::unordered_map<int, CharFormat> m_styleFonts;
-    std::unordered_map<fonts::FontRequest, double> m_lineHeights;
+    std::unordered_map<fonts::FontRequest, std::pair<double, double>> m_lineHeights;
     // The paragraph being laid out.
     std::u16string m_text;
     std::u16string m_breakText;
