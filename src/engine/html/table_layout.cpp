@@ -135,8 +135,9 @@ private:
 
     // The end of the shown text from `from` to `to` without the spaces that end it.
     std::size_t trimmed(std::size_t from, std::size_t to) const {
-        while (to > from && (m_shown[to - 1] == u' ' || m_shown[to - 1] == kTab ||
-                             m_shown[to - 1] == 0x3000 || m_shown[to - 1] < 0x20))
+        while (to > from &&
+               (m_shown[to - 1] == u' ' || m_shown[to - 1] == kTab || m_shown[to - 1] == 0x3000 ||
+                (m_shown[to - 1] < 0x20 && m_shown[to - 1] != kPictureChar)))
             --to;
         return to;
     }
