@@ -199,6 +199,16 @@ TEST_F(TableLayout, ColumnsAreAtLeastTheirWidestWordAndShareTheRestByContent) {
              EXPECT_NEAR(grid[0], grid[1], kTwip);
              EXPECT_NEAR(grid[2], minimumOf(u"a", font), kTwip);
          }},
+        {"a cell that does not wrap is as wide as its line",
+         "<table><tr><td nowrap>Returns the handle</td><td>" +
+             toUtf8(sentence + u" " + sentence + u" " + sentence) +
+             "</td></tr><tr><td style='white-space: pre'>HWND  hwnd</td><td>b</td></tr></table>",
+         {u"", sentence},
+         font,
+         [&](const std::vector<double>& grid, double) {
+             EXPECT_GE(grid[0] + kTwip, preferredOf(u"Returns the handle", font));
+             EXPECT_GE(grid[0] + kTwip, preferredOf(u"HWND  hwnd", font));
+         }},
         {"a table of explicit width shares what its columns do not need by their content",
          "<table width=600><tr><td>a</td><td>" + toUtf8(sentence) + "</td></tr></table>",
          {u"a", sentence},

@@ -229,6 +229,9 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
             cellStyle.blockShading.reset();
             cell.content = walk.cell(cellNode, cellStyle, cellWidth, depth);
             cell.natural = measureContent(cell.content, walk.styles(), walk.measure());
+            // A cell whose lines do not wrap (nowrap, white-space: nowrap or pre) is no
+            // narrower than its longest line.
+            if (cellStyle.noWrap) cell.natural.minimum = cell.natural.preferred;
             cell.natural.minimum += kCellPadding;
             cell.natural.preferred += kCellPadding;
             walk.leave();
