@@ -377,13 +377,13 @@ TEST(ContentWidths, CountWhatTakesRoom) {
     large.size = 20;
     ParaFormat indented;
     indented.leftIndent = 10;
-    struct Part {
+    struct Run {
         std::u16string text;
         CharFormat format;
     };
     struct Case {
         const char* what;
-        std::vector<Part> parts;  // each paragraph mark takes a paragraph format below
+        std::vector<Run> runs;  // each paragraph mark takes a paragraph format below
         std::vector<ParaFormat> paragraphs;
         double pictureWidth;  // of a picture at the first kPictureChar, if any
         ContentWidths widths;
@@ -416,7 +416,7 @@ TEST(ContentWidths, CountWhatTakesRoom) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.what);
         Fragment f;
-        for (const Part& p : c.parts) f.append(p.text, p.format);
+        for (const Run& r : c.runs) f.append(r.text, r.format);
         for (const ParaFormat& p : c.paragraphs) f.addParagraph(p);
         if (c.pictureWidth > 0) {
             InlinePicture picture;
