@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace quillet::engine::html {
@@ -77,7 +79,7 @@ public:
                            ? *first.eastAsiaLanguage
                            : first.language.value_or(base.eastAsiaLanguage.value_or(u""));
         }
-        m_requests.assign(m_f.runs.size(), std::nullopt);
+        m_style = style;
         m_base = base;
         std::vector<std::size_t> mandatory;
         const std::vector<std::size_t> breaks = fonts::lineBreaks(m_shown, language, &mandatory);
@@ -108,7 +110,9 @@ private:
         m_shownRuns.clear();
         m_shownAt.clear();
         std::vector<bool> fields;  // per open field: whether its code is being read
-        std::size_t run = 0;
+        // The run that holds the paragraph's first character.
+        auto run = static_cast<std::size_t>(
+            std::upper_bound(m_runEnds.begin(), m_runEnds.end(), p.start) - m_runEnds.begin());
         for (std::size_t i = p.start; i < p.end; ++i) {
             while (run < m_runEnds.size() && m_runEnds[run] <= i) ++run;
             const char16_t c = m_f.text[i];
@@ -166,9 +170,11 @@ private:
     const fonts::FontRequest& request(std::size_t run) {
         static const fonts::FontRequest kPlain = requestOf({}, {});
         if (m_f.runs.empty()) return kPlain;
-        auto& r = m_requests[run];
-        if (!r) r = requestOf(m_base, m_f.charFormat(m_f.runs[run]));
-        return *r;
+        const std::uint32_t format = m_f.runs[run].format;
+        const auto key = (static_cast<std::uint64_t>(m_style) << 32) | format;
+        const auto found = m_requests.find(key);
+        if (found != m_requests.end()) return found->second;
+        return m_requests.emplace(key, requestOf(m_base, m_f.charFormats[format])).first->second;
     }
 
     const Fragment& m_f;
@@ -181,8 +187,10 @@ private:
     std::u16string m_shown;
     std::vector<std::size_t> m_shownRuns;  // the run of each shown character
     std::vector<std::size_t> m_shownAt;    // its position in the fragment's text
-    CharFormat m_base;
-    std::vector<std::optional<fonts::FontRequest>> m_requests;  // by run
+    int m_style = 0;
+    CharFormat m_base;  // its style's character formatting
+    // What each formatting asks of the measure, by paragraph style and formatting number.
+    std::unordered_map<std::uint64_t, fonts::FontRequest> m_requests;
 };
 
 // A column's needs: from its single-column cells, and what the spanning cells add.
@@ -399,29 +407,33 @@ std::vector<double> layOutColumns(const std::vector<LayoutCell>& cells, int coun
     return widths;
 }
 
-void fitTable(Fragment& content, int index, double width, const StyleSheet& styles,
-              fonts::TextMeasure& measure) {
-    if (index < 0 || static_cast<std::size_t>(index) >= content.tables.size()) return;
-    TableInfo& table = content.tables[static_cast<std::size_t>(index)];
-    if (sum(table.grid) <= width + 0.01 || content.paragraphs.empty()) return;
-    std::map<std::pair<int, int>, std::vector<Paragraph>> cells;
+void fitTables(Fragment& content, double width, const StyleSheet& styles,
+               fonts::TextMeasure& measure) {
+    if (content.tables.empty() || content.paragraphs.empty()) return;
+    // The paragraphs of each table directly in the content, by row and column there.
+    CellParagraphs tables;
     for (const Paragraph& p : paragraphsOf(content)) {
         const auto& refs = content.paragraphFormat(p.index).cells;
-        if (!refs.empty() && refs.front().table == index)
-            cells[{refs.front().row, refs.front().column}].push_back(p);
+        if (!refs.empty())
+            tables[refs.front().table][{refs.front().row, refs.front().column}].push_back(p);
     }
     ParagraphMeasure paragraphs(content, styles, measure);
-    const std::vector<LayoutCell> layout = layoutCellsOf(content, index, cells, 0, paragraphs);
-    const std::vector<double> grid =
-        layOutColumns(layout, static_cast<int>(table.grid.size()), std::nullopt, width);
-    if (grid.size() != table.grid.size()) return;
-    table.grid = grid;
-    for (RowInfo& row : table.rows) {
-        std::size_t column = 0;
-        for (CellInfo& cell : row.cells) {
-            cell.width = 0;
-            for (int k = 0; k < std::max(1, cell.gridSpan) && column < grid.size(); ++k)
-                cell.width += grid[column++];
+    for (const auto& [index, cells] : tables) {
+        if (index < 0 || static_cast<std::size_t>(index) >= content.tables.size()) continue;
+        TableInfo& table = content.tables[static_cast<std::size_t>(index)];
+        if (sum(table.grid) <= width + 0.01) continue;
+        const std::vector<LayoutCell> layout = layoutCellsOf(content, index, cells, 0, paragraphs);
+        const std::vector<double> grid =
+            layOutColumns(layout, static_cast<int>(table.grid.size()), std::nullopt, width);
+        if (grid.size() != table.grid.size()) continue;
+        table.grid = grid;
+        for (RowInfo& row : table.rows) {
+            std::size_t column = 0;
+            for (CellInfo& cell : row.cells) {
+                cell.width = 0;
+                for (int k = 0; k < std::max(1, cell.gridSpan) && column < grid.size(); ++k)
+                    cell.width += grid[column++];
+            }
         }
     }
 }
