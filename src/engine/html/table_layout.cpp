@@ -83,18 +83,25 @@ public:
         m_base = base;
         std::vector<std::size_t> mandatory;
         const std::vector<std::size_t> breaks = fonts::lineBreaks(m_shown, language, &mandatory);
+        // Each piece between break opportunities is measured once: without the spaces that end
+        // it for the minimum and a line's end, with them inside a line.
         ContentWidths w;
-        std::size_t piece = 0, line = 0, nextMandatory = 0;
+        std::size_t piece = 0, nextMandatory = 0;
+        double line = 0;
         for (const std::size_t at : breaks) {
-            w.minimum = std::max(w.minimum, width(piece, trimmed(piece, at)));
-            piece = at;
-            const bool lineEnds = at == m_shown.size() || (nextMandatory < mandatory.size() &&
-                                                           mandatory[nextMandatory] == at);
-            if (nextMandatory < mandatory.size() && mandatory[nextMandatory] == at) ++nextMandatory;
-            if (lineEnds) {
-                w.preferred = std::max(w.preferred, width(line, trimmed(line, at)));
-                line = at;
+            const std::size_t end = trimmed(piece, at);
+            const double text = width(piece, end);
+            w.minimum = std::max(w.minimum, text);
+            const bool mandatoryHere =
+                nextMandatory < mandatory.size() && mandatory[nextMandatory] == at;
+            if (mandatoryHere) ++nextMandatory;
+            if (mandatoryHere || at == m_shown.size()) {
+                w.preferred = std::max(w.preferred, line + text);
+                line = 0;
+            } else {
+                line += text + (end < at ? width(end, at) : 0);
             }
+            piece = at;
         }
         w.preferred = std::max(w.preferred, w.minimum);
         w.minimum += indent;
