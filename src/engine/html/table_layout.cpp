@@ -356,8 +356,8 @@ std::vector<double> layOutColumns(const std::vector<LayoutCell>& cells, int coun
         stages[2][i] = c.percent || !c.width ? stages[1][i] : std::max(c.minimum, *c.width);
         stages[3][i] = c.percent || c.width ? stages[2][i] : c.preferred;
     }
-    std::vector<double> totals;
-    for (const auto& s : stages) totals.push_back(sum(s));
+    std::vector<double> totals(stages.size());
+    for (std::size_t k = 0; k < stages.size(); ++k) totals[k] = sum(stages[k]);
     for (std::size_t k = 1; k < totals.size(); ++k) totals[k] = std::max(totals[k], totals[k - 1]);
 
     const double target = explicitWidth ? std::min(std::max(*explicitWidth, totals[0]), available)
