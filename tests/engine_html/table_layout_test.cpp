@@ -262,9 +262,18 @@ TEST_F(TableLayout, ANestedTableCountsItsColumnsAndFitsItsCell) {
     EXPECT_LE(sum(nested), outer[1] - kCellPadding + 2 * kTwip);
     EXPECT_GE(outer[0] + kTwip, minimumOf(u"parent", font));
     EXPECT_NEAR(sum(outer), text, 2 * kTwip);
+
+    // A table two levels down fits the cell that the middle one, laid out again, gives it.
+    const std::string middle = "<table><tr><td>WM_NOTIFY</td><td>" + inner + "</td></tr></table>";
+    const auto deep = layOut("<table><tr><td>" + toUtf8(sentence) + " " + toUtf8(sentence) +
+                             "</td><td>" + middle + "</td></tr></table>");
+    ASSERT_EQ(deep.size(), 4u);  // outer, middle, innermost, the text's
+    ASSERT_EQ(deep[1].size(), 2u);
+    EXPECT_LE(sum(deep[1]), deep[0][1] - kCellPadding + 2 * kTwip);
+    EXPECT_LE(sum(deep[2]), deep[1][1] - kCellPadding + 2 * kTwip);
+    EXPECT_GE(deep[2][0] + kTwip, minimumOf(u"WM_NOTIFY", font));
 }
 
-// The column layout on its own, widths in points.
 // A cell at `column` over `span` columns, its content's minimum and preferred widths.
 LayoutCell cellAt(int column, int span, double minimum, double preferred,
                   std::optional<double> width = {}, std::optional<double> percent = {}) {
@@ -277,6 +286,7 @@ LayoutCell cellAt(int column, int span, double minimum, double preferred,
     return c;
 }
 
+// The column layout on its own, widths in points.
 TEST(TableColumns, ShareTheTableAsBrowsersDo) {
     struct Case {
         const char* what;

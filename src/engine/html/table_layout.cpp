@@ -414,22 +414,23 @@ std::vector<double> layOutColumns(const std::vector<LayoutCell>& cells, int coun
     return widths;
 }
 
-void fitTables(Fragment& content, double width, const StyleSheet& styles,
-               fonts::TextMeasure& measure) {
-    if (content.tables.empty() || content.paragraphs.empty()) return;
-    // The paragraphs of each table directly in the content, by row and column there.
+namespace {
+
+// Lays the tables at `level` among `paragraphs` (0: directly in the content) out again in
+// `width` where they are wider, and then the tables inside each of their cells in that cell.
+void fitLevel(Fragment& content, const std::vector<Paragraph>& paragraphs, std::size_t level,
+              double width, ParagraphMeasure& measure) {
     CellParagraphs tables;
-    for (const Paragraph& p : paragraphsOf(content)) {
+    for (const Paragraph& p : paragraphs) {
         const auto& refs = content.paragraphFormat(p.index).cells;
-        if (!refs.empty())
-            tables[refs.front().table][{refs.front().row, refs.front().column}].push_back(p);
+        if (refs.size() > level)
+            tables[refs[level].table][{refs[level].row, refs[level].column}].push_back(p);
     }
-    ParagraphMeasure paragraphs(content, styles, measure);
     for (const auto& [index, cells] : tables) {
         if (index < 0 || static_cast<std::size_t>(index) >= content.tables.size()) continue;
         TableInfo& table = content.tables[static_cast<std::size_t>(index)];
         if (sum(table.grid) <= width + 0.01) continue;
-        const std::vector<LayoutCell> layout = layoutCellsOf(content, index, cells, 0, paragraphs);
+        const std::vector<LayoutCell> layout = layoutCellsOf(content, index, cells, level, measure);
         const std::vector<double> grid =
             layOutColumns(layout, static_cast<int>(table.grid.size()), std::nullopt, width);
         if (grid.size() != table.grid.size()) continue;
@@ -442,7 +443,24 @@ void fitTables(Fragment& content, double width, const StyleSheet& styles,
                     cell.width += grid[column++];
             }
         }
+        for (const auto& [at, inner] : cells) {
+            const auto [row, column] = at;
+            if (row < 0 || static_cast<std::size_t>(row) >= table.rows.size()) continue;
+            const auto& rowCells = table.rows[static_cast<std::size_t>(row)].cells;
+            if (column < 0 || static_cast<std::size_t>(column) >= rowCells.size()) continue;
+            const double cellWidth = rowCells[static_cast<std::size_t>(column)].width;
+            fitLevel(content, inner, level + 1, std::max(0.0, cellWidth - kCellPadding), measure);
+        }
     }
+}
+
+}  // namespace
+
+void fitTables(Fragment& content, double width, const StyleSheet& styles,
+               fonts::TextMeasure& measure) {
+    if (content.tables.empty() || content.paragraphs.empty()) return;
+    ParagraphMeasure paragraphs(content, styles, measure);
+    fitLevel(content, paragraphsOf(content), 0, width, paragraphs);
 }
 
 }  // namespace quillet::engine::html

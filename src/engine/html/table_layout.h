@@ -55,7 +55,7 @@ ContentWidths tableWidths(const std::vector<LayoutCell>& cells, int columns);
 
 // Makes each table directly in `content` (not inside another of its tables) no wider than
 // `width` when its columns allow: its grid laid out again in that width from its cells' content,
-// its cells' widths following. Tables inside those keep their grids.
+// its cells' widths following, and so on for the tables inside the cells of one laid out again.
 void fitTables(Fragment& content, double width, const StyleSheet& styles,
                fonts::TextMeasure& measure);
 
