@@ -2,6 +2,8 @@
 // widest word of its cells, measured in their font, and the rest of the text's width shared by
 // what the cells would like. The pages are opened through Documents.Open and saved as .docx; the
 // written grid is checked against widths measured here.
+#include "engine/html/table_layout.h"
+
 #include "engine/fonts/text_measure.h"
 #include "engine/html/web_page_reader.h"
 
@@ -52,9 +54,6 @@ std::vector<std::vector<double>> writtenGrids(const std::filesystem::path& docx)
     }
     return grids;
 }
-
-// Word's default cell margins, left and right together: the room a cell takes beside its text.
-constexpr double kCellPadding = 11.5;
 
 double sum(const std::vector<double>& v) {
     double s = 0;
@@ -200,6 +199,16 @@ TEST_F(TableLayout, ColumnsAreAtLeastTheirWidestWordAndShareTheRestByContent) {
              EXPECT_NEAR(grid[0], grid[1], kTwip);
              EXPECT_NEAR(grid[2], minimumOf(u"a", font), kTwip);
          }},
+        {"a cell that does not wrap is as wide as its line",
+         "<table><tr><td nowrap>Returns the handle</td><td>" +
+             toUtf8(sentence + u" " + sentence + u" " + sentence) +
+             "</td></tr><tr><td style='white-space: pre'>HWND  hwnd</td><td>b</td></tr></table>",
+         {u"", sentence},
+         font,
+         [&](const std::vector<double>& grid, double) {
+             EXPECT_GE(grid[0] + kTwip, preferredOf(u"Returns the handle", font));
+             EXPECT_GE(grid[0] + kTwip, preferredOf(u"HWND  hwnd", font));
+         }},
         {"a table of explicit width shares what its columns do not need by their content",
          "<table width=600><tr><td>a</td><td>" + toUtf8(sentence) + "</td></tr></table>",
          {u"a", sentence},
@@ -253,6 +262,183 @@ TEST_F(TableLayout, ANestedTableCountsItsColumnsAndFitsItsCell) {
     EXPECT_LE(sum(nested), outer[1] - kCellPadding + 2 * kTwip);
     EXPECT_GE(outer[0] + kTwip, minimumOf(u"parent", font));
     EXPECT_NEAR(sum(outer), text, 2 * kTwip);
+
+    // A table two levels down fits the cell that the middle one, laid out again, gives it.
+    const std::string middle = "<table><tr><td>WM_NOTIFY</td><td>" + inner + "</td></tr></table>";
+    const auto deep = layOut("<table><tr><td>" + toUtf8(sentence) + " " + toUtf8(sentence) +
+                             "</td><td>" + middle + "</td></tr></table>");
+    ASSERT_EQ(deep.size(), 4u);  // outer, middle, innermost, the text's
+    ASSERT_EQ(deep[1].size(), 2u);
+    EXPECT_LE(sum(deep[1]), deep[0][1] - kCellPadding + 2 * kTwip);
+    EXPECT_LE(sum(deep[2]), deep[1][1] - kCellPadding + 2 * kTwip);
+    EXPECT_GE(deep[2][0] + kTwip, minimumOf(u"WM_NOTIFY", font));
+}
+
+// A cell at `column` over `span` columns, its content's minimum and preferred widths.
+LayoutCell cellAt(int column, int span, double minimum, double preferred,
+                  std::optional<double> width = {}, std::optional<double> percent = {}) {
+    LayoutCell c;
+    c.column = column;
+    c.span = span;
+    c.content = {minimum, preferred};
+    c.width = width;
+    c.percent = percent;
+    return c;
+}
+
+// The column layout on its own, widths in points.
+TEST(TableColumns, ShareTheTableAsBrowsersDo) {
+    struct Case {
+        const char* what;
+        std::vector<LayoutCell> cells;
+        int columns;
+        std::optional<double> explicitWidth;
+        double available;
+        std::vector<double> widths;
+    };
+    const Case kCases[] = {
+        {"preferred widths that fit are taken",
+         {cellAt(0, 1, 10, 40), cellAt(1, 1, 20, 60)},
+         2,
+         {},
+         200,
+         {40, 60}},
+        {"too little room: minimums, the rest by what each would like more",
+         {cellAt(0, 1, 10, 40), cellAt(1, 1, 20, 60)},
+         2,
+         {},
+         70,
+         {10 + 40 * 30 / 70.0, 20 + 40 * 40 / 70.0}},
+        {"not even the minimums fit: the widest are cut alike, the narrow keep theirs",
+         {cellAt(0, 1, 100, 100), cellAt(1, 1, 20, 20), cellAt(2, 1, 300, 300)},
+         3,
+         {},
+         200,
+         {90, 20, 90}},
+        {"a spanning cell spreads what it needs by the columns' preferred widths",
+         {cellAt(0, 1, 10, 30), cellAt(1, 1, 10, 10), cellAt(0, 2, 100, 200)},
+         2,
+         {},
+         1000,
+         {150, 50}},
+        {"columns that only a spanning cell covers share it evenly",
+         {cellAt(0, 2, 100, 100)},
+         2,
+         {},
+         300,
+         {50, 50}},
+        {"an empty cell keeps its padding beside text that does not fit",
+         {cellAt(0, 1, 11.5, 11.5), cellAt(1, 1, 50, 300)},
+         2,
+         {},
+         200,
+         {11.5, 188.5}},
+        {"a wider table shares the rest by preferred widths",
+         {cellAt(0, 1, 10, 20), cellAt(1, 1, 10, 60)},
+         2,
+         160,
+         500,
+         {40, 120}},
+        {"a column of a given width keeps it; the automatic one takes the rest",
+         {cellAt(0, 1, 10, 20, 100), cellAt(1, 1, 10, 60)},
+         2,
+         300,
+         500,
+         {100, 200}},
+        {"a percentage is of the table's width",
+         {cellAt(0, 1, 10, 20, {}, 25), cellAt(1, 1, 10, 60)},
+         2,
+         400,
+         500,
+         {100, 300}},
+        {"a given width past the room gives way before the minimums do",
+         {cellAt(0, 1, 10, 20, 1000), cellAt(1, 1, 30, 60)},
+         2,
+         {},
+         100,
+         {70, 30}},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<double> widths =
+            layOutColumns(c.cells, c.columns, c.explicitWidth, c.available);
+        ASSERT_EQ(widths.size(), c.widths.size());
+        for (std::size_t i = 0; i < widths.size(); ++i) EXPECT_NEAR(widths[i], c.widths[i], 1e-9);
+    }
+}
+
+// A measure of one point per character at 10 pt, for content widths that a reader can count.
+class CountingMeasure final : public fonts::TextMeasure {
+public:
+    double width(std::u16string_view text, const fonts::FontRequest& font) override {
+        double n = 0;
+        for (const char16_t c : text) n += c >= 0x20 ? 1 : 0;
+        return n * font.size / 10;
+    }
+    fonts::LineMetrics metrics(const fonts::FontRequest&) override { return {}; }
+};
+
+TEST(ContentWidths, CountWhatTakesRoom) {
+    CharFormat plain;
+    plain.size = 10;
+    CharFormat hidden = plain;
+    hidden.hidden = true;
+    CharFormat large = plain;
+    large.size = 20;
+    ParaFormat indented;
+    indented.leftIndent = 10;
+    struct Run {
+        std::u16string text;
+        CharFormat format;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Run> runs;  // each paragraph mark takes a paragraph format below
+        std::vector<ParaFormat> paragraphs;
+        double pictureWidth;  // of a picture at the first kPictureChar, if any
+        ContentWidths widths;
+    };
+    const Case kCases[] = {
+        {"the longest word and the unwrapped line", {{u"aaa bb\a", plain}}, {{}}, 0, {3, 6}},
+        {"paragraphs each on a line of their own",
+         {{u"aaaa\rbb cc\a", plain}},
+         {{}, {}},
+         0,
+         {4, 5}},
+        {"a line break ends a line", {{u"aa bb\vcccccc\a", plain}}, {{}}, 0, {6, 6}},
+        {"a field shows its result, not its code",
+         {{u"\x13 HYPERLINK \"https://example.com/a/long/address\" \x14link\x15 text\a", plain}},
+         {{}},
+         0,
+         {4, 9}},
+        {"hidden text takes no room",
+         {{u"visible ", plain}, {u"hiddenhiddenhidden", hidden}, {u"\a", plain}},
+         {{}},
+         0,
+         {7, 7}},
+        {"each run in its own size", {{u"ab ", plain}, {u"cd\a", large}}, {{}}, 0, {4, 7}},
+        {"a picture as wide as it is shown", {{u"\x01 ab\a", plain}}, {{}}, 50, {50, 53}},
+        {"indents add to both", {{u"ab cd\a", plain}}, {indented}, 0, {12, 15}},
+        {"an empty cell takes nothing", {{u"\a", plain}}, {{}}, 0, {0, 0}},
+    };
+    CountingMeasure measure;
+    const StyleSheet styles;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        Fragment f;
+        for (const Run& r : c.runs) f.append(r.text, r.format);
+        for (const ParaFormat& p : c.paragraphs) f.addParagraph(p);
+        if (c.pictureWidth > 0) {
+            InlinePicture picture;
+            picture.start = static_cast<int>(f.text.find(kPictureChar));
+            picture.end = picture.start + 1;
+            picture.picture.width = c.pictureWidth;
+            f.pictures.push_back(picture);
+        }
+        const ContentWidths w = measureContent(f, styles, measure);
+        EXPECT_DOUBLE_EQ(w.minimum, c.widths.minimum);
+        EXPECT_DOUBLE_EQ(w.preferred, c.widths.preferred);
+    }
 }
 
 }  // namespace

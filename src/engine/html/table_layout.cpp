@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace quillet::engine::html {
@@ -77,22 +79,29 @@ public:
                            ? *first.eastAsiaLanguage
                            : first.language.value_or(base.eastAsiaLanguage.value_or(u""));
         }
-        m_requests.assign(m_f.runs.size(), std::nullopt);
+        m_style = style;
         m_base = base;
         std::vector<std::size_t> mandatory;
         const std::vector<std::size_t> breaks = fonts::lineBreaks(m_shown, language, &mandatory);
+        // Each piece between break opportunities is measured once: without the spaces that end
+        // it for the minimum and a line's end, with them inside a line.
         ContentWidths w;
-        std::size_t piece = 0, line = 0, nextMandatory = 0;
+        std::size_t piece = 0, nextMandatory = 0;
+        double line = 0;
         for (const std::size_t at : breaks) {
-            w.minimum = std::max(w.minimum, width(piece, trimmed(piece, at)));
-            piece = at;
-            const bool lineEnds = at == m_shown.size() || (nextMandatory < mandatory.size() &&
-                                                           mandatory[nextMandatory] == at);
-            if (nextMandatory < mandatory.size() && mandatory[nextMandatory] == at) ++nextMandatory;
-            if (lineEnds) {
-                w.preferred = std::max(w.preferred, width(line, trimmed(line, at)));
-                line = at;
+            const std::size_t end = trimmed(piece, at);
+            const double text = width(piece, end);
+            w.minimum = std::max(w.minimum, text);
+            const bool mandatoryHere =
+                nextMandatory < mandatory.size() && mandatory[nextMandatory] == at;
+            if (mandatoryHere) ++nextMandatory;
+            if (mandatoryHere || at == m_shown.size()) {
+                w.preferred = std::max(w.preferred, line + text);
+                line = 0;
+            } else {
+                line += text + (end < at ? width(end, at) : 0);
             }
+            piece = at;
         }
         w.preferred = std::max(w.preferred, w.minimum);
         w.minimum += indent;
@@ -108,7 +117,9 @@ private:
         m_shownRuns.clear();
         m_shownAt.clear();
         std::vector<bool> fields;  // per open field: whether its code is being read
-        std::size_t run = 0;
+        // The run that holds the paragraph's first character.
+        auto run = static_cast<std::size_t>(
+            std::upper_bound(m_runEnds.begin(), m_runEnds.end(), p.start) - m_runEnds.begin());
         for (std::size_t i = p.start; i < p.end; ++i) {
             while (run < m_runEnds.size() && m_runEnds[run] <= i) ++run;
             const char16_t c = m_f.text[i];
@@ -135,8 +146,9 @@ private:
 
     // The end of the shown text from `from` to `to` without the spaces that end it.
     std::size_t trimmed(std::size_t from, std::size_t to) const {
-        while (to > from && (m_shown[to - 1] == u' ' || m_shown[to - 1] == kTab ||
-                             m_shown[to - 1] == 0x3000 || m_shown[to - 1] < 0x20))
+        while (to > from &&
+               (m_shown[to - 1] == u' ' || m_shown[to - 1] == kTab || m_shown[to - 1] == 0x3000 ||
+                (m_shown[to - 1] < 0x20 && m_shown[to - 1] != kPictureChar)))
             --to;
         return to;
     }
@@ -165,9 +177,11 @@ private:
     const fonts::FontRequest& request(std::size_t run) {
         static const fonts::FontRequest kPlain = requestOf({}, {});
         if (m_f.runs.empty()) return kPlain;
-        auto& r = m_requests[run];
-        if (!r) r = requestOf(m_base, m_f.charFormat(m_f.runs[run]));
-        return *r;
+        const std::uint32_t format = m_f.runs[run].format;
+        const auto key = (static_cast<std::uint64_t>(m_style) << 32) | format;
+        const auto found = m_requests.find(key);
+        if (found != m_requests.end()) return found->second;
+        return m_requests.emplace(key, requestOf(m_base, m_f.charFormats[format])).first->second;
     }
 
     const Fragment& m_f;
@@ -180,8 +194,10 @@ private:
     std::u16string m_shown;
     std::vector<std::size_t> m_shownRuns;  // the run of each shown character
     std::vector<std::size_t> m_shownAt;    // its position in the fragment's text
-    CharFormat m_base;
-    std::vector<std::optional<fonts::FontRequest>> m_requests;  // by run
+    int m_style = 0;
+    CharFormat m_base;  // its style's character formatting
+    // What each formatting asks of the measure, by paragraph style and formatting number.
+    std::unordered_map<std::uint64_t, fonts::FontRequest> m_requests;
 };
 
 // A column's needs: from its single-column cells, and what the spanning cells add.
@@ -340,8 +356,8 @@ std::vector<double> layOutColumns(const std::vector<LayoutCell>& cells, int coun
         stages[2][i] = c.percent || !c.width ? stages[1][i] : std::max(c.minimum, *c.width);
         stages[3][i] = c.percent || c.width ? stages[2][i] : c.preferred;
     }
-    std::vector<double> totals;
-    for (const auto& s : stages) totals.push_back(sum(s));
+    std::vector<double> totals(stages.size());
+    for (std::size_t k = 0; k < stages.size(); ++k) totals[k] = sum(stages[k]);
     for (std::size_t k = 1; k < totals.size(); ++k) totals[k] = std::max(totals[k], totals[k - 1]);
 
     const double target = explicitWidth ? std::min(std::max(*explicitWidth, totals[0]), available)
@@ -398,31 +414,53 @@ std::vector<double> layOutColumns(const std::vector<LayoutCell>& cells, int coun
     return widths;
 }
 
-void fitTable(Fragment& content, int index, double width, const StyleSheet& styles,
-              fonts::TextMeasure& measure) {
-    if (index < 0 || static_cast<std::size_t>(index) >= content.tables.size()) return;
-    TableInfo& table = content.tables[static_cast<std::size_t>(index)];
-    if (sum(table.grid) <= width + 0.01 || content.paragraphs.empty()) return;
-    std::map<std::pair<int, int>, std::vector<Paragraph>> cells;
-    for (const Paragraph& p : paragraphsOf(content)) {
+namespace {
+
+// Lays the tables at `level` among `paragraphs` (0: directly in the content) out again in
+// `width` where they are wider, and then the tables inside each of their cells in that cell.
+void fitLevel(Fragment& content, const std::vector<Paragraph>& paragraphs, std::size_t level,
+              double width, ParagraphMeasure& measure) {
+    CellParagraphs tables;
+    for (const Paragraph& p : paragraphs) {
         const auto& refs = content.paragraphFormat(p.index).cells;
-        if (!refs.empty() && refs.front().table == index)
-            cells[{refs.front().row, refs.front().column}].push_back(p);
+        if (refs.size() > level)
+            tables[refs[level].table][{refs[level].row, refs[level].column}].push_back(p);
     }
-    ParagraphMeasure paragraphs(content, styles, measure);
-    const std::vector<LayoutCell> layout = layoutCellsOf(content, index, cells, 0, paragraphs);
-    const std::vector<double> grid =
-        layOutColumns(layout, static_cast<int>(table.grid.size()), std::nullopt, width);
-    if (grid.size() != table.grid.size()) return;
-    table.grid = grid;
-    for (RowInfo& row : table.rows) {
-        std::size_t column = 0;
-        for (CellInfo& cell : row.cells) {
-            cell.width = 0;
-            for (int k = 0; k < std::max(1, cell.gridSpan) && column < grid.size(); ++k)
-                cell.width += grid[column++];
+    for (const auto& [index, cells] : tables) {
+        if (index < 0 || static_cast<std::size_t>(index) >= content.tables.size()) continue;
+        TableInfo& table = content.tables[static_cast<std::size_t>(index)];
+        if (sum(table.grid) <= width + 0.01) continue;
+        const std::vector<LayoutCell> layout = layoutCellsOf(content, index, cells, level, measure);
+        const std::vector<double> grid =
+            layOutColumns(layout, static_cast<int>(table.grid.size()), std::nullopt, width);
+        if (grid.size() != table.grid.size()) continue;
+        table.grid = grid;
+        for (RowInfo& row : table.rows) {
+            std::size_t column = 0;
+            for (CellInfo& cell : row.cells) {
+                cell.width = 0;
+                for (int k = 0; k < std::max(1, cell.gridSpan) && column < grid.size(); ++k)
+                    cell.width += grid[column++];
+            }
+        }
+        for (const auto& [at, inner] : cells) {
+            const auto [row, column] = at;
+            if (row < 0 || static_cast<std::size_t>(row) >= table.rows.size()) continue;
+            const auto& rowCells = table.rows[static_cast<std::size_t>(row)].cells;
+            if (column < 0 || static_cast<std::size_t>(column) >= rowCells.size()) continue;
+            const double cellWidth = rowCells[static_cast<std::size_t>(column)].width;
+            fitLevel(content, inner, level + 1, std::max(0.0, cellWidth - kCellPadding), measure);
         }
     }
+}
+
+}  // namespace
+
+void fitTables(Fragment& content, double width, const StyleSheet& styles,
+               fonts::TextMeasure& measure) {
+    if (content.tables.empty() || content.paragraphs.empty()) return;
+    ParagraphMeasure paragraphs(content, styles, measure);
+    fitLevel(content, paragraphsOf(content), 0, width, paragraphs);
 }
 
 }  // namespace quillet::engine::html

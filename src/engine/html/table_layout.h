@@ -53,10 +53,10 @@ std::vector<double> layOutColumns(const std::vector<LayoutCell>& cells, int colu
 // The minimum and preferred widths of a table laid out from `cells`: its columns' sums.
 ContentWidths tableWidths(const std::vector<LayoutCell>& cells, int columns);
 
-// Makes table `index` of `content` (one directly in it, not inside another of its tables) no
-// wider than `width` when its columns allow: its grid laid out again in that width from its
-// cells' content, its cells' widths following.
-void fitTable(Fragment& content, int index, double width, const StyleSheet& styles,
-              fonts::TextMeasure& measure);
+// Makes each table directly in `content` (not inside another of its tables) no wider than
+// `width` when its columns allow: its grid laid out again in that width from its cells' content,
+// its cells' widths following, and so on for the tables inside the cells of one laid out again.
+void fitTables(Fragment& content, double width, const StyleSheet& styles,
+               fonts::TextMeasure& measure);
 
 }  // namespace quillet::engine::html

@@ -34,19 +34,6 @@ struct CellOut {
     ContentWidths natural;  // padding included
 };
 
-// Lays the tables directly inside a cell's content out again where they are wider than the
-// cell's `width`, which its column got after they were read.
-void fitInnerTables(Fragment& content, double width, TableWalk& walk) {
-    std::vector<int> inner;
-    for (std::size_t i = 0; i < content.paragraphs.size(); ++i) {
-        const auto& refs = content.paragraphFormat(i).cells;
-        if (!refs.empty() &&
-            std::find(inner.begin(), inner.end(), refs.front().table) == inner.end())
-            inner.push_back(refs.front().table);
-    }
-    for (const int table : inner) fitTable(content, table, width, walk.styles(), walk.measure());
-}
-
 void appendEmptyCell(Fragment& table, const CellRef& ref) {
     Fragment f;
     f.append(std::u16string(1, kCellMark), CharFormat{});
@@ -229,6 +216,9 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
             cellStyle.blockShading.reset();
             cell.content = walk.cell(cellNode, cellStyle, cellWidth, depth);
             cell.natural = measureContent(cell.content, walk.styles(), walk.measure());
+            // A cell whose lines do not wrap (nowrap, white-space: nowrap or pre) is no
+            // narrower than its longest line.
+            if (cellStyle.noWrap) cell.natural.minimum = cell.natural.preferred;
             cell.natural.minimum += kCellPadding;
             cell.natural.preferred += kCellPadding;
             walk.leave();
@@ -309,7 +299,8 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
                 }
                 if (cell.row == r) {
                     ci.verticalMerge = cell.rowSpan > 1 ? 1 : 0;
-                    fitInnerTables(cell.content, ci.width - kCellPadding, walk);
+                    // The tables inside were read before the column got its width.
+                    fitTables(cell.content, ci.width - kCellPadding, walk.styles(), walk.measure());
                     appendFragment(table, std::move(cell.content), ref);
                 } else {
                     ci.verticalMerge = 2;
