@@ -117,18 +117,6 @@ const EastAsianFont* eastAsianFont(std::u16string_view family) {
     return nullptr;
 }
 
-std::string notoCjkFamily(bool serif, std::string_view language) {
-    std::string region = "SC";
-    if (language.starts_with("ja"))
-        region = "JP";
-    else if (language.starts_with("ko"))
-        region = "KR";
-    else if (language.starts_with("zh-TW") || language.starts_with("zh-Hant") ||
-             language.starts_with("zh-HK") || language.starts_with("zh-MO"))
-        region = "TC";
-    return std::string(serif ? "Noto Serif CJK " : "Noto Sans CJK ") + region;
-}
-
 std::string_view metricCompatibleFamily(std::u16string_view family) {
     const std::u16string folded = foldName(family);
     for (const auto& [name, substitute] : kMetricCompatible)

@@ -1,6 +1,7 @@
 // The fonts that Windows documents name and the fonts of a Linux system that stand in for them:
-// metric-compatible ones for the Latin fonts of Office, Noto CJK for the Chinese, Japanese and
-// Korean ones. It knows names only; fontconfig finds the files.
+// metric-compatible ones for the Latin fonts of Office, and the language of the Chinese, Japanese
+// and Korean ones (fontconfig's rules for that language choose their stand-ins). It knows names
+// only; fontconfig finds the files.
 #pragma once
 
 #include <string>
@@ -17,10 +18,6 @@ struct EastAsianFont {
 // The East Asian font that `family` names (any letter case, full-width Latin letters of Japanese
 // names included), or nothing for other names.
 const EastAsianFont* eastAsianFont(std::u16string_view family);
-
-// The Noto CJK family for `language` ("ja", "zh-TW", ...; anything else gives Simplified
-// Chinese): "Noto Serif CJK JP", "Noto Sans CJK TC", ...
-std::string notoCjkFamily(bool serif, std::string_view language);
 
 // The metric-compatible family installed for one of Office's Latin fonts ("Arial" gives
 // "Liberation Sans"), or an empty view.

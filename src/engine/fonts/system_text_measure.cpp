@@ -238,8 +238,10 @@ private:
         addFamily(latin, metricCompatibleFamily(request.family));
         matchFace(slot->latin, latin, request);
 
-        // East Asian text: the named font, else Noto CJK of the text's language (serif for Song,
-        // Ming, Mincho and Batang faces), else any font of that language.
+        // East Asian text: the named font, else what fontconfig's own rules give for the name in
+        // the text's language (the language of the name when the text has none). LibreOffice,
+        // which lays the same documents out on this machine, asks fontconfig the same way, and
+        // its choice (WenQuanYi for MS Mincho here, Noto Serif CJK for SimSun) sets line heights.
         const std::u16string& eaName =
             request.eastAsiaFamily.empty() ? request.family : request.eastAsiaFamily;
         const EastAsianFont* named = eastAsianFont(eaName);
@@ -251,11 +253,6 @@ private:
             language = named->language;
         FcPattern* eastAsia = FcPatternCreate();
         addFamily(eastAsia, toUtf8(eaName));
-        const bool serif = named ? named->serif : false;
-        if (named || script) {
-            addFamily(eastAsia, notoCjkFamily(serif, language));
-            addFamily(eastAsia, serif ? "serif" : "sans-serif");
-        }
         if (!language.empty()) {
             FcLangSet* langs = FcLangSetCreate();
             FcLangSetAdd(langs, reinterpret_cast<const FcChar8*>(language.c_str()));
