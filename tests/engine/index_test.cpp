@@ -5,6 +5,8 @@
 
 #include "automation/automation_error.h"
 #include "engine/index_field.h"
+#include "engine/layout/page_layout.h"
+#include "engine/page_numbers.h"
 #include "support/temp_dir.h"
 
 #include <zip.h>
@@ -86,6 +88,12 @@ std::optional<std::string> readEntry(const std::filesystem::path& file, const ch
 
 class IndexTest : public EngineTest {
 protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        engine::layout::registerPageLayout();
+    }
+    void TearDown() override { engine::setPageNumbering(nullptr); }
+
     // A heading paragraph `text` in Heading 1, its entries marked on its text once its
     // paragraph is closed (a mark goes after the range, the range stays as it was), and a
     // paragraph of text.
