@@ -2,8 +2,10 @@
 # (scripts/package.sh builds and packs in one step). It holds what `cmake --install` puts under
 # /usr: the three programs in bin/, the desktop entry and its icon (src/ui/CMakeLists.txt), the
 # AppStream metainfo and the manual page (below). Its Depends line is worked out by
-# dpkg-shlibdeps from the libraries the programs link; LibreOffice, which only .doc and PDF
-# output need, is a suggestion.
+# dpkg-shlibdeps from the libraries the programs link, with the fonts that tables are measured in:
+# Liberation for Arial, Times New Roman and Courier New, which documents name most; Carlito,
+# Caladea and Noto CJK, for Calibri, Cambria and East Asian text, are recommended. LibreOffice,
+# which only .doc and PDF output need, is a suggestion.
 
 # The manual page, compressed as Debian keeps them (-n: no name or time stamp, so the same page
 # gives the same bytes).
@@ -48,6 +50,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-crosextra-carlito, fonts-crosextra-caladea, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libreoffice-writer, python3-uno")
 # The long description; CPack puts the summary above it and indents it as Debian wants.
 set(CPACK_PACKAGE_DESCRIPTION

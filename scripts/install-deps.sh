@@ -20,7 +20,13 @@ packages=(
     libstb-dev        # picture sizes
     libgumbo-dev      # the engine reads topic pages with a browser-grade HTML parser
     libgmime-3.0-dev  # topics that are web archives (.mht) are MIME documents: GMime decodes them
-    libicu-dev        # language tags of the help file's language identifier
+    libicu-dev        # language tags of the help file's language identifier, line breaks, sorting the index
+    libharfbuzz-dev   # the engine measures text: HarfBuzz shapes it ...
+    libfontconfig-dev # ... in the fonts fontconfig finds
+    fonts-liberation2 # ... metric-compatible with Arial, Times New Roman, Courier New
+    fonts-crosextra-carlito  # ... with Calibri
+    fonts-crosextra-caladea  # ... with Cambria
+    fonts-noto-cjk    # ... and Chinese, Japanese and Korean text
     qt6-base-dev      # the desktop windows
     qt6-tools-dev     # Qt Linguist for CMake: the interface in the user's language
     qt6-l10n-tools    # ... lupdate and lrelease

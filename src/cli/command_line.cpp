@@ -333,6 +333,8 @@ void declareConvert(CLI::App& app, ConvertArgs& args) {
     command.add_flag_callback(
         "--no-linked-help", [&s] { s.LinkedHelp = false; },
         "read no other help file that pages link to (ms-its:other.chm::/page.htm)");
+    command.add_flag_callback("--no-index", clear(s.Index),
+                              "no index at the back from the help file's index keywords");
     addValue(command, "--addenda", "TEXT", "the heading of pages outside the contents",
              text(s.Addenda))
         ->default_str(toUtf8(s.Addenda));

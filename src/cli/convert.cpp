@@ -7,6 +7,7 @@
 #include "cli/stop_signals.h"
 #include "engine/doc_export.h"
 #include "engine/html/web_page_reader.h"
+#include "engine/layout/page_layout.h"
 #include "engine/stop_check.h"
 #include "engine/word_engine.h"
 #include "job/output_word.h"
@@ -258,6 +259,7 @@ int runConvert(const ConvertArgs& args) {
     }
 
     engine::registerWordEngine();
+    engine::layout::registerPageLayout();
     engine::registerWebPageReader();
     TerminalUserInterface ui;
     StageClock clock;

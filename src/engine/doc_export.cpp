@@ -203,8 +203,9 @@ std::string findPython() {
 // Exit status of the script below when Python has no "uno" module.
 constexpr int kNoUno = 3;
 
-// Starts LibreOffice listening on a pipe, opens the document hidden, updates every index (the
-// tables of contents take LibreOffice's page numbers) and exports it to PDF with bookmarks.
+// Starts LibreOffice listening on a pipe, opens the document hidden, updates the tables of
+// contents (they take LibreOffice's page numbers; an alphabetical index keeps the engine's) and
+// exports it to PDF with bookmarks.
 // usage: SCRIPT SOFFICE PROFILE_FOLDER IN.docx OUT.pdf
 constexpr std::string_view kUpdateAndExport = R"py(import os, subprocess, sys, time
 try:
@@ -248,7 +249,11 @@ try:
         sys.exit("LibreOffice could not open " + source)
     indexes = document.getDocumentIndexes()
     for i in range(indexes.getCount()):
-        indexes.getByIndex(i).update()
+        index = indexes.getByIndex(i)
+        # An alphabetical index keeps the result the document holds: LibreOffice's own update
+        # reads "main:sub" as one entry and drops the page numbers in a two-column index.
+        if not index.supportsService("com.sun.star.text.DocumentIndex"):
+            index.update()
     options = uno.Any("[]com.sun.star.beans.PropertyValue", (prop("ExportBookmarks", True),))
     document.storeToURL(uno.systemPathToFileUrl(target),
                         (prop("FilterName", "writer_pdf_Export"), prop("FilterData", options)))

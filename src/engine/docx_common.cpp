@@ -142,6 +142,9 @@ std::u16string fileStyleName(int builtin, const std::u16string& name) {
         return u"heading " + fromUtf8(std::to_string(kStyleHeading1 - builtin + 1));
     if (builtin <= kStyleToc1 && builtin >= kStyleToc1 - 8)
         return u"toc " + fromUtf8(std::to_string(kStyleToc1 - builtin + 1));
+    if (builtin <= kStyleIndex1 && builtin >= kStyleIndex1 - 8)
+        return u"index " + fromUtf8(std::to_string(kStyleIndex1 - builtin + 1));
+    if (builtin == kStyleIndexHeading) return u"index heading";
     if (builtin == kStyleHeader) return u"header";
     if (builtin == kStyleFooter) return u"footer";
     return name;

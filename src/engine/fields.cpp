@@ -1,6 +1,6 @@
 #include "engine/fields.h"
 
-#include "engine/page_estimate.h"
+#include "engine/page_numbers.h"
 #include "platform/utf.h"
 
 #include <algorithm>
@@ -67,6 +67,16 @@ Fragment fieldFragment(std::u16string_view code, Fragment result) {
     return f;
 }
 
+std::u16string fieldKeyword(std::u16string_view code) {
+    const auto first = code.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) return {};
+    const auto last = code.find_first_of(u' ', first);
+    std::u16string word(code.substr(first, last == code.npos ? code.npos : last - first));
+    for (char16_t& c : word)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return word;
+}
+
 std::u16string tocFieldCode(const TocOptions& o) {
     std::u16string code =
         u" TOC \\o \"" + number(o.upperLevel) + u"-" + number(o.lowerLevel) + u"\"";
@@ -123,13 +133,7 @@ TocOptions parseTocFieldCode(std::u16string_view code) {
 }
 
 bool isTocField(const Story& story, const Field& field) {
-    const std::u16string code = story.fieldCode(field);
-    const auto first = code.find_first_not_of(u' ');
-    if (first == std::u16string::npos || code.size() < first + 3) return false;
-    std::u16string word = code.substr(first, 3);
-    for (char16_t& c : word)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    return word == u"TOC" && (code.size() == first + 3 || code[first + 3] == u' ');
+    return fieldKeyword(story.fieldCode(field)) == u"TOC";
 }
 
 std::shared_ptr<Field> insertTableOfContents(DocumentModel& model, int pos,
@@ -232,14 +236,14 @@ void updateTableOfContents(DocumentModel& model, const Field& field) {
     const int length = static_cast<int>(result.text.size());
     model.insert(body, separator + 1, std::move(result));
     if (options.includePageNumbers && !entries.empty()) {
-        // The numbers, estimated with the entries in place (they take pages too), replace the
+        // The numbers, laid out with the entries in place (they take pages too), replace the
         // empty ones; numbers of a few digits change no entry's length in lines.
         std::vector<int> starts;
         for (const Entry& e : entries) {
             const Bookmark* mark = body.findBookmark(e.bookmark);
             starts.push_back(mark ? mark->start : -1);
         }
-        const std::vector<int> pages = estimatePageNumbers(model, starts);
+        const std::vector<int> pages = pageNumbersOf(model, starts);
         model.remove(body, separator + 1, separator + 1 + length);
         model.insert(body, separator + 1, contents(pages));
     }

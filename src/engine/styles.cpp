@@ -3,6 +3,8 @@
 #include "platform/ascii.h"
 #include "platform/utf.h"
 
+#include <cassert>
+
 namespace quillet::engine {
 
 namespace {
@@ -81,6 +83,35 @@ StyleSheet::StyleSheet() {
     link.font.color = 0xFF0000;  // blue, as 0x00BBGGRR
     link.font.underline = 1;
     m_styles.push_back(link);
+}
+
+int builtinIndexStyle(StyleSheet& sheet, int builtin) {
+    assert(builtin == kStyleIndexHeading ||
+           (builtin <= kStyleIndex1 && builtin >= kStyleIndex1 - 8));
+    if (const int found = sheet.findBuiltin(builtin); found >= 0) return found;
+    Style s;
+    s.builtin = builtin;
+    s.basedOn = 0;
+    if (builtin == kStyleIndexHeading) {
+        s.name = u"Index Heading";
+        s.id = u"IndexHeading";
+        s.next = builtinIndexStyle(sheet, kStyleIndex1);
+        s.font.bold = true;
+        s.paragraph.spaceBefore = 6.0;
+        s.paragraph.keepWithNext = true;
+    } else {
+        const int level = kStyleIndex1 - builtin + 1;
+        s.name = u"Index " + number(level);
+        s.id = u"Index" + number(level);
+        s.next = 0;
+        // Each level hangs: a long entry's next lines stand in from its first.
+        s.paragraph.leftIndent = 12.0 * level;
+        s.paragraph.firstLineIndent = -12.0;
+    }
+    s.paragraph.spaceAfter = 0.0;
+    // A style read from a file keeps its name but not Word's number: the name finds it.
+    if (const int named = sheet.findByName(s.name); named >= 0) return named;
+    return sheet.add(std::move(s));
 }
 
 int StyleSheet::findByName(std::u16string_view name) const {

@@ -1,7 +1,8 @@
 // The style sheet of a document: Word's built-in styles that the engine writes (Normal, Heading 1
-// to 9, TOC 1 to 9, Hyperlink, Header, Footer, Default Paragraph Font) and any added by reading or
-// pasting. Styles are found by index, name or built-in number; they are never removed, so an
-// index stays valid. Resolving formatting follows "based on" chains.
+// to 9, TOC 1 to 9, Hyperlink, Header, Footer, Default Paragraph Font), the index styles once an
+// index asks for them (builtinIndexStyle), and any added by reading or pasting. Styles are found by
+// index, name or built-in number; they are never removed, so an index stays valid. Resolving
+// formatting follows "based on" chains.
 #pragma once
 
 #include "engine/formats.h"
@@ -17,9 +18,11 @@ enum class StyleType { Paragraph = 1, Character = 2, Table = 3, List = 4 };
 // Word's numbers of the built-in styles used here.
 inline constexpr int kStyleNormal = -1;
 inline constexpr int kStyleHeading1 = -2;  // to -10 for Heading 9
+inline constexpr int kStyleIndex1 = -11;   // to -19 for Index 9
 inline constexpr int kStyleToc1 = -20;     // to -28 for TOC 9
 inline constexpr int kStyleHeader = -32;
 inline constexpr int kStyleFooter = -33;
+inline constexpr int kStyleIndexHeading = -34;
 inline constexpr int kStyleDefaultParagraphFont = -66;
 inline constexpr int kStyleHyperlink = -86;
 
@@ -64,6 +67,11 @@ public:
 private:
     std::vector<Style> m_styles;
 };
+
+// The index style with Word's number `builtin` (Index 1 to 9, Index Heading), added to `sheet`
+// when it has none of that number or name yet; returns its index. Documents without an index
+// keep a style sheet without them.
+int builtinIndexStyle(StyleSheet& sheet, int builtin);
 
 // The built-in number of Heading N (1 to 9).
 inline int headingStyleNumber(int level) {

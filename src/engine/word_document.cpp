@@ -1,7 +1,8 @@
-// Document, with its Styles, Bookmarks, Hyperlinks, TablesOfContents and WebOptions.
+// Document, with its Styles, Bookmarks, Hyperlinks, TablesOfContents, Indexes and WebOptions.
 #include "engine/word_objects.h"
 
 #include "engine/fields.h"
+#include "engine/index_field.h"
 #include "engine/word_engine.h"
 #include "platform/utf.h"
 #include "text/east_asian_fonts.h"
@@ -558,6 +559,142 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
+// Indexes
+
+class IndexObject : public TableDispatch<IndexObject> {
+public:
+    IndexObject(std::shared_ptr<DocumentState> doc, std::weak_ptr<Field> field)
+        : m_doc(std::move(doc)), m_field(std::move(field)) {}
+    static const MemberTable<IndexObject>& members() {
+        using Self = IndexObject;
+        static const MemberTable<Self> table(
+            u"Index",
+            {
+                {u"Range",
+                 {},
+                 [](Self& t, const CallArgs&) {
+                     const auto f = t.get();
+                     return Variant(
+                         makeRange(t.m_doc, t.m_doc->model.bodyStory(), f->start, f->end));
+                 }},
+                {u"Update",
+                 {},
+                 [](Self& t, const CallArgs&) {
+                     updateIndex(t.m_doc->model, *t.get());
+                     return Variant();
+                 }},
+                {u"HeadingSeparator",
+                 {},
+                 [](Self& t, const CallArgs&) { return Variant(t.options().headingSeparator); }},
+                {u"Type", {}, [](Self& t, const CallArgs&) { return Variant(t.options().type); }},
+                {u"NumberOfColumns",
+                 {},
+                 [](Self& t, const CallArgs&) { return Variant(t.options().columns); }},
+                {u"Delete",
+                 {},
+                 [](Self& t, const CallArgs&) {
+                     const auto f = t.get();
+                     t.m_doc->model.remove(t.m_doc->model.body(), f->start, f->end);
+                     return Variant();
+                 }},
+            });
+        return table;
+    }
+
+private:
+    std::shared_ptr<Field> get() const {
+        checkOpen(*m_doc);
+        auto f = m_field.lock();
+        if (!f) throw AutomationError(u"the index has been deleted");
+        return f;
+    }
+    IndexOptions options() const {
+        return parseIndexFieldCode(m_doc->model.body().fieldCode(*get()));
+    }
+    std::shared_ptr<DocumentState> m_doc;
+    std::weak_ptr<Field> m_field;
+};
+
+class IndexesObject : public TableDispatch<IndexesObject> {
+public:
+    explicit IndexesObject(std::shared_ptr<DocumentState> doc) : m_doc(std::move(doc)) {}
+    static const MemberTable<IndexesObject>& members() {
+        using Self = IndexesObject;
+        static const MemberTable<Self> table(
+            u"Indexes",
+            collectionMembers<Self>(
+                [](Self& t) { return static_cast<int>(t.indexes().size()); },
+                [](Self& t, std::size_t i) {
+                    return Object(std::make_shared<IndexObject>(t.m_doc, t.indexes()[i]));
+                },
+                {
+                    {u"Add",
+                     {u"Range", u"HeadingSeparator", u"RightAlignPageNumbers", u"Type",
+                      u"NumberOfColumns", u"AccentedLetters", u"SortBy", u"IndexLanguage"},
+                     [](Self& t, const CallArgs& a) { return t.add(a); }},
+                    {u"MarkEntry",
+                     {u"Range", u"Entry", u"EntryAutoText", u"CrossReference",
+                      u"CrossReferenceAutoText", u"BookmarkName", u"Bold", u"Italic", u"Reading"},
+                     [](Self& t, const CallArgs& a) { return t.markEntry(a); }},
+                }));
+        return table;
+    }
+
+private:
+    std::vector<std::shared_ptr<Field>> indexes() const {
+        checkOpen(*m_doc);
+        std::vector<std::shared_ptr<Field>> list;
+        const Story& body = m_doc->model.body();
+        for (const auto& f : body.fields())
+            if (isIndexField(body, *f)) list.push_back(f);
+        return list;
+    }
+    RangeObject& bodyRange(const CallArgs& a) const {
+        RangeObject* range = asRange(a[0]);
+        if (!range || range->docState() != m_doc || !range->inBody())
+            throw AutomationError(u"argument Range: not a range of this document's main text");
+        return *range;
+    }
+    Variant add(const CallArgs& a) {
+        checkOpen(*m_doc);
+        RangeObject& range = bodyRange(a);
+        IndexOptions o;
+        o.headingSeparator = a.integer(1, 0);
+        if (o.headingSeparator < 0 || o.headingSeparator > 4) a.outOfRange(1);
+        if (o.headingSeparator == 4) o.headingSeparator = 2;  // the letter, as the engine shows it
+        o.type = a.integer(3, 0);
+        if (o.type < 0 || o.type > 1) a.outOfRange(3);
+        o.columns = a.integer(4, 1);
+        if (o.columns < 0 || o.columns > 4) a.outOfRange(4);
+        o.columns = std::max(o.columns, 1);
+        o.languageId = a.integer(7, 0);
+        if (o.languageId == 0)
+            o.languageId = languageIdOfTag(indexSortingLanguage(m_doc->model.styles()));
+        int pos = range.start();
+        if (range.end() > range.start())
+            pos = m_doc->model.remove(*range.story(), range.start(), range.end()).first;
+        pos = std::min(pos, range.story()->length() - 1);
+        const auto field = insertIndex(m_doc->model, pos, o);
+        range.setSpan(field->start, field->end);
+        return Variant(Object(std::make_shared<IndexObject>(m_doc, field)));
+    }
+    // Word puts the XE field after the range; the range is left as it was.
+    Variant markEntry(const CallArgs& a) {
+        checkOpen(*m_doc);
+        RangeObject& range = bodyRange(a);
+        const std::u16string entry = a.text(1, u"");
+        if (entry.find_first_not_of(u' ') == std::u16string::npos)
+            throw AutomationError(u"argument Entry: an index entry needs text");
+        const int start = range.start(), end = range.end();
+        markIndexEntry(m_doc->model, *range.story(), std::min(end, range.story()->length() - 1),
+                       entry);
+        range.setSpan(start, end);
+        return Variant();
+    }
+    std::shared_ptr<DocumentState> m_doc;
+};
+
+// ---------------------------------------------------------------------------------------------
 // WebOptions
 
 class WebOptionsObject : public TableDispatch<WebOptionsObject> {
@@ -685,6 +822,11 @@ const MemberTable<DocumentObject>& DocumentObject::members() {
             {u"TablesOfContents",
              {},
              [](Self& d, const CallArgs&) { return Variant(makeTablesOfContents(d.open())); }},
+            {u"Indexes",
+             {},
+             [](Self& d, const CallArgs&) {
+                 return Variant(Object(std::make_shared<IndexesObject>(d.open())));
+             }},
             {u"Sections",
              {},
              [](Self& d, const CallArgs&) { return Variant(makeSections(d.open())); }},

@@ -375,5 +375,13 @@
         <source>a table of %1 rows is read without its row and column spans, which would make a grid of more than %2 cells.</source>
         <translation>a table of %1 rows is read without its row and column spans, which would make a grid of more than %2 cells.</translation>
     </message>
+    <message>
+        <source>索引</source>
+        <translation>Index</translation>
+    </message>
+    <message>
+        <source>帮助文件有索引文件（.hhk）时，在文档末尾用其关键字建立索引</source>
+        <translation>When the help file has an index file (.hhk), build an index from its keywords at the end of the document</translation>
+    </message>
 </context>
 </TS>

@@ -55,6 +55,9 @@ public:
     bool Discard = false;
     std::u16string Addenda = u"Addenda";
     bool LinkedHelp = true;  // read the other help files that pages link to (ms-its:other.chm::)
+    // An index at the back, from the help file's index keywords; a help file without an index
+    // file (.hhk) has none, so it gets no index whatever this says.
+    bool Index = true;
     HeadingFonts HeadingFont;
 };
 

@@ -285,6 +285,11 @@ void TfrmMain::buildControls() {
     elements->addWidget(seShowLevel, 1, 2);
     elements->addWidget(lbTOC, 2, 0);
     elements->addWidget(edtTableOfContents, 2, 1, 1, 2);
+    cbIndex = new QCheckBox(qtr(QT_TRANSLATE_NOOP("quillet", "索引")));
+    cbIndex->setChecked(true);
+    cbIndex->setToolTip(qtr(QT_TRANSLATE_NOOP(
+        "quillet", "帮助文件有索引文件（.hhk）时，在文档末尾用其关键字建立索引")));
+    elements->addWidget(cbIndex, 3, 0, 1, 3);
 
     // Enhancements.
     groupEnhance = new QGroupBox(qtr(QT_TRANSLATE_NOOP("quillet", "增强")));
@@ -358,6 +363,7 @@ void TfrmMain::buildControls() {
                                                       {rbIntergrate, "rbIntergrate"},
                                                       {edtAddenda, "edtAddenda"},
                                                       {cbLinkedHelp, "cbLinkedHelp"},
+                                                      {cbIndex, "cbIndex"},
                                                       {btnConvert, "btnConvert"}};
     for (const auto& [widget, name] : names) widget->setObjectName(QString::fromLatin1(name));
 }

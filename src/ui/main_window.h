@@ -90,6 +90,7 @@ public:
     QGroupBox* groupTopics;
     QRadioButton* rbDiscard;
     QCheckBox* cbLinkedHelp;
+    QCheckBox* cbIndex;
     QRadioButton* rbIntergrate;
     QLabel* lbAddenda;
     QLineEdit* edtAddenda;

@@ -191,6 +191,7 @@ const std::vector<Binding>& bindings() {
             discardChoice(u"Discard"),
             textEdit(u"Addenda", u"Addenda", &W::edtAddenda, &S::Addenda),
             checkBox(u"LinkedHelp", true, &W::cbLinkedHelp, &S::LinkedHelp),
+            checkBox(u"Index", true, &W::cbIndex, &S::Index),
         };
         for (int level = 1; level <= 9; ++level) t.push_back(headingFont(level));
         return t;

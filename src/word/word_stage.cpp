@@ -2,9 +2,9 @@
 
 #include "automation/class_registry.h"
 #include "platform/ascii.h"
-#include "platform/file_mode.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_in_use.h"
+#include "platform/file_mode.h"
 #include "platform/temp_files.h"
 #include "platform/translation.h"
 #include "platform/utf.h"
@@ -229,6 +229,8 @@ void AddHeaderFooter(TWordSession& session, TChmToDocPDF& job) {
 void UpdateContents(TWordSession& session, TChmToDocPDF& job) {
     report(job, tr16(QT_TRANSLATE_NOOP("quillet", "更新 TOC...")), 95);
     if (job.Settings->Toc) session.Doc.at(u"TablesOfContents").at(u"item", {1}).call(u"Update");
+    // The index's page numbers too, now that the pictures have their final sizes.
+    if (session.MarkIndex) session.Doc.at(u"Indexes").at(u"item", {1}).call(u"Update");
 }
 
 // --- pictures -------------------------------------------------------------------------------
@@ -358,9 +360,29 @@ void UnlinkListTemplates(TWordSession& session) {
     }
 }
 
+// Indexes.Add's choices: a letter heading before each letter's entries, sub-entries indented.
+constexpr int kHeadingSeparatorLetter = 2;  // wdHeadingSeparatorLetter
+constexpr int kIndexIndent = 0;             // wdIndexIndent
+
 // The built-in heading style of a contents level, kept within Heading 1 to Heading 9.
 int headingStyleOf(int level) {
     return -(std::clamp(level, 0, 8) + 2);
+}
+
+// Whether the document gets an index: the settings ask for one and some entry has keywords.
+bool wantsIndex(const TChmToDocPDF& job) {
+    if (!job.Settings->Index) return false;
+    for (std::size_t i = 0; i < job.List.size(); ++i)
+        if (!IndexEntries(job.List[i].Keywords).empty()) return true;
+    return false;
+}
+
+// Marks the index entries of `entry` on its heading (`heading`: its text, without its paragraph
+// mark).
+void MarkIndexEntries(TWordSession& session, const TTitleList& entry, const Object& heading) {
+    for (const std::u16string& text : IndexEntries(entry.Keywords))
+        session.Doc.at(u"Indexes")
+            .call(u"MarkEntry", {named(u"Range", heading), named(u"Entry", text)});
 }
 
 void AddEntryHeading(TWordSession& session, TChmToDocPDF& job, const TTitleList& entry) {
@@ -375,6 +397,31 @@ void AddEntryHeading(TWordSession& session, TChmToDocPDF& job, const TTitleList&
     session.InsertRange = bookmark.at(u"range");
     session.InsertRange.call(u"collapse", {0});
     session.InsertRange.call(u"InsertParagraphAfter");
+    session.InsertRange.call(u"collapse", {0});
+    // The marks go in once the heading's paragraph is closed, so that they stay in it.
+    if (session.MarkIndex) MarkIndexEntries(session, entry, bookmark.at(u"range"));
+}
+
+// After the last chapter, on a page of its own: the heading "Index" and the index of the marked
+// entries, letter headings between the letters, sub-entries indented, in two columns.
+void AddIndex(TWordSession& session) {
+    Object& r = session.InsertRange;
+    r.call(u"collapse", {0});
+    r.call(u"InsertParagraphAfter");
+    r.call(u"collapse", {0});
+    r.call(u"InsertBreak", {2});
+    r.call(u"collapse", {0});
+    r.put(u"style", headingStyleOf(0));
+    r.call(u"InsertAfter", {tr16(QT_TRANSLATE_NOOP("quillet", "索引"))});
+    r.call(u"InsertParagraphAfter");
+    r.call(u"collapse", {0});
+    r.put(u"Style", -1);
+    const Object index =
+        session.Doc.at(u"Indexes")
+            .call(u"Add", {named(u"Range", r), named(u"HeadingSeparator", kHeadingSeparatorLetter),
+                           named(u"Type", kIndexIndent), named(u"NumberOfColumns", 2)})
+            .toObject();
+    session.InsertRange = index.at(u"range");
     session.InsertRange.call(u"collapse", {0});
 }
 
@@ -618,6 +665,42 @@ void FinishRun(TWordSession& session, TChmToDocPDF& job, const WordStageOptions&
 
 }  // namespace
 
+std::vector<std::u16string> IndexEntries(std::u16string_view keywords) {
+    std::vector<std::u16string> entries;
+    std::u16string entry, level;
+    // Ends the level read so far; a blank one (nothing or spaces between separators) is none.
+    const auto endLevel = [&] {
+        if (level.find_first_not_of(u' ') != std::u16string::npos) {
+            if (!entry.empty()) entry += u':';
+            entry += level;
+        }
+        level.clear();
+    };
+    const auto endPath = [&] {
+        endLevel();
+        if (!entry.empty()) entries.push_back(std::move(entry));
+        entry.clear();
+    };
+    for (std::size_t i = 0; i < keywords.size(); ++i) {
+        const char16_t c = keywords[i];
+        if (keywords.substr(i, 2) == u"`\\") {
+            endPath();
+            ++i;
+        } else if (c == u'/' && keywords.substr(i, 2) == u"//") {
+            level += u'/';
+            ++i;
+        } else if (c == u'/') {
+            endLevel();
+        } else {
+            // What Word's index entries read as their own syntax is escaped.
+            if (c == u':' || c == u';' || c == u'"' || c == u'\\') level += u'\\';
+            level += c;
+        }
+    }
+    endPath();
+    return entries;
+}
+
 int WordVersionOf(std::u16string_view text) {
     long long value = 0;
     bool inRun = false;
@@ -720,6 +803,7 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
         const double step = count > 0 ? 60.0 / count : 0.0;
         session.InsertRange = session.Doc.at(u"Content");
         PageReadAhead readAhead(session, job);
+        session.MarkIndex = wantsIndex(job);
         if (job.Settings->Cover) AddCover(session, job);
         if (job.Settings->Toc) AddContents(session, job);
         for (int n = 0; n < count; ++n) {
@@ -748,6 +832,7 @@ void OutputWord(TChmToDocPDF& job, const WordStageOptions& options) {
             }
             if (n > 500 && n % 200 == 0) RefreshDocument(session, job);
         }
+        if (session.MarkIndex) AddIndex(session);
         RefreshDocument(session, job);
         FitPictures(session, job);
         AddHeaderFooter(session, job);

@@ -11,6 +11,8 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quillet {
 
@@ -32,6 +34,8 @@ struct TWordSession {
     std::u16string OutputPath;
     // Whether to save, restart and reopen the document now and then (see StartWordSession).
     bool RefreshNeeded = true;
+    // Whether headings get their entries' index marks and the document an index at the back.
+    bool MarkIndex = false;
     IOleMessageFilter Filter;
 };
 
@@ -52,6 +56,11 @@ void StartWordSession(TWordSession& session, TChmToDocPDF& job);
 void EndWordSession(TWordSession& session, TChmToDocPDF& job);
 void RefreshDocument(TWordSession& session, TChmToDocPDF& job);
 int WordVersionOf(std::u16string_view text);
+// The index entries of an entry's keyword paths ("`\\" between paths, "/" between the levels of
+// one, "//" a slash of the keyword), as Indexes.MarkEntry takes them: levels joined by ":", and
+// a colon, semicolon, quotation mark or backslash of a keyword escaped with a backslash. Blank
+// paths and levels give nothing.
+std::vector<std::u16string> IndexEntries(std::u16string_view keywords);
 // Millimetres to points: times 2.85, rounded half to even.
 int MillimetresToPoints(int millimetres);
 // The 49 guarded options: the first 40 of Options, the rest of AutoCorrect.

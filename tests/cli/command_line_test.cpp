@@ -94,6 +94,8 @@ TEST(CommandLine, ConvertOptionsSetTheirSettings) {
          }},
         {{"guide.chm", "--hints=(see [Title No.])"},
          [](const ConvertArgs& a) { EXPECT_EQ(a.settings.HintFormat, u"(see [Title No.])"); }},
+        {{"guide.chm"}, [](const ConvertArgs& a) { EXPECT_TRUE(a.settings.Index); }},
+        {{"guide.chm", "--no-index"}, [](const ConvertArgs& a) { EXPECT_FALSE(a.settings.Index); }},
         {{"guide.chm", "--max-size", "1000", "--toc-levels", "9", "--toc-levels", "5",
           "--office-time-limit", "0", "--max-page-size", "4096", "--max-entries", "10"},
          [](const ConvertArgs& a) {

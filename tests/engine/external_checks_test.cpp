@@ -3,6 +3,9 @@
 // LibreOffice. Each test skips, saying why, when its program is missing.
 #include "engine_fixture.h"
 
+#include "engine/layout/page_layout.h"
+#include "engine/page_numbers.h"
+
 #include "automation/automation_error.h"
 #include "engine/doc_export.h"
 #include "platform/process.h"
@@ -71,6 +74,12 @@ std::string lastLine(const std::string& page) {
 
 class ExternalChecks : public EngineTest {
 protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        engine::layout::registerPageLayout();
+    }
+    void TearDown() override { engine::setPageNumbering(nullptr); }
+
     // A small document through the automation interface, laid out as conversions lay theirs
     // out: a cover section, a section of contents, then headings with bookmarks, body text, a
     // hyperlink and a picture; a header and page numbers in the footer from the second section.
@@ -142,7 +151,7 @@ TEST_F(ExternalChecks, LibreOfficeConvertsTheDocumentToPdfAndText) {
         EXPECT_EQ(lastLine(pages[0]), "Cover title");
         EXPECT_EQ(lastLine(pages[1]), "2") << pages[1];
         EXPECT_EQ(lastLine(pages[2]), "3") << pages[2];
-        // The contents, not updated by LibreOffice, show the engine's estimate: the page that
+        // The contents, not updated by LibreOffice, show the engine's own layout: the page that
         // LibreOffice's own footer numbers for the headings.
         EXPECT_TRUE(std::regex_search(pages[1], std::regex(R"(Section 1\.1[\s.]+3\n)")))
             << pages[1];

@@ -399,7 +399,7 @@ TEST_F(WebPages, AutomaticColumnsFollowTheirContentAndTablesStayWithinTheText) {
     EXPECT_GT(tables[1].grid[0], tables[1].grid[1]);
     EXPECT_DOUBLE_EQ(tables[2].grid[0], 75);  // percent of a table of 400 pixels
     EXPECT_DOUBLE_EQ(tables[2].grid[1] + tables[2].grid[2], 225);
-    EXPECT_GE(tables[3].grid[0], 2 * 12 + 11.5);  // wide characters take a whole em
+    EXPECT_GE(tables[3].grid[0], 12 + 11.5);  // a line may break between Chinese characters
     EXPECT_LT(tables[3].grid[0], textWidth / 4);
 }
 

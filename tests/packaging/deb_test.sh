@@ -38,9 +38,14 @@ field() { # the value of one control field, as dpkg-deb -I shows it
 # The package names in Depends, one a line, without their versions.
 field Depends | sed 's/[,|]/\n/g' | awk 'NF { print $1 }' >"$work/depends"
 # dpkg-shlibdeps read every program: the windows' Qt, the unpacker's libmspack, the engine's
-# libzip.
-for library in libqt6widgets6 libqt6core6 libmspack0 libzip4 libc6; do
+# libzip and the text measure's HarfBuzz and fontconfig; the fonts it measures Office's in come
+# along.
+for library in libqt6widgets6 libqt6core6 libmspack0 libzip4 libharfbuzz0b libfontconfig1 libc6 \
+    fonts-liberation2; do
     grep -qx "$library" "$work/depends" || fail "Depends lacks $library: $(field Depends)"
+done
+for font in fonts-crosextra-carlito fonts-crosextra-caladea fonts-noto-cjk; do
+    [[ $(field Recommends) == *$font* ]] || fail "Recommends lacks $font: $(field Recommends)"
 done
 [[ $(field Suggests) == *libreoffice-writer* ]] || fail "Suggests lacks libreoffice-writer"
 [[ $(field Suggests) == *python3-uno* ]] || fail "Suggests lacks python3-uno"

@@ -286,6 +286,7 @@ TEST_F(MainWindowTest, EachSettingGoesThroughItsOwnControl) {
         {u"StartNewPage", 2},
         {u"Discard", 1},
         {u"Addenda", u"Anhang"},
+        {u"Index", 0},
         {u"Heading1", u"Calibri,27,0,[BU]"},
         {u"Heading3", u"Arial,10,255,[B]"},
         {u"Heading7", u"DejaVu Serif,8,0,[S]"},
@@ -332,6 +333,7 @@ TEST_F(MainWindowTest, EachSettingGoesThroughItsOwnControl) {
     EXPECT_EQ(s.StartNewPage, 2);
     EXPECT_TRUE(s.Discard);
     EXPECT_EQ(s.Addenda, u"Anhang");
+    EXPECT_FALSE(s.Index);
     EXPECT_EQ(FontToString(s.HeadingFont[1]), u"Calibri,27,0,[BU]");
     EXPECT_EQ(FontToString(s.HeadingFont[3]), u"Arial,10,255,[B]");
     EXPECT_EQ(FontToString(s.HeadingFont[7]), u"DejaVu Serif,8,0,[S]");

@@ -6,6 +6,7 @@
 #include "automation/class_registry.h"
 #include "engine/engine_fixture.h"
 #include "engine/html/web_page_reader.h"
+#include "engine/layout/page_layout.h"
 #include "engine/word_engine.h"
 #include "platform/utf.h"
 #include "support/temp_dir.h"
@@ -31,6 +32,7 @@ protected:
         std::filesystem::create_directories(dir.path() / "tmp");
         std::filesystem::create_directories(root());
         engine::registerWordEngine();
+        engine::layout::registerPageLayout();
         engine::registerWebPageReader([this](const std::u16string&) { return fromPath(root()); });
         job.rootFolder = fromPath(root()) + u"/";
         job.pdf = fromPath(output());
@@ -212,6 +214,45 @@ TEST_F(WordStageOnTheEngine, TheHelpFilesLanguageTagsTheTextAndChoosesTheEastAsi
         EXPECT_EQ(normal.font.eastAsiaLanguage, c.eastAsiaLanguage);
         EXPECT_EQ(styles.defaults.language, c.language);
     }
+}
+
+TEST_F(WordStageOnTheEngine, KeywordsGiveMarksOnTheHeadingsAndAnIndexAfterTheLastChapter) {
+    job.Settings->Cover = false;
+    add(u"Introduction", u"intro.htm", 0, 0, u"1.");
+    job.List[0].Keywords = u"Pictures/Wide`\\Anchors";
+    add(u"Details", u"", 1, 2, u"1.1");
+    job.List[1].Keywords = u"pictures";
+    add(u"Web site", u"http://example.com/", 0, 3, u"2.");
+    const Object result = convert();
+    const engine::DocumentModel& m = *engine::documentModel(result);
+    const std::string body = testing::dumpParagraphs(m, m.body());
+    // The marks, hidden, close the headings' text; the contents show the headings without them.
+    EXPECT_NE(body.find("[Heading 1] 1. Introduction{fb} XE \"Anchors\" {fe}"
+                        "{fb} XE \"Pictures:Wide\" {fe}\\r\n"),
+              std::string::npos)
+        << body;
+    EXPECT_NE(body.find("[Heading 2] 1.1 Details{fb} XE \"pictures\" {fe}\\r\n"), std::string::npos)
+        << body;
+    EXPECT_NE(body.find("{fs}1. Introduction\\t"), std::string::npos) << body;
+    // After the last chapter, on a page of its own: the heading (in the contents too) and the
+    // index (its styles named as the file names them, read back). The contents take a page, each
+    // first-level topic starts one.
+    const auto last = body.find("[Heading 1] 2. Web site");
+    const auto heading = body.find("[Heading 1] 索引\\r\n");
+    ASSERT_NE(last, std::string::npos);
+    ASSERT_NE(heading, std::string::npos) << body;
+    EXPECT_LT(last, heading);
+    EXPECT_NE(body.find("] 索引\\t{fb} PAGEREF"), std::string::npos) << "listed in the contents";
+    EXPECT_TRUE(body.substr(heading).ends_with(
+        "[index heading] {fb} INDEX \\h \"A\" \\c \"2\" \\z \"1033\" {fs}A\\r\n"
+        "[index 1] Anchors, 2\\r\n"
+        "[index heading] P\\r\n"
+        "[index 1] Pictures, 2\\r\n"
+        "[index 2] Wide, 2\\r\n"
+        "[Normal] {fe}\\r\n"))
+        << body.substr(heading);
+    EXPECT_NE(body.substr(last, heading - last).find("\\f"), std::string::npos)
+        << "a break before the index";
 }
 
 TEST_F(WordStageOnTheEngine, WhatItSavesReadsBackAndWritesTheSameWay) {

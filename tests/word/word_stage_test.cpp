@@ -458,6 +458,78 @@ TEST_F(WordStageTest, ACancellationTearsWordDownWithoutAFailureReport) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / "Guide.DOCX"));
 }
 
+TEST_F(WordStageTest, EntriesWithKeywordsAreMarkedAndIndexedAfterTheLastChapter) {
+    job.List[0].Keywords = u"Printing/Paper sizes`\\Setup";
+    job.List[1].Keywords = u"Setup";
+    // Without the setting, or without keywords, no mark and no index.
+    struct Case {
+        const char* name;
+        bool setting;
+        bool keywords;
+        bool index;
+    };
+    const Case cases[] = {{"index", true, true, true},
+                          {"--no-index", false, true, false},
+                          {"no keywords", true, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        recording->log.clear();
+        job.Settings->Index = c.setting;
+        if (!c.keywords)
+            for (std::size_t i = 0; i < job.List.size(); ++i) job.List[i].Keywords.clear();
+        std::filesystem::create_directories(dir.path() / "root");
+        std::ofstream(dir.path() / "root" / "page.htm") << "<p>text</p>";
+        OutputWord(job);
+        EXPECT_TRUE(errors.empty()) << errors.front();
+        const std::string range = "Word.Documents.Add.Bookmarks.Add.range";
+        const std::string mark =
+            "Word.Documents.Add.Indexes.MarkEntry(Range:" + range + ",Entry:String \"";
+        EXPECT_EQ(logged(mark + "Printing:Paper sizes\",)"), c.index);
+        EXPECT_EQ(logged(mark + "Setup\",)"), c.index);
+        const std::size_t add =
+            indexOf("Word.Documents.Add.Indexes.Add(Range:" + range +
+                    ",HeadingSeparator:Int 2,Type:Int 0,NumberOfColumns:Int 2,)");
+        EXPECT_EQ(add < recording->log.size(), c.index);
+        EXPECT_EQ(logged("Word.Documents.Add.Indexes.item.Update()"), c.index);
+        if (!c.index) continue;
+        // The heading (the source text of "Index") on a page of its own after the last chapter's
+        // heading, before the pictures are fitted; the marks on a heading once its paragraph is
+        // closed.
+        const std::size_t heading = indexOf(range + ".InsertAfter(String \"索引\",)");
+        const auto last = std::find_if(recording->log.begin(), recording->log.end(), [](auto& e) {
+            return e.ends_with(".InsertAfter(String \" Before any list\",)");
+        });
+        EXPECT_LT(static_cast<std::size_t>(last - recording->log.begin()), heading);
+        EXPECT_LT(indexOf(range + ".InsertBreak(Int 2,)"), heading);
+        EXPECT_LT(heading, add);
+        EXPECT_LT(add, indexOf("Word.Documents.Add.InlineShapes.count"));
+        EXPECT_LT(indexOf(range + ".InsertParagraphAfter()"), indexOf(mark + "Setup\",)"));
+    }
+}
+
+struct IndexEntriesCase {
+    std::u16string_view keywords;
+    std::vector<std::u16string> entries;
+};
+const IndexEntriesCase kIndexEntriesCases[] = {
+    {u"", {}},
+    {u"Printing", {u"Printing"}},
+    {u"Printing/Paper sizes`\\Setup", {u"Printing:Paper sizes", u"Setup"}},
+    // A slash of the keyword is doubled in the path; Word's own signs are escaped.
+    {u"TCP//IP/Ports", {u"TCP/IP:Ports"}},
+    {u"Time: 12:00", {u"Time\\: 12\\:00"}},
+    {u"Say \"hi\"; C:\\", {u"Say \\\"hi\\\"\\; C\\:\\\\"}},
+    // Blank paths and levels give nothing.
+    {u"`\\ `\\Main/ /Sub", {u"Main:Sub"}},
+};
+
+TEST(WordStage, KeywordPathsBecomeIndexEntries) {
+    for (const auto& c : kIndexEntriesCases) {
+        SCOPED_TRACE(toUtf8(c.keywords));
+        EXPECT_EQ(IndexEntries(c.keywords), c.entries);
+    }
+}
+
 TEST(WordStage, VersionsAndMeasures) {
     EXPECT_EQ(WordVersionOf(u"12.0"), 12);
     EXPECT_EQ(WordVersionOf(u"14.0.7"), 14);

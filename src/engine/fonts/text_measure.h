@@ -40,6 +40,9 @@ public:
     virtual double width(std::u16string_view text, const FontRequest& font) = 0;
     // The line metrics of the font `font` resolves to.
     virtual LineMetrics metrics(const FontRequest& font) = 0;
+    // ... and of the font its Chinese, Japanese and Korean text is set in, which is taller than
+    // most Latin fonts: a line holding such text is as tall as this font makes it.
+    virtual LineMetrics eastAsiaMetrics(const FontRequest& font) { return metrics(font); }
 };
 
 // Where a line may break in `text`: the positions (1 to text.size()) after which a line may end,

@@ -203,6 +203,7 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
     c.align = parent.align;
     c.textIndent = parent.textIndent;
     c.pre = parent.pre;
+    c.noWrap = parent.noWrap;
     c.listStyle = parent.listStyle;
     c.indent = parent.indent;
     c.rightIndent = parent.rightIndent;
@@ -290,6 +291,7 @@ Computed computeStyle(const std::vector<Property>& properties, const Computed& p
     if (const std::string* v = get("white-space")) {
         const std::string s = lowerAscii(*v);
         c.pre = s == "pre" || s == "pre-wrap" || s == "pre-line";
+        c.noWrap = s == "nowrap" || s == "pre";
     }
     if (const std::string* v = get("list-style-type"))
         if (std::string type = listStyleType(*v); !type.empty()) c.listStyle = std::move(type);

@@ -22,6 +22,7 @@ struct Computed {
     std::optional<int> align;
     std::optional<double> textIndent;
     bool pre = false;
+    bool noWrap = false;  // white-space: nowrap or pre: lines break only where the text does
     std::string listStyle;
     double indent = 0;  // left indent of the block content, points
     double rightIndent = 0;

@@ -1,7 +1,7 @@
 #include "engine/html/table_reader.h"
 
 #include "engine/html/html_elements.h"
-#include "engine/page_estimate.h"
+#include "engine/html/table_layout.h"
 #include "platform/translation.h"
 #include "platform/utf.h"
 
@@ -21,81 +21,6 @@ void dropEmptyWidth(std::optional<double>& width) {
     if (width && *width <= 0) width.reset();
 }
 
-// Word's default cell margins, left and right together.
-constexpr double kCellPadding = 11.5;
-
-// How wide a cell's content would like to be (its longest paragraph on one line) and can least
-// be (its longest word, or its widest picture), in points: an estimate from the character count,
-// half an em for most characters, more for capitals and digits, and a whole one for Chinese,
-// Japanese and Korean ones.
-struct ContentWidth {
-    double preferred = 0;
-    double minimum = 0;
-};
-
-ContentWidth contentWidth(const Fragment& content, double fontSize) {
-    ContentWidth w;
-    double line = 0, word = 0;
-    const auto endWord = [&] {
-        w.minimum = std::max(w.minimum, word);
-        word = 0;
-    };
-    for (const char16_t c : content.text) {
-        if (c == kParagraphMark || c == kCellMark || c == kLineBreak || c == kSectionBreak) {
-            endWord();
-            w.preferred = std::max(w.preferred, line);
-            line = 0;
-            continue;
-        }
-        if (c == kPictureChar || c == kFieldBegin || c == kFieldSeparator || c == kFieldEnd)
-            continue;
-        const bool wide = isWideCharacter(c);
-        const bool broad = (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
-                           c == u'W' || c == u'm' || c == u'w';
-        const double advance = fontSize * (wide ? 1.0 : broad ? 0.65 : 0.5);
-        line += advance;
-        if (c == u' ' || c == kTab || wide) endWord();
-        if (c != u' ' && c != kTab) word += advance;
-    }
-    endWord();
-    w.preferred = std::max(w.preferred, line);
-    for (const InlinePicture& p : content.pictures) {
-        w.minimum = std::max(w.minimum, p.picture.width);
-        w.preferred = std::max(w.preferred, p.picture.width);
-    }
-    w.minimum += kCellPadding;
-    w.preferred += kCellPadding;
-    return w;
-}
-
-// Shares `room` among columns of automatic width as a browser does: each gets what its content
-// prefers when all fit, the rest spread in proportion; else at least its longest word, and what
-// is left in proportion to how much more each would like.
-std::vector<double> shareAutomaticWidths(std::vector<ContentWidth> columns, double room) {
-    // A word wider than an equal share is broken there anyway (a long path, a run of digits):
-    // it asks for no more than that share.
-    for (ContentWidth& c : columns) {
-        c.minimum = std::min(c.minimum, room / static_cast<double>(columns.size()));
-        c.preferred = std::max(c.preferred, c.minimum);
-    }
-    double preferred = 0, minimum = 0, slack = 0;
-    for (const ContentWidth& c : columns) {
-        preferred += c.preferred;
-        minimum += c.minimum;
-        slack += c.preferred - c.minimum;
-    }
-    std::vector<double> widths;
-    for (const ContentWidth& c : columns) {
-        double w;
-        if (preferred <= room)
-            w = preferred > 0 ? room * c.preferred / preferred : room / columns.size();
-        else
-            w = c.minimum + (slack > 0 ? (room - minimum) * (c.preferred - c.minimum) / slack : 0);
-        widths.push_back(w);
-    }
-    return widths;
-}
-
 struct CellOut {
     Fragment content;
     int row = 0;
@@ -106,7 +31,7 @@ struct CellOut {
     std::optional<double> width;
     std::optional<double> widthPercent;
     std::optional<double> borderWidth;
-    ContentWidth natural;
+    ContentWidths natural;  // padding included
 };
 
 void appendEmptyCell(Fragment& table, const CellRef& ref) {
@@ -178,6 +103,15 @@ void layOutPlainly(std::vector<CellOut>& cells, const std::vector<std::size_t>& 
 
 }  // namespace
 
+const StyleSheet& TableWalk::styles() {
+    static const StyleSheet kDefaults;
+    return kDefaults;
+}
+
+fonts::TextMeasure& TableWalk::measure() {
+    return fonts::systemTextMeasure();
+}
+
 std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
                                   double containerWidth, int depth, TableWalk& walk,
                                   std::size_t maxGridCells) {
@@ -210,24 +144,26 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
     if (rows.empty()) return std::nullopt;
 
     const double available = std::max(36.0, containerWidth - style.indent);
-    double tableWidth = available;
+    // The width the page gives the table, if any; what its cells' percentages are of.
+    std::optional<double> explicitWidth;
     if (style.width)
-        tableWidth = *style.width;
+        explicitWidth = *style.width;
     else if (style.widthPercent)
-        tableWidth = available * *style.widthPercent / 100;
+        explicitWidth = available * *style.widthPercent / 100;
     std::optional<double> attrWidth, attrPercent;
     if (!style.width && !style.widthPercent) {
         sizeAttribute(attribute(e, "width"), attrWidth, attrPercent);
         dropEmptyWidth(attrWidth);
         dropEmptyWidth(attrPercent);
         if (attrWidth)
-            tableWidth = *attrWidth;
+            explicitWidth = *attrWidth;
         else if (attrPercent)
-            tableWidth = available * *attrPercent / 100;
+            explicitWidth = available * *attrPercent / 100;
     }
-    if (tableWidth <= 0) tableWidth = available;
+    if (explicitWidth && *explicitWidth <= 0) explicitWidth.reset();
     // A table never reaches past the text.
-    tableWidth = std::clamp(tableWidth, 18.0, available);
+    if (explicitWidth) explicitWidth = std::clamp(*explicitWidth, 18.0, available);
+    const double tableWidth = explicitWidth.value_or(available);
 
     // Render each cell into its own fragment, noting the spans it asks for.
     const int rowCount = static_cast<int>(rows.size());
@@ -279,7 +215,12 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
             cellStyle.rightIndent = 0;
             cellStyle.blockShading.reset();
             cell.content = walk.cell(cellNode, cellStyle, cellWidth, depth);
-            cell.natural = contentWidth(cell.content, cellStyle.chars.size.value_or(12));
+            cell.natural = measureContent(cell.content, walk.styles(), walk.measure());
+            // A cell whose lines do not wrap (nowrap, white-space: nowrap or pre) is no
+            // narrower than its longest line.
+            if (cellStyle.noWrap) cell.natural.minimum = cell.natural.preferred;
+            cell.natural.minimum += kCellPadding;
+            cell.natural.preferred += kCellPadding;
             walk.leave();
             cells.push_back(std::move(cell));
         }
@@ -305,38 +246,14 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
     }
     if (columns == 0) return std::nullopt;
 
-    // Column widths: those the cells give, the rest sharing what is left by their content.
-    std::vector<std::optional<double>> known(static_cast<std::size_t>(columns));
-    std::vector<ContentWidth> natural(static_cast<std::size_t>(columns));
-    for (const CellOut& c : cells) {
-        if (c.colSpan != 1) continue;
-        std::optional<double> w = c.width;
-        if (!w && c.widthPercent) w = tableWidth * *c.widthPercent / 100;
-        auto& k = known[static_cast<std::size_t>(c.column)];
-        if (w && *w > 0 && (!k || *w > *k)) k = *w;
-        ContentWidth& n = natural[static_cast<std::size_t>(c.column)];
-        n.preferred = std::max(n.preferred, c.natural.preferred);
-        n.minimum = std::max(n.minimum, c.natural.minimum);
-    }
-    double knownSum = 0;
-    int unknown = 0;
-    for (const auto& k : known) k ? knownSum += *k : ++unknown;
-    // Given widths that leave the automatic columns too little are scaled down to fit.
-    const double knownRoom = std::max(0.0, tableWidth - 18.0 * unknown);
-    if (knownSum > knownRoom && knownSum > 0) {
-        for (auto& k : known)
-            if (k) *k *= knownRoom / knownSum;
-        knownSum = knownRoom;
-    }
-    std::vector<ContentWidth> automatic;
-    for (std::size_t c = 0; c < known.size(); ++c)
-        if (!known[c]) automatic.push_back(natural[c]);
-    const std::vector<double> shares =
-        shareAutomaticWidths(automatic, std::max(18.0 * unknown, tableWidth - knownSum));
-
+    // Column widths as browsers lay a table out automatically: from the cells' content and
+    // the widths the page gives.
+    std::vector<LayoutCell> layoutCells;
+    layoutCells.reserve(cells.size());
+    for (const CellOut& c : cells)
+        layoutCells.push_back({c.column, c.colSpan, c.natural, c.width, c.widthPercent});
     TableInfo info;
-    std::size_t nextShare = 0;
-    for (const auto& k : known) info.grid.push_back(k ? *k : std::max(18.0, shares[nextShare++]));
+    info.grid = layOutColumns(layoutCells, columns, explicitWidth, available);
     info.borderWidth = std::clamp(style.borderWidth.value_or(0), 0.0, 6.0);
     // A table without borders of its own whose cells all have the same ones takes theirs; cells
     // whose borders differ from the table's keep their own.
@@ -382,6 +299,8 @@ std::optional<Fragment> readTable(const GumboElement& e, const Computed& style,
                 }
                 if (cell.row == r) {
                     ci.verticalMerge = cell.rowSpan > 1 ? 1 : 0;
+                    // The tables inside were read before the column got its width.
+                    fitTables(cell.content, ci.width - kCellPadding, walk.styles(), walk.measure());
                     appendFragment(table, std::move(cell.content), ref);
                 } else {
                     ci.verticalMerge = 2;

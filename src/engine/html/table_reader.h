@@ -2,6 +2,7 @@
 // shading, as a table of the model. It reads no content: the walk reads caption and cells.
 #pragma once
 
+#include "engine/fonts/text_measure.h"
 #include "engine/fragment.h"
 #include "engine/html/computed_style.h"
 
@@ -34,11 +35,17 @@ public:
     virtual Fragment cell(GumboNode* node, const Computed& style, double width, int depth) = 0;
     // Tells the user what of the page's table the reading could not keep.
     virtual void warning(const std::u16string& text) = 0;
+    // The style sheet that the cells' paragraph styles number into: the fonts their text is
+    // measured in where a run sets none. The built-in styles unless the walk says otherwise.
+    virtual const StyleSheet& styles();
+    // What the cells' text is measured with: the system's fonts unless the walk says otherwise.
+    virtual fonts::TextMeasure& measure();
 };
 
 // Reads table `e`, styled `style`, in content `containerWidth` points wide: its caption through
-// `walk`, then its rows, those of <thead> marked to repeat as a header. Gives a fragment whose
-// first table is this one, with its cells' paragraphs in order; nothing when it has no cells.
+// `walk`, then its rows, those of <thead> marked to repeat as a header. Its columns are as wide
+// as browsers make them (table_layout.h), its cells' text measured through `walk`. Gives a fragment
+// whose first table is this one, with its cells' paragraphs in order; nothing when it has no cells.
 // Spans are clamped as browsers clamp them, a row span to the rows the table has; the table's
 // width stays within kMaxLength. A table whose grid would pass `maxGridCells` (or its number of
 // cells, when that is more) is read as plain rows, each of its cells, without spans, and the

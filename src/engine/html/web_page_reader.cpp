@@ -723,6 +723,9 @@ private:
         return std::move(cell.frag);
     }
 
+    // The cells' text is measured in the fonts of the document's styles.
+    const StyleSheet& styles() override { return m_model.styles(); }
+
     // A message of the page's reading goes where the job's messages go; a page read ahead keeps
     // it for the thread that opens the page.
     void warning(const std::u16string& text) override {
