@@ -47,6 +47,11 @@ void SpanIndex::remove(Span* span) {
     }
 }
 
+void SpanIndex::remove(const std::unordered_set<const Span*>& gone) {
+    if (gone.empty()) return;
+    std::erase_if(m_spans, [&gone](const Span* s) { return gone.contains(s); });
+}
+
 void SpanIndex::move(Span* span, int start, int end) {
     remove(span);
     span->start = start;

@@ -3,6 +3,7 @@
 // the edit: appending near the end, the common case, touches almost none. Does not own the spans.
 #pragma once
 
+#include <unordered_set>
 #include <vector>
 
 namespace quillet::engine {
@@ -22,6 +23,8 @@ public:
     void add(std::vector<Span*> spans);
     // Stops tracking `span`; a span not tracked is ignored.
     void remove(Span* span);
+    // Takes out every span in `gone` in one pass over the index.
+    void remove(const std::unordered_set<const Span*>& gone);
     // Moves a tracked span to new positions.
     void move(Span* span, int start, int end);
 
