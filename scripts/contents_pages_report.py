@@ -15,7 +15,6 @@ squeezed table shows one or two characters a line).
 import os
 import re
 import statistics
-import subprocess
 import xml.etree.ElementTree as ET
 import zipfile
 
@@ -87,13 +86,9 @@ def squeezed_pages(pages):
 
 def report(bin_folder, chm, work):
     name = os.path.basename(chm)
-    docx = os.path.join(work, name + ".docx")
-    pdf = os.path.join(work, name + ".pdf")
-    for out in (docx, pdf):
-        done = subprocess.run([os.path.join(bin_folder, "quillet"), "convert", chm, "-o", out],
-                              capture_output=True, text=True)
-        if done.returncode != 0:
-            return f"{name}: {out[-4:]} failed: {done.stderr.strip().splitlines()[-1:]}"
+    docx, pdf, failure = report_runner.convert_to_docx_and_pdf(bin_folder, chm, work)
+    if failure:
+        return failure
     ours = contents_entries(docx)
     pages = pdf_pages(pdf)
     marks = [(normal(t), p) for t, p in bookmarks(pdf)]

@@ -49,13 +49,9 @@ def bookmarks(pdf):
 
 def report(bin_folder, chm, work):
     name = os.path.basename(chm)
-    pdf = os.path.join(work, name + ".pdf")
-    docx = os.path.join(work, name + ".docx")
-    for out in (docx, pdf):
-        done = subprocess.run([os.path.join(bin_folder, "quillet"), "convert", chm, "-o", out],
-                              capture_output=True, text=True)
-        if done.returncode != 0:
-            return f"{name}: {out[-4:]} failed: {done.stderr.strip().splitlines()[-1:]}"
+    docx, pdf, failure = report_runner.convert_to_docx_and_pdf(bin_folder, chm, work)
+    if failure:
+        return failure
     with zipfile.ZipFile(docx) as z:
         body = z.read("word/document.xml").decode("utf-8")
     list_paragraphs = body.count("<w:numPr>")

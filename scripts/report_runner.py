@@ -5,6 +5,7 @@ a look afterwards) and prints one line per file.
 """
 
 import os
+import subprocess
 import sys
 import tempfile
 
@@ -25,3 +26,19 @@ def run(report, usage):
         os.makedirs(work, exist_ok=True)
         for chm in files:
             print(report(bin_folder, chm, work), flush=True)
+
+
+def convert_to_docx_and_pdf(bin_folder, chm, work):
+    """Converts `chm` into WORK/NAME.chm.docx and WORK/NAME.chm.pdf with `quillet convert`.
+
+    Returns (docx, pdf, None), or (None, None, the line saying which conversion failed)."""
+    name = os.path.basename(chm)
+    docx = os.path.join(work, name + ".docx")
+    pdf = os.path.join(work, name + ".pdf")
+    for out in (docx, pdf):
+        done = subprocess.run([os.path.join(bin_folder, "quillet"), "convert", chm, "-o", out],
+                              capture_output=True, text=True)
+        if done.returncode != 0:
+            return None, None, (f"{name}: {out[-4:]} failed: "
+                                f"{done.stderr.strip().splitlines()[-1:]}")
+    return docx, pdf, None
